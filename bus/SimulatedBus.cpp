@@ -1,0 +1,52 @@
+#include "SimulatedBus.h"
+
+#include <chrono>
+#include <memory>
+#include <random>
+
+namespace {
+
+SimulatedCorvane::Clock steadyClock()
+{
+    return [] {
+        using namespace std::chrono;
+        return duration<double>(steady_clock::now().time_since_epoch()).count();
+    };
+}
+
+SimulatedCorvane::Noise randomNoise()
+{
+    auto generator = std::make_shared<std::mt19937>(std::random_device{}());
+    return [generator] { return std::uniform_real_distribution<double>(-1.0, 1.0)(*generator); };
+}
+
+} // namespace
+
+SimulatedBus::SimulatedBus() : SimulatedBus(steadyClock(), randomNoise()) {}
+
+SimulatedBus::SimulatedBus(SimulatedCorvane::Clock clock, SimulatedCorvane::Noise noise)
+    : chip_(std::move(clock), std::move(noise))
+{
+}
+
+std::uint16_t SimulatedBus::DetectSmbus(std::int32_t controllerIndex)
+{
+    controller_ = controllerIndex;
+    return controllerIndex == 1 ? Controller2Base : Controller1Base;
+}
+
+std::uint8_t SimulatedBus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
+{
+    return chipAnswers(device) ? chip_.read(reg) : 0xFF;
+}
+
+void SimulatedBus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
+{
+    if (chipAnswers(device))
+        chip_.write(reg, data);
+}
+
+bool SimulatedBus::chipAnswers(std::uint8_t device) const
+{
+    return controller_ == 1 && device == ChipAddress;
+}

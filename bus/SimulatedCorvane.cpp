@@ -1,0 +1,166 @@
+#include "SimulatedCorvane.h"
+
+#include "chip/Conversions.h"
+#include "chip/RegisterMap.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace rm = RegisterMap;
+
+namespace {
+
+// Fan1's speed at full duty, and the steady speeds of fans 2 and 3.
+constexpr double Fan1FullSpeedRpm = 3200;
+constexpr std::uint16_t Fan2Count = 2700; // 2000 rpm
+constexpr std::uint16_t Fan3Count = 3600; // 1500 rpm
+constexpr std::uint16_t StalledCount = 0xFFFF;
+constexpr double TachClock = 5400000;
+
+// Supplies sit at their nominal raw values: 3.3 V on Vcc, 1.2 V on Vccp.
+constexpr int VccNominal = 192;
+constexpr int VccpNominal = 102;
+
+// The automatic fan curve: a floor duty up to CurveLow, full duty from
+// CurveHigh, a straight line between.
+constexpr double CurveLowCelsius = 30;
+constexpr double CurveHighCelsius = 60;
+constexpr double CurveFloorDuty = 0x4D; // 30 %
+
+double wave(double seconds, double period, double phase)
+{
+    return std::sin(2 * std::numbers::pi * seconds / period + phase);
+}
+
+std::array<std::uint8_t, 256> powerOnRegisters()
+{
+    std::array<std::uint8_t, 256> registers{};
+    registers[0x40] = 0x01;                   // monitoring started
+    registers[rm::Pwm1Configuration] = 0xC2;  // fastest of three channels
+    registers[rm::FanDriveFrequency] = 0xC4;  // low frequency drive
+    registers[rm::Fan1Pulses] = 0x55;         // two pulses per revolution
+    registers[rm::TemperatureCoding] = 0x01;  // two's complement
+    return registers;
+}
+
+} // namespace
+
+SimulatedCorvane::SimulatedCorvane(Clock clock, Noise noise)
+    : clock_(std::move(clock)), noise_(std::move(noise)), registers_(powerOnRegisters())
+{
+}
+
+std::uint8_t SimulatedCorvane::read(std::uint8_t reg)
+{
+    updateIfDue();
+    if (reg >= rm::Fan1TachLow && reg <= rm::Fan4TachHigh) {
+        const int fan = (reg - rm::Fan1TachLow) / 2;
+        if (reg == rm::fanTachLow(fan))
+            latchedTachHigh_[fan] = registers_[rm::fanTachHigh(fan)];
+        else
+            return latchedTachHigh_[fan];
+    }
+    return registers_[reg];
+}
+
+void SimulatedCorvane::write(std::uint8_t reg, std::uint8_t data)
+{
+    updateIfDue();
+    if (reg == rm::Pwm1Duty) {
+        // The chip drives the duty itself unless it is in manual mode.
+        if (rm::behaviour(registers_[rm::Pwm1Configuration]) == rm::ManualBehaviour)
+            registers_[reg] = data;
+        return;
+    }
+    registers_[reg] = data;
+    if (rm::isMeasurement(reg)) {
+        pinned_[reg] = true;
+        if (reg >= rm::Fan1TachLow && reg <= rm::Fan4TachHigh && (reg - rm::Fan1TachLow) % 2 == 1)
+            latchedTachHigh_[(reg - rm::Fan1TachLow) / 2] = data;
+    }
+}
+
+void SimulatedCorvane::updateIfDue()
+{
+    const double now = clock_();
+    if (updated_ && now - lastUpdate_ < UpdateInterval)
+        return;
+    update(now);
+    lastUpdate_ = now;
+    updated_ = true;
+}
+
+void SimulatedCorvane::update(double seconds)
+{
+    // Slow drifts of a few degrees around a warm CPU, a cooler board and a
+    // cool ambient sensor.
+    setMeasurement(rm::Remote1Temperature, temperatureByte(46 + 4 * wave(seconds, 97, 0) + 0.4 * noise_()));
+    setMeasurement(rm::LocalTemperature, temperatureByte(37 + 2 * wave(seconds, 61, 1.3) + 0.4 * noise_()));
+    setMeasurement(rm::Remote2Temperature, temperatureByte(31 + 1.5 * wave(seconds, 43, 2.1) + 0.4 * noise_()));
+
+    const auto decoded = [this](std::uint8_t reg) {
+        return static_cast<double>(rm::temperature(registers_[reg], rm::offsetCoded(registers_[rm::TemperatureCoding])));
+    };
+    const int behaviour = rm::behaviour(registers_[rm::Pwm1Configuration]);
+    if (behaviour == rm::FullSpeedBehaviour)
+        registers_[rm::Pwm1Duty] = 0xFF;
+    else if (behaviour == rm::DisabledBehaviour)
+        registers_[rm::Pwm1Duty] = 0x00;
+    else if (behaviour != rm::ManualBehaviour)
+        registers_[rm::Pwm1Duty] = automaticDuty(decoded(rm::Remote1Temperature), decoded(rm::LocalTemperature),
+                                                 decoded(rm::Remote2Temperature));
+
+    const double fan1Rpm = Fan1FullSpeedRpm * registers_[rm::Pwm1Duty] / 255.0 * (1 + 0.005 * noise_());
+    const double fan1Count = fan1Rpm > 0 ? TachClock / fan1Rpm : StalledCount;
+    setTachCount(0, static_cast<std::uint16_t>(std::clamp(std::round(fan1Count), 1.0, double{StalledCount})));
+    setTachCount(1, static_cast<std::uint16_t>(Fan2Count + jitter(8)));
+    setTachCount(2, static_cast<std::uint16_t>(Fan3Count + jitter(8)));
+    setTachCount(3, StalledCount);
+
+    setMeasurement(rm::VccReading, static_cast<std::uint8_t>(VccNominal + jitter(1)));
+    setMeasurement(rm::VccpReading, static_cast<std::uint8_t>(VccpNominal + jitter(1)));
+}
+
+void SimulatedCorvane::setMeasurement(std::uint8_t reg, std::uint8_t value)
+{
+    if (!pinned_[reg])
+        registers_[reg] = value;
+}
+
+void SimulatedCorvane::setTachCount(int fan, std::uint16_t count)
+{
+    setMeasurement(rm::fanTachLow(fan), static_cast<std::uint8_t>(count & 0xFF));
+    setMeasurement(rm::fanTachHigh(fan), static_cast<std::uint8_t>(count >> 8));
+}
+
+std::uint8_t SimulatedCorvane::temperatureByte(double celsius) const
+{
+    const bool offsetCoded = rm::offsetCoded(registers_[rm::TemperatureCoding]);
+    const int lowest = offsetCoded ? -64 : -128;
+    const int highest = offsetCoded ? 191 : 127;
+    const int whole = std::clamp(static_cast<int>(std::lround(celsius)), lowest, highest);
+    return static_cast<std::uint8_t>(offsetCoded ? whole + 64 : whole & 0xFF);
+}
+
+std::uint8_t SimulatedCorvane::automaticDuty(double remote1, double local, double remote2) const
+{
+    const auto curve = [](double celsius) {
+        const double share = std::clamp((celsius - CurveLowCelsius) / (CurveHighCelsius - CurveLowCelsius), 0.0, 1.0);
+        return CurveFloorDuty + share * (0xFF - CurveFloorDuty);
+    };
+    double duty = 0;
+    switch (rm::behaviour(registers_[rm::Pwm1Configuration])) {
+    case rm::RemoteOneBehaviour: duty = curve(remote1); break;
+    case rm::LocalBehaviour: duty = curve(local); break;
+    case rm::RemoteTwoBehaviour: duty = curve(remote2); break;
+    case rm::FastestLocalRemote2Behaviour: duty = std::max(curve(local), curve(remote2)); break;
+    default: duty = std::max({curve(remote1), curve(local), curve(remote2)}); break;
+    }
+    return static_cast<std::uint8_t>(std::lround(duty));
+}
+
+int SimulatedCorvane::jitter(int steps)
+{
+    return static_cast<int>(std::lround(steps * noise_()));
+}

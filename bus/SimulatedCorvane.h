@@ -1,0 +1,43 @@
+#pragma once
+// A Corvane chip in software: a 256-register file whose measurement
+// registers move like a running PC's, so the program is useful without
+// hardware. Time and randomness come from outside so tests can pin them.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class SimulatedCorvane {
+public:
+    // Seconds since any fixed moment.
+    using Clock = std::function<double()>;
+    // A uniformly distributed number in [-1, 1].
+    using Noise = std::function<double()>;
+
+    SimulatedCorvane(Clock clock, Noise noise);
+
+    std::uint8_t read(std::uint8_t reg);
+    void write(std::uint8_t reg, std::uint8_t data);
+
+    // How often the chip refreshes its measurements.
+    static constexpr double UpdateInterval = 0.1;
+
+private:
+    void updateIfDue();
+    void update(double seconds);
+    void setMeasurement(std::uint8_t reg, std::uint8_t value);
+    void setTachCount(int fan, std::uint16_t count);
+    std::uint8_t temperatureByte(double celsius) const;
+    std::uint8_t automaticDuty(double remote1, double local, double remote2) const;
+    int jitter(int steps);
+
+    Clock clock_;
+    Noise noise_;
+    std::array<std::uint8_t, 256> registers_{};
+    std::array<bool, 256> pinned_{};
+    // Reading a tach low byte latches its high byte, so a pair read across
+    // an update still belongs to one count.
+    std::array<std::uint8_t, 4> latchedTachHigh_{};
+    double lastUpdate_ = 0;
+    bool updated_ = false;
+};

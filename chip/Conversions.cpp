@@ -1,0 +1,52 @@
+#include "Conversions.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace RegisterMap {
+
+double roundHalfEven(double x, int decimals)
+{
+    if (!std::isfinite(x))
+        return x;
+    // glibc's printf rounds the double's exact binary value, honouring the
+    // default round-to-nearest-even mode; multiplying by 10^n first would
+    // round twice and turn 0.27499999... into 0.28.
+    char text[400];
+    std::snprintf(text, sizeof text, "%.*f", decimals, x);
+    return std::strtod(text, nullptr);
+}
+
+std::int16_t temperature(std::uint8_t raw, bool offsetCoded)
+{
+    if (offsetCoded)
+        return static_cast<std::int16_t>(raw - 64);
+    return static_cast<std::int16_t>(raw < 0x80 ? raw : raw - 256);
+}
+
+std::optional<float> fanSpeed(std::uint8_t low, std::uint8_t high)
+{
+    if (low == 0 && high == 0)
+        return std::nullopt;
+    const double count = high * 256.0 + low;
+    const auto rpm = static_cast<float>(roundHalfEven(5400000.0 / count, 0));
+    // Counts near full scale mean the fan has stopped.
+    return rpm < 100 ? 0.0f : rpm;
+}
+
+double vcc(std::uint8_t raw) { return roundHalfEven(raw * 3.3 / 192, 2); }
+
+double vccp(std::uint8_t raw) { return roundHalfEven(raw * 2.25 / 192, 2); }
+
+std::uint8_t dutyPercent(std::uint8_t raw)
+{
+    return static_cast<std::uint8_t>(roundHalfEven(raw / 2.55, 0));
+}
+
+std::uint8_t dutyByte(double percent)
+{
+    return static_cast<std::uint8_t>(std::floor(percent * 2.55));
+}
+
+} // namespace RegisterMap
