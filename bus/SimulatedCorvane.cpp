@@ -56,10 +56,13 @@ std::uint8_t SimulatedCorvane::read(std::uint8_t reg)
     updateIfDue();
     if (reg >= rm::Fan1TachLow && reg <= rm::Fan4TachHigh) {
         const int fan = (reg - rm::Fan1TachLow) / 2;
-        if (reg == rm::fanTachLow(fan))
+        if (reg == rm::fanTachLow(fan)) {
             latchedTachHigh_[fan] = registers_[rm::fanTachHigh(fan)];
-        else
+            tachHighLatched_[fan] = true;
+        } else if (tachHighLatched_[fan]) {
+            tachHighLatched_[fan] = false;
             return latchedTachHigh_[fan];
+        }
     }
     return registers_[reg];
 }
@@ -76,8 +79,9 @@ void SimulatedCorvane::write(std::uint8_t reg, std::uint8_t data)
     registers_[reg] = data;
     if (rm::isMeasurement(reg)) {
         pinned_[reg] = true;
+        // A pinned high byte reads back at once, even after a low-byte read.
         if (reg >= rm::Fan1TachLow && reg <= rm::Fan4TachHigh && (reg - rm::Fan1TachLow) % 2 == 1)
-            latchedTachHigh_[(reg - rm::Fan1TachLow) / 2] = data;
+            tachHighLatched_[(reg - rm::Fan1TachLow) / 2] = false;
     }
 }
 

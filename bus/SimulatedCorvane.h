@@ -36,8 +36,10 @@ private:
     std::array<std::uint8_t, 256> registers_{};
     std::array<bool, 256> pinned_{};
     // Reading a tach low byte latches its high byte, so a pair read across
-    // an update still belongs to one count.
+    // an update still belongs to one count. A high byte read with no low
+    // byte read before it gives the current value.
     std::array<std::uint8_t, 4> latchedTachHigh_{};
+    std::array<bool, 4> tachHighLatched_{};
     double lastUpdate_ = 0;
     bool updated_ = false;
 };

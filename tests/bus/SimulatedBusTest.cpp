@@ -1,1 +1,283 @@
-int placeholder;
+#include "bus/SimulatedBus.h"
+#include "chip/Conversions.h"
+#include "chip/RegisterMap.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <initializer_list>
+#include <set>
+#include <thread>
+
+namespace rm = RegisterMap;
+
+namespace {
+
+constexpr std::uint8_t Chip = SimulatedBus::ChipAddress;
+constexpr std::uint8_t Temperatures[] = {rm::Remote1Temperature, rm::LocalTemperature, rm::Remote2Temperature};
+
+// A bus on a hand-driven clock with noise that is whatever the test says.
+// The lambdas hold `this`, so a rig stays where it was made.
+struct Rig {
+    double now = 0;
+    double noise = 0;
+    SimulatedBus bus{[this] { return now; }, [this] { return noise; }};
+
+    Rig() { bus.DetectSmbus(1); }
+    Rig(const Rig&) = delete;
+    Rig& operator=(const Rig&) = delete;
+
+    std::uint8_t read(std::uint8_t reg) { return bus.ReadSmbus(Chip, reg); }
+    void write(std::uint8_t reg, std::uint8_t data) { bus.WriteSmbus(Chip, reg, data); }
+    // Every step used here is well past the refresh interval, so each brings a refresh.
+    void advance(double seconds = 1.0) { now += seconds; }
+    void setBehaviour(int k) { write(rm::Pwm1Configuration, rm::withBehaviour(read(rm::Pwm1Configuration), k)); }
+    void settle(int k) { setBehaviour(k); advance(); }
+    int duty() { return read(rm::Pwm1Duty); }
+    void pinCelsius(std::uint8_t reg, int celsius) { write(reg, static_cast<std::uint8_t>(celsius & 0xFF)); }
+};
+
+// Reads a tach pair low byte first, as the chip wants it.
+std::optional<float> fanRpm(BusAdapter& bus, int fan)
+{
+    const std::uint8_t low = bus.ReadSmbus(Chip, rm::fanTachLow(fan));
+    return rm::fanSpeed(low, bus.ReadSmbus(Chip, rm::fanTachHigh(fan)));
+}
+
+void expectPlausibleReadings(BusAdapter& bus)
+{
+    const bool offsetCoded = rm::offsetCoded(bus.ReadSmbus(Chip, rm::TemperatureCoding));
+    for (std::uint8_t reg : Temperatures) {
+        const int celsius = rm::temperature(bus.ReadSmbus(Chip, reg), offsetCoded);
+        EXPECT_GT(celsius, 0) << "temperature register 0x" << std::hex << int(reg);
+        EXPECT_LT(celsius, 100) << "temperature register 0x" << std::hex << int(reg);
+    }
+    EXPECT_NEAR(rm::vcc(bus.ReadSmbus(Chip, rm::VccReading)), 3.3, 0.1);
+    EXPECT_NEAR(rm::vccp(bus.ReadSmbus(Chip, rm::VccpReading)), 1.2, 0.05);
+    for (int fan : {0, 1, 2}) {
+        const auto rpm = fanRpm(bus, fan);
+        ASSERT_TRUE(rpm.has_value()) << "fan " << fan + 1;
+        EXPECT_GT(*rpm, 500) << "fan " << fan + 1;
+        EXPECT_LT(*rpm, 5000) << "fan " << fan + 1;
+    }
+    EXPECT_EQ(bus.ReadSmbus(Chip, rm::fanTachLow(3)), 0xFF);
+    EXPECT_EQ(bus.ReadSmbus(Chip, rm::fanTachHigh(3)), 0xFF);
+    EXPECT_EQ(fanRpm(bus, 3), 0.0f);
+}
+
+} // namespace
+
+TEST(SimulatedBus, OnlyTheChipOnController2Answers)
+{
+    Rig rig;
+    EXPECT_EQ(rig.bus.DetectSmbus(1), 0x0400);
+    EXPECT_EQ(rig.read(rm::TemperatureCoding), 0x01);
+    for (std::uint8_t device : {0x00, 0x2D, 0x2F, 0x48, 0x7F, 0xAE}) {
+        SCOPED_TRACE(testing::Message() << "device 0x" << std::hex << int(device));
+        EXPECT_EQ(rig.bus.ReadSmbus(device, rm::TemperatureCoding), 0xFF);
+        rig.bus.WriteSmbus(device, 0x41, 0x5A);
+        EXPECT_EQ(rig.read(0x41), 0x00);
+    }
+
+    EXPECT_EQ(rig.bus.DetectSmbus(0), 0xF000);
+    for (std::uint8_t reg : {0x00, 0x25, 0x41, 0x5C, 0x7C})
+        EXPECT_EQ(rig.read(reg), 0xFF) << "register 0x" << std::hex << int(reg);
+    rig.write(0x41, 0x5A);
+    rig.write(rm::Pwm1Configuration, rm::withBehaviour(0, rm::DisabledBehaviour));
+    rig.advance();
+
+    EXPECT_EQ(rig.bus.DetectSmbus(1), 0x0400);
+    EXPECT_EQ(rig.read(0x41), 0x00);
+    EXPECT_NE(rm::behaviour(rig.read(rm::Pwm1Configuration)), rm::DisabledBehaviour);
+}
+
+TEST(SimulatedBus, ReadingsStayPlausibleWhateverTheNoise)
+{
+    for (double noise : {-1.0, -0.3, 0.0, 0.6, 1.0}) {
+        for (std::uint8_t coding : {0x01, 0x00}) {
+            Rig rig;
+            rig.noise = noise;
+            EXPECT_EQ(rig.read(rm::TemperatureCoding), 0x01) << "power-on coding is two's complement";
+            rig.write(rm::TemperatureCoding, coding);
+            for (int step = 0; step < 60; ++step) {
+                rig.advance(7.3);
+                SCOPED_TRACE(testing::Message() << "noise " << noise << ", coding " << int(coding) << ", t " << rig.now);
+                expectPlausibleReadings(rig.bus);
+            }
+        }
+    }
+}
+
+TEST(SimulatedBus, DefaultBusGivesPlausibleReadings)
+{
+    SimulatedBus bus;
+    ASSERT_EQ(bus.DetectSmbus(1), 0x0400);
+    for (int sample = 0; sample < 3; ++sample) {
+        expectPlausibleReadings(bus);
+        std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    }
+}
+
+TEST(SimulatedBus, SameClockAndNoiseGiveSameReadings)
+{
+    Rig a, b;
+    for (int step = 0; step < 50; ++step) {
+        a.noise = b.noise = ((step * 37) % 21 - 10) / 10.0;
+        a.advance(0.35);
+        b.advance(0.35);
+        for (int reg = 0; reg <= 0xFF; ++reg)
+            ASSERT_EQ(a.read(reg), b.read(reg)) << "step " << step << ", register 0x" << std::hex << reg;
+    }
+}
+
+TEST(SimulatedBus, FixedDutyBehavioursHoldTheDutyAndDriveFan1)
+{
+    struct Case { int behaviour; int duty; bool stalled; };
+    const Case cases[] = {{rm::FullSpeedBehaviour, 0xFF, false}, {rm::DisabledBehaviour, 0x00, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "behaviour " << c.behaviour);
+        Rig rig;
+        rig.settle(c.behaviour);
+        for (int step = 0; step < 20; ++step, rig.advance(3.1)) {
+            ASSERT_EQ(rig.duty(), c.duty);
+            const float rpm = fanRpm(rig.bus, 0).value();
+            if (c.stalled)
+                ASSERT_EQ(rpm, 0.0f);
+            else
+                ASSERT_GT(rpm, 1000.0f);
+        }
+    }
+
+    Rig rig;
+    rig.settle(rm::ManualBehaviour);
+    rig.write(rm::Pwm1Duty, 0x40);
+    rig.advance();
+    const float lowDutyRpm = fanRpm(rig.bus, 0).value();
+    rig.settle(rm::FullSpeedBehaviour);
+    EXPECT_GT(fanRpm(rig.bus, 0).value(), lowDutyRpm + 1000);
+}
+
+TEST(SimulatedBus, AutomaticBehavioursFollowTheirSensorsAlongTheFanCurve)
+{
+    struct Case { int behaviour; std::set<std::uint8_t> drivers; };
+    const Case cases[] = {
+        {rm::RemoteOneBehaviour, {rm::Remote1Temperature}},
+        {rm::LocalBehaviour, {rm::LocalTemperature}},
+        {rm::RemoteTwoBehaviour, {rm::Remote2Temperature}},
+        {rm::FastestLocalRemote2Behaviour, {rm::LocalTemperature, rm::Remote2Temperature}},
+        {rm::FastestOfThreeBehaviour, {rm::Remote1Temperature, rm::LocalTemperature, rm::Remote2Temperature}},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.setBehaviour(c.behaviour);
+        const auto dutyWith = [&rig](std::uint8_t hot, int celsius) {
+            for (std::uint8_t reg : Temperatures)
+                rig.pinCelsius(reg, reg == hot ? celsius : 20);
+            rig.advance();
+            return rig.duty();
+        };
+        const int floor = dutyWith(rm::Remote1Temperature, 20);
+        EXPECT_GT(floor, 0x00);
+        EXPECT_LT(floor, 0xFF);
+        for (std::uint8_t sensor : Temperatures) {
+            SCOPED_TRACE(testing::Message() << "behaviour " << c.behaviour << ", sensor 0x" << std::hex << int(sensor));
+            if (!c.drivers.contains(sensor)) {
+                EXPECT_EQ(dutyWith(sensor, 80), floor);
+                continue;
+            }
+            EXPECT_EQ(dutyWith(sensor, 80), 0xFF);
+            EXPECT_EQ(dutyWith(sensor, 20), floor);
+            const int midway = dutyWith(sensor, 45);
+            EXPECT_GT(midway, floor);
+            EXPECT_LT(midway, 0xFF);
+            int previous = 0;
+            for (int celsius = -40; celsius <= 120; celsius += 5) {
+                const int duty = dutyWith(sensor, celsius);
+                EXPECT_GE(duty, previous) << celsius << " °C";
+                previous = duty;
+            }
+        }
+    }
+}
+
+TEST(SimulatedBus, ManualModeKeepsItsDutyAndTakesWrittenOnes)
+{
+    Rig rig;
+    rig.settle(rm::FullSpeedBehaviour);
+    rig.settle(rm::ManualBehaviour);
+    for (int step = 0; step < 10; ++step, rig.advance(5))
+        ASSERT_EQ(rig.duty(), 0xFF);
+
+    for (std::uint8_t written : {0x40, 0x00, 0x9A}) {
+        rig.write(rm::Pwm1Duty, written);
+        for (int step = 0; step < 10; ++step, rig.advance(5))
+            ASSERT_EQ(rig.duty(), written);
+    }
+}
+
+TEST(SimulatedBus, DutyWritesOutsideManualModeAreIgnored)
+{
+    for (int behaviour = 0; behaviour < rm::ManualBehaviour; ++behaviour) {
+        Rig rig;
+        rig.settle(behaviour);
+        const int before = rig.duty();
+        rig.write(rm::Pwm1Duty, static_cast<std::uint8_t>(before ^ 0x5A));
+        EXPECT_EQ(rig.duty(), before) << "behaviour " << behaviour;
+    }
+}
+
+TEST(SimulatedBus, WrittenMeasurementsStayPinnedWhileTheRestMoves)
+{
+    for (int reg = 0x21; reg <= 0x2F; ++reg) {
+        if (!rm::isMeasurement(reg))
+            continue;
+        Rig rig;
+        const std::uint8_t pinned = static_cast<std::uint8_t>(0x11 + reg);
+        rig.write(reg, pinned);
+        // The remote1 sensor drifts with time; watch the local one when remote1 is the pinned one.
+        const std::uint8_t watched = reg == rm::Remote1Temperature ? rm::LocalTemperature : rm::Remote1Temperature;
+        std::set<std::uint8_t> seen;
+        for (int step = 0; step < 60; ++step, rig.advance(2.3)) {
+            ASSERT_EQ(rig.read(reg), pinned) << "register 0x" << std::hex << reg << ", t " << rig.now;
+            seen.insert(rig.read(watched));
+        }
+        EXPECT_GE(seen.size(), 3u) << "register 0x" << std::hex << reg << " pinned, 0x" << int(watched) << " stood still";
+    }
+}
+
+TEST(SimulatedBus, OtherRegistersReadBackTheLastWrite)
+{
+    for (std::uint8_t reg : {0x00, 0x20, 0x23, 0x24, 0x40, 0x41, 0x42, 0x5F, 0x7B, 0x80, 0xFF}) {
+        Rig rig;
+        for (std::uint8_t data : {0xA5, 0x00, 0x3C}) {
+            rig.write(reg, data);
+            rig.advance();
+            EXPECT_EQ(rig.read(reg), data) << "register 0x" << std::hex << int(reg);
+        }
+    }
+}
+
+TEST(SimulatedBus, TachPairReadAcrossAnUpdateBelongsToOneCount)
+{
+    Rig rig;
+    rig.settle(rm::FullSpeedBehaviour);
+    const std::uint8_t fullLow = rig.read(rm::fanTachLow(0));
+    const std::uint8_t fullHigh = rig.read(rm::fanTachHigh(0));
+    ASSERT_NE(fullHigh, 0xFF);
+
+    // Start a pair, stop the fan, and let the chip refresh before the second half.
+    EXPECT_EQ(rig.read(rm::fanTachLow(0)), fullLow);
+    rig.setBehaviour(rm::DisabledBehaviour);
+    rig.advance();
+    EXPECT_EQ(rig.read(rm::fanTachHigh(0)), fullHigh);
+
+    EXPECT_EQ(rig.read(rm::fanTachLow(0)), 0xFF);
+    EXPECT_EQ(rig.read(rm::fanTachHigh(0)), 0xFF);
+}
+
+TEST(SimulatedBus, TachHighByteReadOnItsOwnGivesTheCurrentValue)
+{
+    Rig rig;
+    EXPECT_EQ(rig.read(rm::fanTachHigh(3)), 0xFF) << "fan 4 is stalled: 0xFFFF";
+    EXPECT_EQ(rig.read(rm::fanTachHigh(3)), 0xFF);
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The program's one window: live readings, PWM1 settings and the register
+// panel. Every handler runs on the GUI thread and talks to the chip only
+// through the BusAdapter it is handed.
+
+#include "Form1Controls.h"
+#include "Module1.h"
+#include "bus/BusAdapter.h"
+
+#include <QTimer>
+#include <QWidget>
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    // titleSuffix follows the controller's base address in the title, e.g.
+    // " (simulated)". Construction runs Form_Load, so the window is in line
+    // with the chip before it is first shown.
+    explicit Form1(BusAdapter& bus, QString titleSuffix = {}, QWidget* parent = nullptr);
+
+    const Module1& shared() const { return module_; }
+    bool tempOffsetMode() const { return TempOffsetMode; }
+    const Form1Controls& controls() const { return c_; }
+
+    static constexpr int PollIntervalMs = 100;
+
+    // Start-up and the readings poll.
+    void Form_Load();
+    void Timer1_Timer();
+
+    // PWM1 settings.
+    void cmbPWM1_Click();
+    void cmbHF_Click();
+    void cmbPulses_Click();
+    void cmdWriteDuty_Click();
+    void SetManualDutyMode(bool on);
+
+    // Register panel and controller choice.
+    void cmdRead_Click();
+    void cmdWrite_Click();
+    void txtDevAddr_Change();
+    void optController1_Click();
+    void optController2_Click();
+
+private:
+    void connectHandlers();
+    void showControllerBase(std::uint16_t base);
+    // Every write the program makes passes through here, so the guard for
+    // memory-module EEPROMs sits in one place. Returns whether it wrote.
+    bool writeRegister(std::uint8_t device, std::uint8_t reg, std::uint8_t data);
+
+    BusAdapter& bus_;
+    QString titleSuffix_;
+    Module1 module_;
+    bool TempOffsetMode = false;
+    Form1Controls c_;
+    QTimer Timer1;
+};

@@ -1,0 +1,60 @@
+// The register panel: any register of any device, by hand, in hex; the
+// device-address field also steers the poll and the settings panel.
+
+#include "Form1.h"
+#include "MessageBoxes.h"
+#include "chip/ValueText.h"
+
+namespace rm = RegisterMap;
+
+namespace {
+
+std::optional<std::uint8_t> fieldByte(const QLineEdit* field)
+{
+    return rm::HexField(field->text().toStdString());
+}
+
+} // namespace
+
+void Form1::cmdRead_Click()
+{
+    const auto device = fieldByte(c_.txtDevAddr);
+    const auto reg = fieldByte(c_.txtAddrPtr);
+    // A value that does not fit a byte is refused whole: no transaction
+    // ever runs on a truncated address or register.
+    if (!device || !reg) {
+        showInvalidValue(this);
+        return;
+    }
+    c_.lblReadData->setText(QString::fromStdString(rm::hexText(bus_.ReadSmbus(*device, *reg))));
+}
+
+void Form1::cmdWrite_Click()
+{
+    const auto device = fieldByte(c_.txtDevAddr);
+    const auto reg = fieldByte(c_.txtAddrPtr);
+    const auto data = fieldByte(c_.txtDataOut);
+    if (!device || !reg || !data) {
+        showInvalidValue(this);
+        return;
+    }
+    writeRegister(*device, *reg, *data);
+}
+
+void Form1::txtDevAddr_Change()
+{
+    // Partial typing passes through here keystroke by keystroke; a value
+    // beyond the 7-bit range leaves the monitored device where it was.
+    if (const auto device = fieldByte(c_.txtDevAddr); device && *device <= 0x7F)
+        module_.DeviceAddress = *device;
+}
+
+void Form1::optController1_Click()
+{
+    showControllerBase(bus_.DetectSmbus(0));
+}
+
+void Form1::optController2_Click()
+{
+    showControllerBase(bus_.DetectSmbus(1));
+}
