@@ -9,7 +9,7 @@
 namespace rm = RegisterMap;
 
 Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
-    : QWidget(parent), bus_(bus), titleSuffix_(std::move(titleSuffix)), c_(buildForm1Controls(*this))
+    : QWidget(parent), bus_(bus), titleSuffix_(std::move(titleSuffix)), c_(buildForm1Controls(*this)), Timer1(this)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));

@@ -7,13 +7,15 @@
 
 namespace {
 
-// The classic 8.25 pt dialog font, 11 pixels at 96 dpi. Where its family is
-// missing, a metric-compatible sans takes its place.
+// The classic 8.25 pt dialog font. Where its family is missing, as on
+// Linux, a plain sans stands in at 10 pixels: at the nominal 11 the stand-ins
+// run about 6 % wider than the captions were laid out for and collide with
+// the fields beside them.
 QFont dialogFont(bool bold = false)
 {
-    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "DejaVu Sans"});
+    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "DejaVu Sans Condensed"});
     QFont font("MS Sans Serif");
-    font.setPixelSize(11);
+    font.setPixelSize(10);
     font.setBold(bold);
     return font;
 }
@@ -116,15 +118,18 @@ void buildReadings(Form1Controls& c, QWidget& form)
     c.Frame1 = groupBox(form, "Frame1", "Corvane Readings", twipsRect(480, 360, 2775, 4455));
     QWidget* f = c.Frame1;
 
-    struct Row { int element; const char* text; int left, top, width; };
-    const Row temperatures[] = {{1, "Local", 600, 720, 390}, {0, "Remote1", 360, 960, 645}, {2, "Remote2", 360, 1200, 645}};
-    const char* const temperatureCaptions[] = {"Remote1", "Local", "Remote2"};
+    // The caption array and the value array number their rows differently:
+    // lblTemp follows the register order (Remote1, Local, Remote2).
+    struct Row { int captionElement, valueElement; const char* text; int left, top, width; };
+    const Row temperatures[] = {{0, 1, "Local", 600, 720, 390},
+                                {1, 0, "Remote1", 360, 960, 645},
+                                {2, 2, "Remote2", 360, 1200, 645}};
     for (const Row& row : temperatures) {
-        c.Label2[row.element] = caption(f, elementName("Label2", row.element), row.text,
-                                        twipsRect(row.left, row.top, row.width, 195));
-        c.lblTemp[row.element] = valueLabel(f, elementName("lblTemp", row.element),
-                                            QStringLiteral("%1 temperature").arg(temperatureCaptions[row.element]),
-                                            DarkGreen, twipsRect(1080, row.top, 1215, 255));
+        c.Label2[row.captionElement] = caption(f, elementName("Label2", row.captionElement), row.text,
+                                               twipsRect(row.left, row.top, row.width, 195));
+        c.lblTemp[row.valueElement] = valueLabel(f, elementName("lblTemp", row.valueElement),
+                                                 QStringLiteral("%1 temperature").arg(QLatin1String(row.text)),
+                                                 DarkGreen, twipsRect(1080, row.top, 1215, 255));
     }
 
     const int fanCaptionElements[rm::FanCount] = {0, 3, 4, 5};

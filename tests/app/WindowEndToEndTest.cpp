@@ -1,0 +1,149 @@
+// The built program in a real X server: Xvfb, the xcb platform, a window
+// found by its title the way a window manager sees it.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A child process that is killed when the test lets go of it.
+class Child {
+public:
+    explicit Child(std::vector<std::string> argv, std::vector<std::string> extraEnvironment = {},
+                   int keepOpenFd = -1)
+    {
+        std::vector<char*> args;
+        for (auto& arg : argv)
+            args.push_back(arg.data());
+        args.push_back(nullptr);
+        environment_ = std::move(extraEnvironment);
+        std::vector<char*> env;
+        for (auto& entry : environment_)
+            env.push_back(entry.data());
+        for (char** entry = environ; *entry; ++entry)
+            env.push_back(*entry);
+        env.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const int devNull = open("/dev/null", O_WRONLY);
+        posix_spawn_file_actions_adddup2(&actions, devNull, STDERR_FILENO);
+        if (keepOpenFd < 0)
+            posix_spawn_file_actions_adddup2(&actions, devNull, STDOUT_FILENO);
+        if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), env.data()) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(devNull);
+    }
+
+    ~Child()
+    {
+        if (running()) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    bool started() const { return pid_ > 0; }
+
+    bool running()
+    {
+        if (pid_ <= 0 || exited_)
+            return false;
+        exited_ = waitpid(pid_, nullptr, WNOHANG) == pid_;
+        return !exited_;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    std::vector<std::string> environment_;
+};
+
+std::string output(const std::string& command)
+{
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
+            text.append(buffer, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
+// Starts Xvfb on the first free display it finds and returns ":N".
+std::string startXvfb(std::unique_ptr<Child>& server)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return {};
+    server = std::make_unique<Child>(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(pipeFds[1]),
+                                                              "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+                                     std::vector<std::string>{}, pipeFds[1]);
+    close(pipeFds[1]);
+    std::string number;
+    char c;
+    while (read(pipeFds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(pipeFds[0]);
+    return number.empty() ? std::string{} : ":" + number;
+}
+
+// The X id of the top-level window with exactly this title, or "".
+std::string windowWithTitle(const std::string& display, const std::string& title)
+{
+    const std::string tree = output("xwininfo -display " + display + " -root -tree 2>/dev/null");
+    const std::string quoted = "\"" + title + "\"";
+    std::size_t at = tree.find(quoted);
+    if (at == std::string::npos)
+        return {};
+    const std::size_t lineStart = tree.rfind('\n', at) + 1;
+    const std::size_t idStart = tree.find_first_not_of(' ', lineStart);
+    return tree.substr(idStart, tree.find(' ', idStart) - idStart);
+}
+
+TEST(WindowEndToEnd, OpensOnTheSimulatedChipAndKeepsRunning)
+{
+    std::unique_ptr<Child> server;
+    const std::string display = startXvfb(server);
+    ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+
+    Child app({CORVANE_BENCH_PATH}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb"});
+    ASSERT_TRUE(app.started());
+
+    std::string window;
+    for (auto waited = 0ms; window.empty() && waited < 15s; waited += 100ms) {
+        std::this_thread::sleep_for(100ms);
+        ASSERT_TRUE(app.running()) << "corvane-bench exited before its window appeared";
+        window = windowWithTitle(display, "SMBBA = 0x400 (simulated)");
+    }
+    ASSERT_FALSE(window.empty()) << "no window titled 'SMBBA = 0x400 (simulated)'";
+
+    std::this_thread::sleep_for(2s);
+    EXPECT_TRUE(app.running()) << "corvane-bench stopped within two seconds";
+
+    const std::filesystem::path shot = std::filesystem::path(SCREENSHOT_DIR) / "corvane-bench-end-to-end.png";
+    std::filesystem::remove(shot);
+    output("import -display " + display + " -window " + window + " " + shot.string() + " 2>&1");
+    ASSERT_TRUE(std::filesystem::exists(shot)) << "no screenshot at " << shot;
+    EXPECT_GT(std::filesystem::file_size(shot), 1000u);
+    std::printf("Screenshot kept at %s\n", shot.c_str());
+}
+
+} // namespace

@@ -1,0 +1,42 @@
+// gtest main for the widget tests: one QApplication on the offscreen
+// platform, styled like the real program. It is made only when tests run,
+// so listing the tests needs no display.
+
+#include "ui/ApplicationTitle.h"
+#include "ui/BenchStyle.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class QtEnvironment : public testing::Environment {
+public:
+    QtEnvironment(int& argc, char** argv) : argc_(argc), argv_(argv) {}
+
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app_ = std::make_unique<QApplication>(argc_, argv_);
+        QApplication::setApplicationName(QString::fromUtf8(ApplicationTitle));
+        applyBenchStyle(*app_);
+    }
+
+    void TearDown() override { app_.reset(); }
+
+private:
+    int& argc_;
+    char** argv_;
+    std::unique_ptr<QApplication> app_;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    testing::AddGlobalTestEnvironment(new QtEnvironment(argc, argv));
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,48 @@
+#pragma once
+// A Form1 on a recording bus. The poll timer is stopped so each test runs
+// ticks itself and sees only the traffic it caused.
+
+#include "support/MessageBoxAnswerer.h"
+#include "support/QtPrinters.h"
+#include "support/RecordingBus.h"
+#include "ui/Form1.h"
+
+#include <QTimer>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+class Form1Fixture : public testing::Test {
+protected:
+    // Registers a plain chip would hold: manual off, two's complement.
+    void scriptTypicalChip()
+    {
+        bus.set(0x5C, 0xC2);
+        bus.set(0x5F, 0x00);
+        bus.set(0x7B, 0x01);
+        bus.set(0x7C, 0x01);
+        bus.set(0x30, 0x80);
+    }
+
+    Form1& open(QString titleSuffix = {})
+    {
+        form = std::make_unique<Form1>(bus, std::move(titleSuffix));
+        timer()->stop();
+        return *form;
+    }
+
+    // Opens the form and forgets start-up's traffic.
+    Form1& openQuietly()
+    {
+        open();
+        bus.calls.clear();
+        return *form;
+    }
+
+    QTimer* timer() const { return form->findChild<QTimer*>(QStringLiteral("Timer1")); }
+    const Form1Controls& controls() const { return form->controls(); }
+
+    RecordingBus bus;
+    MessageBoxAnswerer boxes;
+    std::unique_ptr<Form1> form;
+};

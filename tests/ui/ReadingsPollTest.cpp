@@ -1,0 +1,115 @@
+#include "Form1Fixture.h"
+
+namespace {
+
+class ReadingsPoll : public Form1Fixture {};
+
+const std::vector<BusCall> OneTick = {Read(0x25), Read(0x26), Read(0x27), Read(0x28), Read(0x29),
+                                      Read(0x2A), Read(0x2B), Read(0x2C), Read(0x2D), Read(0x2E),
+                                      Read(0x2F), Read(0x22), Read(0x21), Read(0x30)};
+
+TEST_F(ReadingsPoll, OneTickReadsFourteenRegistersInOrderAndWritesNothing)
+{
+    scriptTypicalChip();
+    openQuietly();
+    form->Timer1_Timer();
+    EXPECT_EQ(bus.calls, OneTick);
+}
+
+TEST_F(ReadingsPoll, TheTimerRunsTheSamePoll)
+{
+    scriptTypicalChip();
+    openQuietly();
+    timer()->start();
+    QTest::qWait(350);
+    timer()->stop();
+    ASSERT_GE(bus.calls.size(), 2 * OneTick.size());
+    EXPECT_EQ(std::vector<BusCall>(bus.calls.begin(), bus.calls.begin() + OneTick.size()), OneTick);
+    EXPECT_EQ(controls().lblVcc->text(), " 0 V");
+}
+
+TEST_F(ReadingsPoll, LabelsShowConvertedReadingsInBothTemperatureCodings)
+{
+    struct Case {
+        std::uint8_t coding;
+        std::uint8_t temps[3]; // 0x25 Remote1, 0x26 Local, 0x27 Remote2
+        const char* texts[3];  // lblTemp elements 0, 1, 2
+    };
+    const Case cases[] = {
+        {0x01, {0xF6, 0x19, 0x80}, {"-10 °C", " 25 °C", "-128 °C"}},
+        {0x01, {0x7F, 0x00, 0xFF}, {" 127 °C", " 0 °C", "-1 °C"}},
+        {0x00, {0x00, 0x40, 0xFF}, {"-64 °C", " 0 °C", " 191 °C"}},
+        {0xFE, {0x59, 0x3B, 0x80}, {" 25 °C", "-5 °C", " 64 °C"}},
+    };
+    for (const Case& c : cases) {
+        bus = RecordingBus();
+        bus.set(0x7C, c.coding);
+        bus.set(0x25, c.temps[0]);
+        bus.set(0x26, c.temps[1]);
+        bus.set(0x27, c.temps[2]);
+        openQuietly();
+        form->Timer1_Timer();
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(controls().lblTemp[i]->text(), QString::fromUtf8(c.texts[i])) << "element " << i;
+    }
+}
+
+TEST_F(ReadingsPoll, FanVoltageAndDutyTexts)
+{
+    const std::uint8_t tach[4][2] = {{0x18, 0x15}, {0xFF, 0xFF}, {0x01, 0x00}, {0x80, 0xBB}};
+    for (int fan = 0; fan < 4; ++fan) {
+        bus.set(0x28 + 2 * fan, tach[fan][0]);
+        bus.set(0x29 + 2 * fan, tach[fan][1]);
+    }
+    bus.set(0x22, 192);
+    bus.set(0x21, 70);
+    bus.set(0x30, 0x7F);
+    openQuietly();
+    form->Timer1_Timer();
+
+    const char* const fanTexts[] = {" 1000 rpm", " 0 rpm", " 5400000 rpm", " 112 rpm"};
+    for (int fan = 0; fan < 4; ++fan)
+        EXPECT_EQ(controls().lblFanSpeed[fan]->text(), fanTexts[fan]) << "fan " << fan + 1;
+    EXPECT_EQ(controls().lblVcc->text(), " 3.3 V");
+    EXPECT_EQ(controls().lblVccp->text(), " .82 V");
+    EXPECT_EQ(controls().lblDutyCycle->text(), "50");
+    EXPECT_EQ(form->shared().DutyPercent, 50);
+}
+
+TEST_F(ReadingsPoll, FanWithNoNewCountKeepsItsText)
+{
+    bus.set(0x28, 0x18);
+    bus.set(0x29, 0x15);
+    openQuietly();
+    form->Timer1_Timer();
+    EXPECT_EQ(controls().lblFanSpeed[0]->text(), " 1000 rpm");
+    EXPECT_EQ(controls().lblFanSpeed[1]->text(), "test") << "a pair that always reads zero never replaces 'test'";
+
+    bus.set(0x28, 0x00);
+    bus.set(0x29, 0x00);
+    form->Timer1_Timer();
+    EXPECT_EQ(controls().lblFanSpeed[0]->text(), " 1000 rpm");
+
+    // Only both bytes zero means no reading; one zero byte is a real count.
+    bus.set(0x29, 0x01);
+    form->Timer1_Timer();
+    EXPECT_EQ(controls().lblFanSpeed[0]->text(), " 21094 rpm");
+}
+
+TEST_F(ReadingsPoll, KeepsTheHiddenDutyDisplayCurrentAndLeavesTheEntryAlone)
+{
+    bus.set(0x5C, 0xE0);
+    bus.set(0x30, 0x40);
+    openQuietly();
+    ASSERT_TRUE(controls().lblDutyCycle->isHidden());
+    controls().txtDutyCycle->setText(QStringLiteral("42"));
+    bus.set(0x30, 0x99);
+    form->Timer1_Timer();
+    EXPECT_EQ(controls().lblDutyCycle->text(), "60");
+    EXPECT_EQ(form->shared().DutyPercent, 60);
+    EXPECT_EQ(controls().txtDutyCycle->text(), "42");
+    EXPECT_TRUE(controls().lblDutyCycle->isHidden());
+    EXPECT_FALSE(controls().txtDutyCycle->isHidden());
+}
+
+} // namespace
