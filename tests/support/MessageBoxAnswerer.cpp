@@ -15,20 +15,26 @@ MessageBoxAnswerer::MessageBoxAnswerer()
 void MessageBoxAnswerer::answerOpenBox()
 {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || box == answered_ || !box->isVisible())
+    if (!box || !box->isVisible() || box == answered_)
         return;
+    if (box != open_) {
+        open_ = box;
+        openFor_.start();
+    }
+    const Planned next = planned_.empty() ? Planned{Answer::Escape, 0} : planned_.front();
+    if (openFor_.elapsed() < next.afterMs)
+        return;
+    if (!planned_.empty())
+        planned_.pop_front();
     answered_ = box;
     const auto* defaultButton = box->defaultButton();
     seen_.push_back({box->windowTitle(), box->text(), box->standardButtons(),
                      defaultButton ? box->standardButton(const_cast<QPushButton*>(defaultButton)) : QMessageBox::NoButton,
                      box->isModal()});
 
-    const Answer answer = planned_.empty() ? Answer::Escape : planned_.front();
-    if (!planned_.empty())
-        planned_.pop_front();
     QWidget* focus = QApplication::focusWidget();
     QWidget* keyTarget = focus && box->isAncestorOf(focus) ? focus : box;
-    switch (answer) {
+    switch (next.answer) {
     case Answer::Enter: QTest::keyClick(keyTarget, Qt::Key_Return); break;
     case Answer::Escape: QTest::keyClick(keyTarget, Qt::Key_Escape); break;
     case Answer::ClickYes: QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton); break;

@@ -5,6 +5,7 @@
 // so a test can fail on it instead of hanging.
 
 #include <QMessageBox>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -25,15 +26,23 @@ public:
 
     MessageBoxAnswerer();
 
-    void answerNext(Answer answer) { planned_.push_back(answer); }
+    // Answers the next box once it has been open for at least afterMs.
+    void answerNext(Answer answer, int afterMs = 0) { planned_.push_back({answer, afterMs}); }
     const std::vector<Seen>& seen() const { return seen_; }
     void forget() { seen_.clear(); }
 
 private:
     void answerOpenBox();
 
+    struct Planned {
+        Answer answer;
+        int afterMs;
+    };
+
     QTimer poll_;
-    std::deque<Answer> planned_;
+    std::deque<Planned> planned_;
+    QPointer<QMessageBox> open_;
+    QElapsedTimer openFor_;
     std::vector<Seen> seen_;
     QPointer<QMessageBox> answered_;
 };

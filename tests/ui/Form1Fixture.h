@@ -39,6 +39,15 @@ protected:
         return *form;
     }
 
+    // For tests that click and type: a typical chip, the window on screen.
+    void openOnScreen()
+    {
+        scriptTypicalChip();
+        openQuietly();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+
     QTimer* timer() const { return form->findChild<QTimer*>(QStringLiteral("Timer1")); }
     const Form1Controls& controls() const { return form->controls(); }
 

@@ -1,0 +1,35 @@
+#pragma once
+// What a user does with the mouse and keyboard, for the widget tests.
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QtTest/QTest>
+
+// Opens the list and clicks the entry with this text; true once the click
+// has closed the list. (A handler may still put the list back.)
+inline bool chooseEntry(QComboBox* list, const QString& text)
+{
+    const int row = list->findText(text);
+    if (row < 0)
+        return false;
+    list->showPopup();
+    QAbstractItemView* view = list->view();
+    if (!QTest::qWaitForWindowExposed(view->window()))
+        return false;
+    const QRect entry = view->visualRect(view->model()->index(row, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, entry.center());
+    return !view->isVisible();
+}
+
+// Clicks into the field, selects all of it and types the new text over it.
+inline void typeOver(QLineEdit* field, const QString& text)
+{
+    QTest::mouseClick(field, Qt::LeftButton);
+    field->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(field, Qt::Key_Delete);
+    else
+        QTest::keyClicks(field, text);
+}

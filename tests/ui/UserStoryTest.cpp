@@ -1,0 +1,77 @@
+// Whole stories through the real widgets, on the simulated chip, with the
+// poll timer running as in the program.
+
+#include "UserInput.h"
+#include "bus/SimulatedBus.h"
+#include "support/MessageBoxAnswerer.h"
+#include "support/QtPrinters.h"
+#include "ui/Form1.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class UserStory : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    }
+
+    // Waits for the next poll tick to come and go.
+    void nextTick() { QTest::qWait(Form1::PollIntervalMs + 50); }
+
+    double now = 0;
+    SimulatedBus bus{[this] { return now; }, [] { return 0.0; }};
+    MessageBoxAnswerer boxes;
+    Form1 form{bus, QStringLiteral(" (simulated)")};
+    const Form1Controls& c = form.controls();
+};
+
+TEST_F(UserStory, ManualDutyOfSixtyPercentShowsOnTheNextTick)
+{
+    ASSERT_TRUE(chooseEntry(c.cmbPWM1, "Manual Mode"));
+    ASSERT_TRUE(c.txtDutyCycle->isVisible());
+    typeOver(c.txtDutyCycle, QStringLiteral("60"));
+    QTest::mouseClick(c.cmdWriteDuty, Qt::LeftButton);
+    nextTick();
+    EXPECT_EQ(form.shared().DutyPercent, 60);
+    EXPECT_EQ(c.lblDutyCycle->text(), "60");
+    EXPECT_EQ(c.txtDutyCycle->text(), "60");
+    EXPECT_TRUE(boxes.seen().empty());
+
+    // Back to an automatic behaviour: the display replaces the entry.
+    ASSERT_TRUE(chooseEntry(c.cmbPWM1, "Full Speed"));
+    now += 1;
+    nextTick();
+    EXPECT_TRUE(c.lblDutyCycle->isVisible());
+    EXPECT_FALSE(c.txtDutyCycle->isVisible());
+    EXPECT_EQ(c.lblDutyCycle->text(), "100");
+}
+
+TEST_F(UserStory, PinningATemperatureThroughTheRegisterPanelShowsOnScreen)
+{
+    nextTick();
+    typeOver(c.txtAddrPtr, QStringLiteral("26"));
+    typeOver(c.txtDataOut, QStringLiteral("f6"));
+    QTest::mouseClick(c.cmdWrite, Qt::LeftButton);
+    QTest::mouseClick(c.cmdRead, Qt::LeftButton);
+    EXPECT_EQ(c.lblReadData->text(), "F6");
+    now += 1;
+    nextTick();
+    EXPECT_EQ(c.lblTemp[1]->text(), QString::fromUtf8("-10 °C"));
+}
+
+TEST_F(UserStory, ControllerOneHasNoChip)
+{
+    QTest::mouseClick(c.optController1, Qt::LeftButton);
+    EXPECT_EQ(form.windowTitle(), "SMBBA = 0xF000 (simulated)");
+    QTest::mouseClick(c.cmdRead, Qt::LeftButton);
+    EXPECT_EQ(c.lblReadData->text(), "FF");
+    QTest::mouseClick(c.optController2, Qt::LeftButton);
+    QTest::mouseClick(c.cmdRead, Qt::LeftButton);
+    EXPECT_NE(c.lblReadData->text(), "FF");
+}
+
+} // namespace
