@@ -1,8 +1,7 @@
 #include "Conversions.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace RegisterMap {
 
@@ -10,12 +9,14 @@ double roundHalfEven(double x, int decimals)
 {
     if (!std::isfinite(x))
         return x;
-    // glibc's printf rounds the double's exact binary value, honouring the
-    // default round-to-nearest-even mode; multiplying by 10^n first would
-    // round twice and turn 0.27499999... into 0.28.
+    // to_chars with a precision rounds the double's exact binary value, ties
+    // to even, and ignores the locale; multiplying by 10^n first would round
+    // twice and turn 0.27499999... into 0.28.
     char text[400];
-    std::snprintf(text, sizeof text, "%.*f", decimals, x);
-    return std::strtod(text, nullptr);
+    const auto written = std::to_chars(text, text + sizeof text, x, std::chars_format::fixed, decimals);
+    double rounded = x;
+    std::from_chars(text, written.ptr, rounded);
+    return rounded;
 }
 
 std::int16_t temperature(std::uint8_t raw, bool offsetCoded)

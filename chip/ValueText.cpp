@@ -4,7 +4,6 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace RegisterMap {
@@ -110,9 +109,12 @@ std::string numberText(double value, Precision precision)
 {
     if (value == 0 || std::isnan(value))
         return " 0";
+    // to_chars, unlike printf, keeps '.' whatever the user's locale.
     char text[64];
-    std::snprintf(text, sizeof text, "%.*G", static_cast<int>(precision), value);
-    std::string shown = text;
+    const auto written =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::general, static_cast<int>(precision));
+    std::string shown(text, written.ptr);
+    std::transform(shown.begin(), shown.end(), shown.begin(), [](char c) { return c == 'e' ? 'E' : c; });
     const std::size_t digits = shown.front() == '-' ? 1 : 0;
     if (shown.compare(digits, 2, "0.") == 0)
         shown.erase(digits, 1);
@@ -129,8 +131,10 @@ std::string trimmedNumberText(double value, Precision precision)
 std::string hexText(std::uint16_t value)
 {
     char text[8];
-    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
-    return text;
+    const auto written = std::to_chars(text, text + sizeof text, value, 16);
+    std::string shown(text, written.ptr);
+    std::transform(shown.begin(), shown.end(), shown.begin(), [](char c) { return static_cast<char>(std::toupper(c)); });
+    return shown;
 }
 
 std::optional<std::uint8_t> HexField(std::string_view text)

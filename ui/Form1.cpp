@@ -2,6 +2,7 @@
 
 #include "Form1Icon.h"
 #include "MessageBoxes.h"
+#include "WheelGuard.h"
 #include "bus/SmbusAddresses.h"
 #include "chip/RegisterMap.h"
 #include "chip/ValueText.h"
@@ -25,6 +26,8 @@ void Form1::connectHandlers()
 {
     // Lists react only to the user picking an entry (activated), never to a
     // selection made by code, so start-up writes nothing.
+    for (QComboBox* list : {c_.cmbPWM1, c_.cmbHF, c_.cmbPulses})
+        ignoreWheel(*list);
     connect(c_.cmbPWM1, &QComboBox::activated, this, &Form1::cmbPWM1_Click);
     connect(c_.cmbHF, &QComboBox::activated, this, &Form1::cmbHF_Click);
     connect(c_.cmbPulses, &QComboBox::activated, this, &Form1::cmbPulses_Click);

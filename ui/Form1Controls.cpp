@@ -13,7 +13,6 @@ namespace {
 // the fields beside them.
 QFont dialogFont(bool bold = false)
 {
-    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "DejaVu Sans Condensed"});
     QFont font("MS Sans Serif");
     font.setPixelSize(10);
     font.setBold(bold);
@@ -201,6 +200,7 @@ void setTabOrder(const Form1Controls& c)
 
 Form1Controls buildForm1Controls(QWidget& form)
 {
+    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "DejaVu Sans Condensed"});
     form.setFont(dialogFont());
     form.resize(pixels(9045), pixels(5055));
     Form1Controls controls;

@@ -1,4 +1,4 @@
-# Shared by scripts/run and scripts/test: installs what the build needs from
+# Shared by scripts/run and scripts/test: installs what a step needs from
 # Debian's packages, then configures and builds into build/.
 
 set -euo pipefail
@@ -6,30 +6,31 @@ set -euo pipefail
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build_dir="$repo_root/build"
 
-# What building, testing and running under Xvfb take on a fresh Debian 12.
-required_packages=(
-  cmake g++ make pkg-config
-  qt6-base-dev qt6-qpa-plugins libgl-dev
-  libgtest-dev
-  xvfb xauth x11-utils imagemagick
-  fonts-liberation
-)
+# Building and opening the window.
+build_packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation)
+# Running the window with no display: an X server, a window finder, a camera.
+headless_packages=(xvfb xauth x11-utils imagemagick)
+# The tests: all of the above, GoogleTest, and a locale with a decimal comma.
+test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev locales)
 
 missing_packages() {
   local package
-  for package in "${required_packages[@]}"; do
+  for package in "$@"; do
     dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q '^install ok installed$' || echo "$package"
   done
 }
 
+# ensure_packages PACKAGE...: installs the missing ones as root, otherwise
+# says exactly what to run and stops.
 ensure_packages() {
   local missing
-  missing=$(missing_packages | tr '\n' ' ')
+  missing=$(missing_packages "$@" | tr '\n' ' ')
   [ -z "${missing// /}" ] && return 0
   if [ "$(id -u)" -ne 0 ]; then
     echo "These Debian packages are missing: $missing" >&2
-    echo "Install them, then run this command again:" >&2
+    echo "Install them as root, then run this command again:" >&2
     echo "  sudo apt-get update && sudo apt-get install -y --no-install-recommends $missing" >&2
+    echo "(without sudo: su -c 'apt-get update && apt-get install -y --no-install-recommends $missing')" >&2
     exit 1
   fi
   echo "Installing: $missing"
@@ -42,7 +43,13 @@ ensure_packages() {
   fi
 }
 
+# build [-DOPTION=...] [--target NAME]
 build() {
-  cmake -S "$repo_root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  local options=()
+  while [ $# -gt 0 ] && [[ "$1" == -D* ]]; do
+    options+=("$1")
+    shift
+  done
+  cmake -S "$repo_root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
   cmake --build "$build_dir" --parallel "$(nproc)" "$@"
 }

@@ -1,5 +1,7 @@
+#include "chip/Conversions.h"
 #include "chip/ValueText.h"
 
+#include <clocale>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -93,4 +95,24 @@ TEST(DecimalValue, TooLargeForADoubleIsInfinite)
     }
     EXPECT_TRUE(std::isinf(rm::decimalValue("-1e999")) && rm::decimalValue("-1e999") < 0);
     EXPECT_TRUE(std::isinf(rm::decimalValue(std::string(400, '9'))));
+}
+
+// Qt switches the C library to the user's locale; a German desktop must
+// still see ' 3.3 V', not ' 3,3 V'.
+TEST(ValueText, IgnoresTheUsersLocale)
+{
+    const char* commaLocale = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"})
+        if (std::setlocale(LC_ALL, name)) {
+            commaLocale = name;
+            break;
+        }
+    if (!commaLocale)
+        GTEST_SKIP() << "no locale with a decimal comma is installed (scripts/test makes de_DE.UTF-8 as root)";
+    EXPECT_EQ(rm::numberText(0.82), " .82");
+    EXPECT_EQ(rm::numberText(3.3), " 3.3");
+    EXPECT_DOUBLE_EQ(rm::decimalValue("12.5"), 12.5);
+    EXPECT_EQ(rm::hexText(0x2E), "2E");
+    EXPECT_EQ(rm::vccp(96), 1.12);
+    std::setlocale(LC_ALL, "C");
 }

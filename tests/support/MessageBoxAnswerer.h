@@ -29,7 +29,12 @@ public:
     // Answers the next box once it has been open for at least afterMs.
     void answerNext(Answer answer, int afterMs = 0) { planned_.push_back({answer, afterMs}); }
     const std::vector<Seen>& seen() const { return seen_; }
-    void forget() { seen_.clear(); }
+    // Forgets what was seen and any answers no box has taken.
+    void forget()
+    {
+        seen_.clear();
+        planned_.clear();
+    }
 
 private:
     void answerOpenBox();

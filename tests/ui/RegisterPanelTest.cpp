@@ -172,7 +172,9 @@ class PanelEepromGuard : public RegisterPanel {};
 TEST_F(PanelEepromGuard, AsksForEveryMemoryModuleAddressAndOnlyThere)
 {
     struct Case { const char* device; bool asks; };
-    const Case cases[] = {{"50", true}, {"57", true}, {"53", true}, {"4f", false}, {"58", false}, {"2e", false}};
+    // 0xD0..0xD7 is the same place to an adapter that drops the top bit.
+    const Case cases[] = {{"50", true},  {"57", true},  {"53", true},  {"4f", false}, {"58", false},
+                          {"2e", false}, {"d0", true},  {"d7", true},  {"d8", false}, {"cf", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.device);
         fill(c.device, "10", "aa");
@@ -182,7 +184,8 @@ TEST_F(PanelEepromGuard, AsksForEveryMemoryModuleAddressAndOnlyThere)
         click(controls().cmdWrite);
         if (c.asks) {
             ASSERT_EQ(boxes.seen().size(), 1u);
-            EXPECT_TRUE(boxes.seen()[0].text.startsWith(QStringLiteral("Device 0x%1 ").arg(c.device)));
+            EXPECT_TRUE(boxes.seen()[0].text.startsWith(QStringLiteral("Device 0x%1 ").arg(QString::fromLatin1(c.device).toUpper())))
+                << boxes.seen()[0].text.toStdString();
             EXPECT_TRUE(bus.calls.empty()) << "No writes nothing";
 
             boxes.forget();

@@ -62,14 +62,4 @@ TEST_F(Startup, TitleShowsTheControllerBaseAsSixteenBitHex)
     }
 }
 
-TEST_F(Startup, PollStartsWithTheWindowEveryHundredMilliseconds)
-{
-    scriptTypicalChip();
-    form = std::make_unique<Form1>(bus);
-    EXPECT_TRUE(timer()->isActive());
-    EXPECT_EQ(timer()->interval(), 100);
-    for (QLabel* label : controls().lblTemp)
-        EXPECT_EQ(label->text(), "test") << "no tick has run yet";
-}
-
 } // namespace
