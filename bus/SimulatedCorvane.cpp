@@ -28,6 +28,9 @@ constexpr double CurveLowCelsius = 30;
 constexpr double CurveHighCelsius = 60;
 constexpr double CurveFloorDuty = 0x4D; // 30 %
 
+bool isTach(std::uint8_t reg) { return reg >= rm::Fan1TachLow && reg <= rm::Fan4TachHigh; }
+int tachFan(std::uint8_t reg) { return (reg - rm::Fan1TachLow) / 2; }
+
 double wave(double seconds, double period, double phase)
 {
     return std::sin(2 * std::numbers::pi * seconds / period + phase);
@@ -54,8 +57,8 @@ SimulatedCorvane::SimulatedCorvane(Clock clock, Noise noise)
 std::uint8_t SimulatedCorvane::read(std::uint8_t reg)
 {
     updateIfDue();
-    if (reg >= rm::Fan1TachLow && reg <= rm::Fan4TachHigh) {
-        const int fan = (reg - rm::Fan1TachLow) / 2;
+    if (isTach(reg)) {
+        const int fan = tachFan(reg);
         if (reg == rm::fanTachLow(fan)) {
             latchedTachHigh_[fan] = registers_[rm::fanTachHigh(fan)];
             tachHighLatched_[fan] = true;
@@ -80,8 +83,8 @@ void SimulatedCorvane::write(std::uint8_t reg, std::uint8_t data)
     if (rm::isMeasurement(reg)) {
         pinned_[reg] = true;
         // A pinned high byte reads back at once, even after a low-byte read.
-        if (reg >= rm::Fan1TachLow && reg <= rm::Fan4TachHigh && (reg - rm::Fan1TachLow) % 2 == 1)
-            tachHighLatched_[(reg - rm::Fan1TachLow) / 2] = false;
+        if (isTach(reg) && reg == rm::fanTachHigh(tachFan(reg)))
+            tachHighLatched_[tachFan(reg)] = false;
     }
 }
 

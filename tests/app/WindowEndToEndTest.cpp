@@ -31,9 +31,8 @@ public:
         for (auto& arg : argv)
             args.push_back(arg.data());
         args.push_back(nullptr);
-        environment_ = std::move(extraEnvironment);
         std::vector<char*> env;
-        for (auto& entry : environment_)
+        for (auto& entry : extraEnvironment)
             env.push_back(entry.data());
         for (char** entry = environ; *entry; ++entry)
             env.push_back(*entry);
@@ -72,7 +71,6 @@ public:
 private:
     pid_t pid_ = -1;
     bool exited_ = false;
-    std::vector<std::string> environment_;
 };
 
 std::string output(const std::string& command)

@@ -1,6 +1,5 @@
 #include "RecordingBus.h"
 
-#include <algorithm>
 #include <iomanip>
 
 void PrintTo(const BusCall& call, std::ostream* out)
@@ -38,12 +37,4 @@ std::uint8_t RecordingBus::get(std::uint8_t reg, std::uint8_t device) const
 {
     const auto found = registers_.find({device, reg});
     return found == registers_.end() ? 0x00 : found->second;
-}
-
-std::vector<BusCall> RecordingBus::writes() const
-{
-    std::vector<BusCall> found;
-    std::copy_if(calls.begin(), calls.end(), std::back_inserter(found),
-                 [](const BusCall& call) { return call.kind == BusCall::Kind::Write; });
-    return found;
 }

@@ -39,7 +39,6 @@ public:
     std::vector<BusCall> calls;
     std::uint16_t baseAddress[2] = {0xF000, 0x0400};
 
-    std::vector<BusCall> writes() const;
 
 private:
     std::map<std::pair<int, int>, std::uint8_t> registers_;
