@@ -1,21 +1,66 @@
-// Opens the bench window on the simulated chip and runs until it closes.
+// Opens the bench window on the bus the command line asks for and runs
+// until it closes.
 
-#include "bus/SimulatedBus.h"
+#include "BusOpening.h"
+#include "CommandLine.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/BenchStyle.h"
 #include "ui/Form1.h"
+#include "ui/MessageBoxes.h"
 
 #include <QApplication>
+#include <cstdio>
+
+namespace {
+
+// The user chose to quit rather than run without the SMBus.
+constexpr int NoSmbusStatus = 1;
+
+QStringList argumentList(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int index = 0; index < argc; ++index)
+        arguments << QString::fromLocal8Bit(argv[index]);
+    return arguments;
+}
+
+void print(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(ApplicationTitle));
-    applyBenchStyle(app);
+    QCoreApplication::setApplicationName(QString::fromUtf8(ApplicationTitle));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_BENCH_VERSION));
 
-    SimulatedBus bus;
-    // Simulated readings must never pass for a real chip's.
-    Form1 window(bus, QStringLiteral(" (simulated)"));
+    const auto parsed = parseCommandLine(argumentList(argc, argv));
+    if (const auto* exit = std::get_if<EarlyExit>(&parsed)) {
+        print(exit->status == 0 ? stdout : stderr, exit->text);
+        return exit->status;
+    }
+    const BusRequest& request = std::get<BusRequest>(parsed);
+
+    auto opened = openBus(request);
+    const auto* problem = std::get_if<SmbusAccessProblem>(&opened);
+    // Adapters named on the command line are a deliberate choice: no window
+    // and no offer of the simulated chip when they can't be used.
+    if (problem && request.kind == BusRequest::Kind::NamedAdapters) {
+        print(stderr, QStringLiteral("corvane-bench: %1\n").arg(QString::fromStdString(describe(*problem))));
+        return BadCommandLineStatus;
+    }
+
+    QApplication app(argc, argv);
+    applyBenchStyle(app);
+    if (problem) {
+        if (!askToRunSimulated(nullptr, QString::fromStdString(describe(*problem))))
+            return NoSmbusStatus;
+        opened = simulatedBus();
+    }
+    OpenedBus& bus = std::get<OpenedBus>(opened);
+    Form1 window(*bus.bus, bus.titleSuffix);
     window.show();
     return QApplication::exec();
 }

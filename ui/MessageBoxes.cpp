@@ -26,3 +26,15 @@ bool confirmEepromWrite(QWidget* parent, std::uint8_t device)
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
+
+bool askToRunSimulated(QWidget* parent, const QString& reason)
+{
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(ApplicationTitle),
+                    QStringLiteral("The SMBus cannot be used."), QMessageBox::Yes | QMessageBox::No, parent);
+    box.setObjectName(QStringLiteral("noSmbusBox"));
+    box.setInformativeText(reason + QStringLiteral("\n\nContinue on the simulated chip? (No quits.)"));
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}

@@ -11,3 +11,7 @@ void showInvalidValue(QWidget* parent);
 // Asks before a write to an address where memory modules keep their
 // configuration EEPROM. No is the default and what Escape answers.
 bool confirmEepromWrite(QWidget* parent, std::uint8_t device);
+
+// The PC's SMBus cannot be used, for the reason given: offers the simulated
+// chip instead (Yes) or quitting (No).
+bool askToRunSimulated(QWidget* parent, const QString& reason);

@@ -73,16 +73,27 @@ private:
     bool exited_ = false;
 };
 
-std::string output(const std::string& command)
-{
+struct CommandResult {
     std::string text;
+    int status = -1;
+};
+
+CommandResult run(const std::string& command)
+{
+    CommandResult result;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[4096];
         while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            text.append(buffer, n);
-        pclose(pipe);
+            result.text.append(buffer, n);
+        const int status = pclose(pipe);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    return text;
+    return result;
+}
+
+std::string output(const std::string& command)
+{
+    return run(command).text;
 }
 
 // Starts Xvfb on the first free display it finds and returns ":N".
@@ -122,7 +133,7 @@ TEST(WindowEndToEnd, OpensOnTheSimulatedChipAndKeepsRunning)
     const std::string display = startXvfb(server);
     ASSERT_FALSE(display.empty()) << "Xvfb did not start";
 
-    Child app({CORVANE_BENCH_PATH}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb"});
+    Child app({CORVANE_BENCH_PATH, "--simulate"}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb"});
     ASSERT_TRUE(app.started());
 
     std::string window;
@@ -145,3 +156,31 @@ TEST(WindowEndToEnd, OpensOnTheSimulatedChipAndKeepsRunning)
 }
 
 } // namespace
+
+// The command line is answered before any window or display is needed.
+TEST(CommandLineEndToEnd, AnswersWithoutADisplay)
+{
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string saying;
+    };
+    const Case cases[] = {
+        {"--help", 0, "--smbus <DEV1[,DEV2]>"},
+        {"--help", 0, "Exit status"},
+        {"--version", 0, std::string("Corvane Bench ") + CORVANE_BENCH_VERSION},
+        {"--no-such-option", 2, "Unknown option 'no-such-option'"},
+        {"--smbus ,", 2, "empty adapter"},
+        {"--smbus a,b,c", 2, "at most two adapters"},
+        {"--simulate --smbus /dev/i2c-0", 2, "exclude each other"},
+        {"--smbus 'no adapter of this name'", 2, "There is no I2C adapter \"no adapter of this name\""},
+        {"stray", 2, "unexpected argument 'stray'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CommandResult result =
+            run(std::string("env -u DISPLAY QT_QPA_PLATFORM=xcb ") + CORVANE_BENCH_PATH + " " + c.arguments + " 2>&1");
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_NE(result.text.find(c.saying), std::string::npos) << result.text;
+    }
+}

@@ -1,0 +1,141 @@
+#include "bus/LinuxSmbus.h"
+#include "support/FakeI2cDev.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const SmbusAdapter I801{0, "SMBus I801 adapter at 0700", "/dev/i2c-0", 0x0700, true};
+const SmbusAdapter Second{1, "SMBus I801 adapter at 0b00", "/dev/i2c-1", 0x0b00, true};
+
+using Log = std::vector<std::string>;
+
+// A Linux bus over a fake i2c-dev that the test keeps a hand on.
+struct Rig {
+    FakeI2cDev* dev;
+    std::unique_ptr<LinuxSmbus> bus;
+
+    explicit Rig(LinuxSmbus::Controllers controllers = {I801, Second})
+    {
+        auto fake = std::make_unique<FakeI2cDev>();
+        dev = fake.get();
+        dev->files = {"/dev/i2c-0", "/dev/i2c-1"};
+        dev->addDevice("/dev/i2c-0", 0x2E);
+        dev->addDevice("/dev/i2c-0", 0x50);
+        dev->addDevice("/dev/i2c-1", 0x2E);
+        bus = std::make_unique<LinuxSmbus>(std::move(controllers), std::move(fake));
+    }
+};
+
+TEST(LinuxSmbus, OpensOnFirstUseAndSetsTheAddressOnlyWhenItChanges)
+{
+    Rig rig;
+    EXPECT_EQ(rig.bus->DetectSmbus(0), 0x0700);
+    EXPECT_TRUE(rig.dev->log.empty()) << "nothing is opened before the first transaction";
+
+    rig.dev->registerOf("/dev/i2c-0", 0x2E, 0x25) = 0x2A;
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x25), 0x2A);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x25), 0x2A);
+    rig.bus->WriteSmbus(0x2E, 0x30, 0x99);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x30), 0x99) << "a written value reads back";
+    rig.bus->ReadSmbus(0x50, 0x00);
+    rig.bus->ReadSmbus(0x2E, 0x00);
+
+    EXPECT_EQ(rig.dev->log, (Log{"open /dev/i2c-0", "slave 46", "read 37", "read 37", "write 48 153", "read 48",
+                                 "slave 80", "read 0", "slave 46", "read 0"}));
+}
+
+TEST(LinuxSmbus, EachControllerKeepsItsOwnFileAndAddress)
+{
+    Rig rig;
+    rig.dev->registerOf("/dev/i2c-0", 0x2E, 1) = 0x11;
+    rig.dev->registerOf("/dev/i2c-1", 0x2E, 1) = 0x22;
+
+    EXPECT_EQ(rig.bus->DetectSmbus(1), 0x0b00);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 1), 0x22);
+    rig.bus->DetectSmbus(0);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 1), 0x11);
+    rig.bus->DetectSmbus(1);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 1), 0x22);
+
+    EXPECT_EQ(rig.dev->log, (Log{"open /dev/i2c-1", "slave 46", "read 1", "open /dev/i2c-0", "slave 46", "read 1",
+                                 "read 1"}));
+    rig.bus.reset();
+    EXPECT_EQ(rig.dev->openFiles, 0) << "closing the program closes the adapters' files";
+}
+
+// Whatever goes wrong, a read gives 0xFF and a write sends nothing further.
+TEST(LinuxSmbus, FailuresReadAsABusWhereNothingAnswers)
+{
+    struct Case {
+        const char* what;
+        std::function<void(Rig&)> arrange;
+        std::uint8_t device;
+        Log expected; // after DetectSmbus(0), for one read then one write of 0x5A to register 7
+    };
+    const Case cases[] = {
+        {"no device at the address (ENXIO)", [](Rig&) {}, 0x10,
+         {"open /dev/i2c-0", "slave 16", "read 7", "write 7 90"}},
+        {"adapter unplugged (ENODEV)", [](Rig& rig) { rig.dev->transactionError = ENODEV; }, 0x2E,
+         {"open /dev/i2c-0", "slave 46", "read 7", "write 7 90"}},
+        {"address beyond 7 bits (EINVAL)", [](Rig&) {}, 0xAE,
+         {"open /dev/i2c-0", "slave 174", "slave 174"}},
+        {"permission denied on the file",
+         [](Rig& rig) { rig.dev->openErrors["/dev/i2c-0"] = EACCES; }, 0x2E,
+         {"open /dev/i2c-0", "open /dev/i2c-0"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        c.arrange(rig);
+        rig.bus->DetectSmbus(0);
+        EXPECT_EQ(rig.bus->ReadSmbus(c.device, 7), 0xFF);
+        rig.bus->WriteSmbus(c.device, 7, 0x5A);
+        EXPECT_EQ(rig.dev->log, c.expected);
+    }
+}
+
+TEST(LinuxSmbus, AMissingControllerGivesNoBaseAndTouchesNothing)
+{
+    for (const std::int32_t index : {1, 2, -1}) {
+        SCOPED_TRACE(index);
+        Rig rig({I801, std::nullopt});
+        rig.bus->DetectSmbus(0);
+        rig.bus->ReadSmbus(0x2E, 0);
+        rig.dev->log.clear();
+
+        EXPECT_EQ(rig.bus->DetectSmbus(index), 0);
+        EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0), 0xFF);
+        rig.bus->WriteSmbus(0x2E, 0x30, 0x99);
+        EXPECT_TRUE(rig.dev->log.empty()) << "reads and writes must not reach the previous controller";
+        EXPECT_EQ(rig.dev->registerOf("/dev/i2c-0", 0x2E, 0x30), 0);
+    }
+}
+
+TEST(LinuxSmbus, TakesAnAddressAKernelDriverOwns)
+{
+    Rig rig;
+    rig.dev->driverBound = {0x50};
+    rig.dev->registerOf("/dev/i2c-0", 0x50, 2) = 0x0C;
+    rig.bus->DetectSmbus(0);
+
+    EXPECT_EQ(rig.bus->ReadSmbus(0x50, 2), 0x0C);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x50, 2), 0x0C);
+    EXPECT_EQ(rig.dev->log, (Log{"open /dev/i2c-0", "slave 80", "force 80", "read 2", "read 2"}));
+}
+
+TEST(LinuxSmbus, OpensTheFileOnceAccessIsGranted)
+{
+    Rig rig;
+    rig.dev->openErrors["/dev/i2c-0"] = EACCES;
+    rig.bus->DetectSmbus(0);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0), 0xFF);
+
+    rig.dev->openErrors.clear();
+    rig.dev->registerOf("/dev/i2c-0", 0x2E, 0) = 0x41;
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0), 0x41);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0), 0x41);
+    EXPECT_EQ(rig.dev->log, (Log{"open /dev/i2c-0", "open /dev/i2c-0", "slave 46", "read 0", "read 0"}));
+}
+
+} // namespace

@@ -1,0 +1,94 @@
+#pragma once
+// An i2c-dev stand-in: device files that open or fail as scripted, devices
+// that answer from a register file, and a log of every call in the order
+// the kernel would have seen it.
+
+#include "bus/I2cDev.h"
+
+#include <cerrno>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+class FakeI2cDev : public I2cDev {
+public:
+    // Device files that open; any other path fails with ENOENT.
+    std::set<std::string> files;
+    // Paths whose open fails with the given errno.
+    std::map<std::string, int> openErrors;
+    // Devices that answer, by (file, address); registers read as 0 until written.
+    std::map<std::pair<std::string, int>, std::map<int, int>> devices;
+    // Addresses a kernel driver owns: a plain set-slave gives EBUSY.
+    std::set<int> driverBound;
+    // Once set, every transaction fails with this errno (an unplugged adapter).
+    int transactionError = 0;
+
+    std::vector<std::string> log;
+    int openFiles = 0;
+
+    void addDevice(const std::string& path, int address) { devices[{path, address}]; }
+    int& registerOf(const std::string& path, int address, int reg) { return devices[{path, address}][reg]; }
+
+    int open(const std::string& path) override
+    {
+        log.push_back("open " + path);
+        if (openErrors.contains(path))
+            return -openErrors.at(path);
+        if (!files.contains(path))
+            return -ENOENT;
+        fdPaths_[nextFd_] = path;
+        ++openFiles;
+        return nextFd_++;
+    }
+
+    void close(int fd) override
+    {
+        log.push_back("close " + fdPaths_.at(fd));
+        --openFiles;
+    }
+
+    int setSlave(int fd, std::uint8_t address, bool force) override
+    {
+        log.push_back((force ? "force " : "slave ") + std::to_string(address));
+        if (address > 0x7F)
+            return -EINVAL;
+        if (!force && driverBound.contains(address))
+            return -EBUSY;
+        slaves_[fd] = address;
+        return 0;
+    }
+
+    int readByteData(int fd, std::uint8_t reg) override
+    {
+        log.push_back("read " + std::to_string(reg));
+        auto* device = answering(fd);
+        if (!device)
+            return -(transactionError ? transactionError : ENXIO);
+        return (*device)[reg];
+    }
+
+    int writeByteData(int fd, std::uint8_t reg, std::uint8_t data) override
+    {
+        log.push_back("write " + std::to_string(reg) + " " + std::to_string(data));
+        auto* device = answering(fd);
+        if (!device)
+            return -(transactionError ? transactionError : ENXIO);
+        (*device)[reg] = data;
+        return 0;
+    }
+
+private:
+    std::map<int, int>* answering(int fd)
+    {
+        if (transactionError || !slaves_.contains(fd))
+            return nullptr;
+        const auto found = devices.find({fdPaths_.at(fd), slaves_.at(fd)});
+        return found == devices.end() ? nullptr : &found->second;
+    }
+
+    int nextFd_ = 3;
+    std::map<int, std::string> fdPaths_;
+    std::map<int, int> slaves_;
+};
