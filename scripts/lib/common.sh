@@ -7,11 +7,12 @@ repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build_dir="$repo_root/build"
 
 # Building and opening the window.
-build_packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation)
+build_packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgl-dev libi2c-dev fonts-liberation)
 # Running the window with no display: an X server, a window finder, a camera.
 headless_packages=(xvfb xauth x11-utils imagemagick)
-# The tests: all of the above, GoogleTest, and a locale with a decimal comma.
-test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev locales)
+# The tests: all of the above, GoogleTest, a locale with a decimal comma, and
+# QEMU with cpio to boot Debian's kernel for the Linux SMBus test.
+test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev locales qemu-system-x86 cpio)
 
 missing_packages() {
   local package
