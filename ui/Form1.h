@@ -23,6 +23,8 @@ public:
     const Form1Controls& controls() const { return c_; }
 
     static constexpr int PollIntervalMs = 100;
+    // Readings polls run so far: how a long run shows the timer kept going.
+    std::uint64_t pollCount() const { return pollCount_; }
 
     // Start-up and the readings poll.
     void Form_Load();
@@ -53,6 +55,7 @@ private:
     QString titleSuffix_;
     Module1 module_;
     bool TempOffsetMode = false;
+    std::uint64_t pollCount_ = 0;
     Form1Controls c_;
     QTimer Timer1;
 };

@@ -20,6 +20,7 @@ QString withUnit(const std::string& number, const char* unit)
 
 void Form1::Timer1_Timer()
 {
+    ++pollCount_;
     const std::uint8_t device = module_.DeviceAddress;
     const std::uint8_t temperatureRegisters[] = {rm::Remote1Temperature, rm::LocalTemperature, rm::Remote2Temperature};
     std::uint8_t temperatures[3];

@@ -8,11 +8,14 @@ build_dir="$repo_root/build"
 
 # Building and opening the window.
 build_packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgl-dev libi2c-dev fonts-liberation)
-# Running the window with no display: an X server, a window finder, a camera.
-headless_packages=(xvfb xauth x11-utils imagemagick)
+# Running the window with no display: an X server, a window finder, a camera,
+# and a hand for the mouse and keyboard.
+headless_packages=(xvfb xauth x11-utils imagemagick xdotool)
 # The tests: all of the above, GoogleTest, a locale with a decimal comma, and
 # QEMU with cpio to boot Debian's kernel for the Linux SMBus test.
 test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev locales qemu-system-x86 cpio)
+# The fuzz targets: clang with libFuzzer and the sanitizers' runtime.
+fuzz_packages=(cmake make clang libclang-rt-14-dev)
 
 missing_packages() {
   local package
@@ -44,13 +47,31 @@ ensure_packages() {
   fi
 }
 
+# The same sources built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitized_build_dir="$repo_root/build-sanitized"
+
 # build [-DOPTION=...] [--target NAME]
 build() {
-  local options=()
+  build_in "$build_dir" "$@"
+}
+
+# build_in DIR [-DOPTION=...] [--target NAME]
+build_in() {
+  local dir=$1 options=()
+  shift
   while [ $# -gt 0 ] && [[ "$1" == -D* ]]; do
     options+=("$1")
     shift
   done
-  cmake -S "$repo_root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
-  cmake --build "$build_dir" --parallel "$(nproc)" "$@"
+  cmake -S "$repo_root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+  cmake --build "$dir" --parallel "$(nproc)" "$@"
+}
+
+# Sanitizer settings for running anything from the sanitized build: stop at
+# the first report, check for leaks at exit, and skip what the system
+# libraries below Qt keep for the process's lifetime.
+sanitizer_environment() {
+  export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:detect_stack_use_after_return=1"
+  export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+  export LSAN_OPTIONS="suppressions=$repo_root/tests/sanitizer/leaks.supp:print_suppressions=0"
 }

@@ -60,6 +60,27 @@ public:
 
     bool started() const { return pid_ > 0; }
 
+    // Sends SIGTERM and waits up to ten seconds: the exit status, -1 when a
+    // signal ended it, -2 when it had to be killed.
+    int terminate()
+    {
+        if (pid_ <= 0 || exited_)
+            return -1;
+        kill(pid_, SIGTERM);
+        for (auto waited = 0ms; waited < 10s; waited += 50ms) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        exited_ = true;
+        return -2;
+    }
+
     bool running()
     {
         if (pid_ <= 0 || exited_)
@@ -118,7 +139,8 @@ std::string startXvfb(std::unique_ptr<Child>& server)
 std::string windowWithTitle(const std::string& display, const std::string& title)
 {
     const std::string tree = output("xwininfo -display " + display + " -root -tree 2>/dev/null");
-    const std::string quoted = "\"" + title + "\"";
+    // xwininfo prints a window's title followed by a colon, its class without.
+    const std::string quoted = "\"" + title + "\":";
     std::size_t at = tree.find(quoted);
     if (at == std::string::npos)
         return {};
@@ -127,24 +149,43 @@ std::string windowWithTitle(const std::string& display, const std::string& title
     return tree.substr(idStart, tree.find(' ', idStart) - idStart);
 }
 
-TEST(WindowEndToEnd, OpensOnTheSimulatedChipAndKeepsRunning)
+// Waits up to 15 s for a window with this title while the app runs.
+std::string awaitWindow(Child& app, const std::string& display, const std::string& title)
 {
-    std::unique_ptr<Child> server;
-    const std::string display = startXvfb(server);
-    ASSERT_FALSE(display.empty()) << "Xvfb did not start";
-
-    Child app({CORVANE_BENCH_PATH, "--simulate"}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb"});
-    ASSERT_TRUE(app.started());
-
     std::string window;
-    for (auto waited = 0ms; window.empty() && waited < 15s; waited += 100ms) {
+    for (auto waited = 0ms; window.empty() && waited < 15s && app.running(); waited += 100ms) {
         std::this_thread::sleep_for(100ms);
-        ASSERT_TRUE(app.running()) << "corvane-bench exited before its window appeared";
-        window = windowWithTitle(display, "SMBBA = 0x400 (simulated)");
+        window = windowWithTitle(display, title);
     }
-    ASSERT_FALSE(window.empty()) << "no window titled 'SMBBA = 0x400 (simulated)'";
+    return window;
+}
 
+// The real program on the simulated chip in its own X server.
+class RunningBench : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        display = startXvfb(server);
+        ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+        app = std::make_unique<Child>(std::vector<std::string>{CORVANE_BENCH_PATH, "--simulate"},
+                                      std::vector<std::string>{"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb"});
+        ASSERT_TRUE(app->started());
+        window = awaitWindow(*app, display, "SMBBA = 0x400 (simulated)");
+        ASSERT_FALSE(window.empty()) << "no window titled 'SMBBA = 0x400 (simulated)'";
+    }
+
+    void xdotool(const std::string& arguments) { output("DISPLAY=" + display + " xdotool " + arguments + " 2>&1"); }
+
+    std::unique_ptr<Child> server;
+    std::string display;
+    std::unique_ptr<Child> app;
+    std::string window;
+};
+
+TEST_F(RunningBench, OpensOnTheSimulatedChipAndKeepsRunning)
+{
     std::this_thread::sleep_for(2s);
+    Child& app = *this->app;
     EXPECT_TRUE(app.running()) << "corvane-bench stopped within two seconds";
 
     const std::filesystem::path shot = std::filesystem::path(SCREENSHOT_DIR) / "corvane-bench-end-to-end.png";
@@ -153,9 +194,23 @@ TEST(WindowEndToEnd, OpensOnTheSimulatedChipAndKeepsRunning)
     ASSERT_TRUE(std::filesystem::exists(shot)) << "no screenshot at " << shot;
     EXPECT_GT(std::filesystem::file_size(shot), 1000u);
     std::printf("Screenshot kept at %s\n", shot.c_str());
+
+    // A logout's SIGTERM closes it like the close button does: through main,
+    // so a sanitized build checks for leaks on the way out.
+    EXPECT_EQ(app.terminate(), 0);
 }
 
-} // namespace
+// Terminated while "Invalid Value" is open: the box's loop and the main
+// loop both end, and the program exits cleanly.
+TEST_F(RunningBench, EndsCleanlyWhenTerminatedDuringAMessageBox)
+{
+    // The window sits at the screen's origin; the Write Data field and the
+    // Write button are at (376, 273) and (436, 272).
+    xdotool("mousemove 376 273 click 1 key ctrl+a type 1ff");
+    xdotool("mousemove 436 272 click 1");
+    ASSERT_FALSE(awaitWindow(*app, display, "Corvane Bench").empty()) << "no message box appeared";
+    EXPECT_EQ(app->terminate(), 0);
+}
 
 // The command line is answered before any window or display is needed.
 TEST(CommandLineEndToEnd, AnswersWithoutADisplay)
@@ -184,3 +239,5 @@ TEST(CommandLineEndToEnd, AnswersWithoutADisplay)
         EXPECT_NE(result.text.find(c.saying), std::string::npos) << result.text;
     }
 }
+
+} // namespace

@@ -60,8 +60,9 @@ TEST(LinuxSmbus, EachControllerKeepsItsOwnFileAndAddress)
 
     EXPECT_EQ(rig.dev->log, (Log{"open /dev/i2c-1", "slave 46", "read 1", "open /dev/i2c-0", "slave 46", "read 1",
                                  "read 1"}));
+    const auto openFiles = rig.dev->openFiles;
     rig.bus.reset();
-    EXPECT_EQ(rig.dev->openFiles, 0) << "closing the program closes the adapters' files";
+    EXPECT_EQ(*openFiles, 0) << "closing the program closes the adapters' files";
 }
 
 // Whatever goes wrong, a read gives 0xFF and a write sends nothing further.

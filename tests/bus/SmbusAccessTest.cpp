@@ -26,7 +26,7 @@ Outcome open(FakeI2cDev& dev, Open&& opening, std::vector<int>* bases = nullptr)
     SmbusOpening result = opening(std::move(owned));
     if (auto* problem = std::get_if<SmbusAccessProblem>(&result))
         return {problem->kind, problem->subject};
-    EXPECT_EQ(fake->openFiles, 0) << "checking access must not keep files open";
+    EXPECT_EQ(*fake->openFiles, 0) << "checking access must not keep files open";
     auto& bus = *std::get<std::unique_ptr<LinuxSmbus>>(result);
     if (bases) {
         for (int index : {0, 1})

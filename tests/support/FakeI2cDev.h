@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -26,7 +27,8 @@ public:
     int transactionError = 0;
 
     std::vector<std::string> log;
-    int openFiles = 0;
+    // Shared, so a test can still count after the bus that owns the fake is gone.
+    std::shared_ptr<int> openFiles = std::make_shared<int>(0);
 
     void addDevice(const std::string& path, int address) { devices[{path, address}]; }
     int& registerOf(const std::string& path, int address, int reg) { return devices[{path, address}][reg]; }
@@ -39,14 +41,14 @@ public:
         if (!files.contains(path))
             return -ENOENT;
         fdPaths_[nextFd_] = path;
-        ++openFiles;
+        ++*openFiles;
         return nextFd_++;
     }
 
     void close(int fd) override
     {
         log.push_back("close " + fdPaths_.at(fd));
-        --openFiles;
+        --*openFiles;
     }
 
     int setSlave(int fd, std::uint8_t address, bool force) override
