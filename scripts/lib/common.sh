@@ -11,9 +11,16 @@ build_packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgl-dev libi2c-dev
 # Running the window with no display: an X server, a window finder, a camera,
 # and a hand for the mouse and keyboard.
 headless_packages=(xvfb xauth x11-utils imagemagick xdotool)
+# The Debian package: CPack finds the program's library dependencies with
+# dpkg-shlibdeps, which needs file(1).
+package_packages=(dpkg-dev file)
+# Checking the menu entry and the software-centre metadata.
+desktop_packages=(desktop-file-utils appstream)
+
 # The tests: all of the above, GoogleTest, a locale with a decimal comma, and
 # QEMU with cpio to boot Debian's kernel for the Linux SMBus test.
-test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev locales qemu-system-x86 cpio)
+test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev locales qemu-system-x86 cpio
+  "${package_packages[@]}" "${desktop_packages[@]}")
 # The fuzz targets: clang with libFuzzer and the sanitizers' runtime.
 fuzz_packages=(cmake make clang libclang-rt-14-dev)
 

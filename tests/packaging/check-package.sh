@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a configured build tree, unpacks it into a
+# scratch root with dpkg -x and checks that every file is where the menu,
+# the icon theme, the software centre, man, udev and systemd look for it,
+# that the package names its real dependencies, and that the menu's command
+# runs from the scratch root.
+#
+#   check-package.sh BUILD_DIR VERSION
+
+set -euo pipefail
+
+build=$1
+version=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+failures=0
+check() { # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@" >/dev/null 2>&1; then echo "PASS $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+
+(cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >/dev/null)
+deb=$(ls "$scratch"/out/corvane-bench_*.deb)
+root="$scratch/root"
+dpkg -x "$deb" "$root"
+app_id=org.corvane.Bench
+
+expected_files=(
+  usr/bin/corvane-bench
+  usr/lib/modules-load.d/corvane-bench.conf
+  usr/lib/udev/rules.d/60-corvane-bench-i2c.rules
+  usr/share/applications/$app_id.desktop
+  usr/share/icons/hicolor/32x32/apps/$app_id.png
+  usr/share/icons/hicolor/scalable/apps/$app_id.svg
+  usr/share/man/man1/corvane-bench.1.gz
+  usr/share/metainfo/$app_id.metainfo.xml
+)
+actual=$(cd "$root" && find . -type f | sed 's|^\./||' | sort)
+check "the package holds exactly the expected files" \
+  test "$actual" = "$(printf '%s\n' "${expected_files[@]}" | sort)"
+[ "$actual" = "$(printf '%s\n' "${expected_files[@]}" | sort)" ] || diff <(echo "$actual") <(printf '%s\n' "${expected_files[@]}" | sort) || true
+
+depends=$(dpkg-deb --field "$deb" Depends)
+echo "Depends: $depends"
+for dependency in libqt6widgets6 libqt6gui6 libqt6core6 libi2c0 qt6-qpa-plugins fonts-liberation; do
+  check "it depends on $dependency" grep -q "\b$dependency\b" <<<"$depends"
+done
+check "its version is $version" test "$(dpkg-deb --field "$deb" Version)" = "$version"
+
+desktop="$root/usr/share/applications/$app_id.desktop"
+exec_program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
+icon=$(sed -n 's/^Icon=//p' "$desktop")
+check "the menu's command is the installed program" test -x "$root/usr/bin/$exec_program"
+check "the menu's icon is in the theme, scalable" test -f "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg"
+check "the menu's icon is in the theme, 32 x 32" test -f "$root/usr/share/icons/hicolor/32x32/apps/$icon.png"
+check "the PNG icon really is 32 x 32" test "$(od -An -tx1 -j16 -N8 "$root/usr/share/icons/hicolor/32x32/apps/$icon.png" | tr -d ' \n')" = 0000002000000020
+check "the menu entry validates" desktop-file-validate "$desktop"
+metainfo="$root/usr/share/metainfo/$app_id.metainfo.xml"
+check "the metainfo validates" appstreamcli validate --no-net "$metainfo"
+check "the metainfo launches the menu entry" grep -q "<launchable type=\"desktop-id\">$app_id.desktop<" "$metainfo"
+check "the metainfo names the program" grep -q "<binary>$exec_program</binary>" "$metainfo"
+check "the metainfo lists this release" grep -q "<release version=\"$version\"" "$metainfo"
+
+rules="$root/usr/lib/udev/rules.d/60-corvane-bench-i2c.rules"
+check "udev gives the device files to the i2c group" grep -q 'GROUP="i2c"' "$rules"
+check "udev opens them to the seated user" grep -q 'TAG+="uaccess"' "$rules"
+check "udev's mode is 0660 at most, never world-readable or -writable" \
+  bash -c "modes=\$(grep -o 'MODE=\"[0-7]*\"' '$rules' | tr -dc '0-7\n'); [ -n \"\$modes\" ] && ! grep -qv '^0\?[0-6][0-6]0\$' <<<\"\$modes\""
+check "i2c-dev is loaded at boot" grep -qx 'i2c-dev' "$root/usr/lib/modules-load.d/corvane-bench.conf"
+
+man_text=$(zcat "$root/usr/share/man/man1/corvane-bench.1.gz" | LC_ALL=C.UTF-8 nroff -man -ww -Tutf8 2>"$scratch/man-warnings" | col -bx | tr -s " ")
+check "the man page formats without warnings" test ! -s "$scratch/man-warnings"
+for topic in "--simulate" "--smbus" "EXIT STATUS" "modprobe i2c-dev" "usermod -aG i2c" "simulated chip"; do
+  check "the man page covers '$topic'" grep -qF -- "$topic" <<<"$man_text"
+done
+
+control="$scratch/control"
+dpkg-deb --control "$deb" "$control"
+for script in postinst postrm; do
+  check "$script is an executable shell script" bash -c "test -x '$control/$script' && sh -n '$control/$script'"
+done
+
+check "the menu's command runs from the package: --version" \
+  bash -c "'$root/usr/bin/$exec_program' --version | grep -qx 'Corvane Bench $version'"
+
+echo "$(dpkg-deb --contents "$deb" | wc -l) entries in $(basename "$deb"), $failures check(s) failed."
+[ "$failures" -eq 0 ]
