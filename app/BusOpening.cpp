@@ -2,16 +2,19 @@
 
 #include "bus/SimulatedBus.h"
 
-OpenedBus simulatedBus()
+OpenedBus simulatedBus(bool holdReadings)
 {
-    return {std::make_unique<SimulatedBus>(), QStringLiteral(" (simulated)")};
+    auto bus = std::make_unique<SimulatedBus>();
+    if (holdReadings)
+        bus->holdReadings();
+    return {std::move(bus), QStringLiteral(" (simulated)")};
 }
 
 std::variant<OpenedBus, SmbusAccessProblem> openBus(const BusRequest& request, const std::filesystem::path& sysfs,
                                                     const I2cDevFactory& makeI2cDev)
 {
     if (request.kind == BusRequest::Kind::Simulated)
-        return simulatedBus();
+        return simulatedBus(request.holdReadings);
 
     const std::vector<SmbusAdapter> adapters = listSmbusAdapters(sysfs);
     SmbusOpening opening;

@@ -25,4 +25,4 @@ std::variant<OpenedBus, SmbusAccessProblem> openBus(const BusRequest& request,
 
 // The built-in simulated chip; its title says so, so that simulated
 // readings never pass for a real chip's.
-OpenedBus simulatedBus();
+OpenedBus simulatedBus(bool holdReadings = false);

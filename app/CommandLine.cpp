@@ -41,7 +41,11 @@ std::variant<BusRequest, EarlyExit> parseCommandLine(const QStringList& argument
         QStringLiteral("Use these I2C adapters as controllers 1 and 2, each named by device file "
                        "(/dev/i2c-N) or by its exact name as i2cdetect -l shows it."),
         QStringLiteral("DEV1[,DEV2]"));
+    const QCommandLineOption hold(QStringLiteral("hold-readings"),
+                                  QStringLiteral("With --simulate: hold the simulated chip's readings still, "
+                                                 "for screenshots and measurements."));
     parser.addOption(simulate);
+    parser.addOption(hold);
     parser.addOption(smbus);
 
     if (!parser.parse(arguments))
@@ -56,8 +60,11 @@ std::variant<BusRequest, EarlyExit> parseCommandLine(const QStringList& argument
         return badCommandLine(QStringLiteral("unexpected argument '%1'.").arg(parser.positionalArguments().first()));
     if (parser.isSet(simulate) && parser.isSet(smbus))
         return badCommandLine(QStringLiteral("--simulate and --smbus exclude each other."));
+    if (parser.isSet(hold) && !parser.isSet(simulate))
+        return badCommandLine(QStringLiteral("--hold-readings holds the simulated chip's readings: "
+                                             "give it with --simulate."));
     if (parser.isSet(simulate))
-        return BusRequest{BusRequest::Kind::Simulated, {}};
+        return BusRequest{BusRequest::Kind::Simulated, {}, parser.isSet(hold)};
     if (!parser.isSet(smbus))
         return BusRequest{};
 

@@ -16,6 +16,9 @@ public:
     SimulatedBus();
     SimulatedBus(SimulatedCorvane::Clock clock, SimulatedCorvane::Noise noise);
 
+    // The chip's readings stay where they are from now on.
+    void holdReadings() { chip_.holdMeasurements(); }
+
     std::uint16_t DetectSmbus(std::int32_t controllerIndex) override;
     std::uint8_t ReadSmbus(std::uint8_t device, std::uint8_t reg) override;
     void WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) override;

@@ -88,6 +88,13 @@ void SimulatedCorvane::write(std::uint8_t reg, std::uint8_t data)
     }
 }
 
+void SimulatedCorvane::holdMeasurements()
+{
+    updateIfDue();
+    for (int reg = 0; reg < 256; ++reg)
+        pinned_[reg] = pinned_[reg] || rm::isMeasurement(static_cast<std::uint8_t>(reg));
+}
+
 void SimulatedCorvane::updateIfDue()
 {
     const double now = clock_();

@@ -18,6 +18,9 @@ public:
 
     std::uint8_t read(std::uint8_t reg);
     void write(std::uint8_t reg, std::uint8_t data);
+    // Holds every measurement where it stands now, as if each had been
+    // written: steady readings for screenshots and measurements.
+    void holdMeasurements();
 
     // How often the chip refreshes its measurements.
     static constexpr double UpdateInterval = 0.1;

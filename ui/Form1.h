@@ -8,6 +8,7 @@
 #include "bus/BusAdapter.h"
 
 #include <QTimer>
+#include <array>
 #include <QWidget>
 
 class Form1 : public QWidget {
@@ -56,6 +57,23 @@ private:
     Module1 module_;
     bool TempOffsetMode = false;
     std::uint64_t pollCount_ = 0;
+
+    // The bytes behind each value label as it was last written.
+    class PolledBytes {
+    public:
+        enum class Slot { Remote1, Local, Remote2, Fan1, Fan2, Fan3, Fan4, Vcc, Vccp, Duty, Count };
+        // Whether the label must be rewritten for these bytes; remembers them.
+        bool changed(Slot slot, int bytes);
+
+    private:
+        // -1: never written, so the first poll writes every label.
+        std::array<int, static_cast<std::size_t>(Slot::Count)> shown_ = [] {
+            std::array<int, static_cast<std::size_t>(Slot::Count)> never{};
+            never.fill(-1);
+            return never;
+        }();
+    };
+    PolledBytes polled_;
     Form1Controls c_;
     QTimer Timer1;
 };

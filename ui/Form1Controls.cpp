@@ -4,6 +4,7 @@
 #include "chip/RegisterMap.h"
 
 #include <QFont>
+#include <QFontDatabase>
 
 namespace {
 
@@ -11,9 +12,25 @@ namespace {
 // Linux, a plain sans stands in at 10 pixels: at the nominal 11 the stand-ins
 // run about 6 % wider than the captions were laid out for and collide with
 // the fields beside them.
+//
+// The family is settled once, from the fonts installed: asking for a missing
+// family by name makes Qt work out a fallback list for it, for every font
+// made, which cost a tenth of the start-up.
+const QString& dialogFamily()
+{
+    static const QString family = [] {
+        for (const char* candidate : {"MS Sans Serif", "Liberation Sans", "Arial", "DejaVu Sans Condensed"}) {
+            if (QFontDatabase::hasFamily(QString::fromLatin1(candidate)))
+                return QString::fromLatin1(candidate);
+        }
+        return QFont().family();
+    }();
+    return family;
+}
+
 QFont dialogFont(bool bold = false)
 {
-    QFont font("MS Sans Serif");
+    QFont font(dialogFamily());
     font.setPixelSize(10);
     font.setBold(bold);
     return font;
@@ -61,6 +78,9 @@ QLabel* caption(QWidget* parent, const QString& name, const char* text, QRect tw
 QLabel* display(QWidget* parent, const QString& name, const QString& describes, QRect twips)
 {
     auto* label = place<QLabel>(parent, name, twips);
+    // A fixed size tells Qt a new text can't move anything, so rewriting
+    // it asks for no layout pass, only a repaint of the label.
+    label->setFixedSize(twips.size());
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setLineWidth(1);
     label->setAccessibleDescription(describes);
@@ -200,7 +220,6 @@ void setTabOrder(const Form1Controls& c)
 
 Form1Controls buildForm1Controls(QWidget& form)
 {
-    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "DejaVu Sans Condensed"});
     form.setFont(dialogFont());
     form.resize(pixels(9045), pixels(5055));
     Form1Controls controls;

@@ -17,10 +17,14 @@ package_packages=(dpkg-dev file)
 # Checking the menu entry and the software-centre metadata.
 desktop_packages=(desktop-file-utils appstream)
 
-# The tests: all of the above, GoogleTest, a locale with a decimal comma, and
-# QEMU with cpio to boot Debian's kernel for the Linux SMBus test.
+# The tests: all of the above, GoogleTest, a locale with a decimal comma,
+# QEMU with cpio to boot Debian's kernel for the Linux SMBus test, and
+# callgrind to count a poll tick's instructions.
 test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev locales qemu-system-x86 cpio
-  "${package_packages[@]}" "${desktop_packages[@]}")
+  valgrind "${package_packages[@]}" "${desktop_packages[@]}")
+# Measuring against the floor: callgrind, Google Benchmark, and xcb for the
+# map timer.
+bench_packages=(valgrind libbenchmark-dev libxcb1-dev)
 # The fuzz targets: clang with libFuzzer and the sanitizers' runtime.
 fuzz_packages=(cmake make clang libclang-rt-14-dev)
 

@@ -230,6 +230,7 @@ TEST(CommandLineEndToEnd, AnswersWithoutADisplay)
         {"--simulate --smbus /dev/i2c-0", 2, "exclude each other"},
         {"--smbus 'no adapter of this name'", 2, "There is no I2C adapter \"no adapter of this name\""},
         {"stray", 2, "unexpected argument 'stray'"},
+        {"--hold-readings", 2, "give it with --simulate"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);

@@ -280,3 +280,28 @@ TEST(SimulatedBus, TachHighByteReadOnItsOwnGivesTheCurrentValue)
     EXPECT_EQ(rig.read(rm::fanTachHigh(3)), 0xFF) << "fan 4 is stalled: 0xFFFF";
     EXPECT_EQ(rig.read(rm::fanTachHigh(3)), 0xFF);
 }
+
+namespace {
+
+TEST(SimulatedBusHeld, HeldReadingsNeverMoveButSettingsStillWork)
+{
+    Rig rig;
+    rig.bus.holdReadings();
+    const std::uint8_t polled[] = {0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x2B, 0x2C, 0x2D, 0x2E, 0x2F, 0x22, 0x21, 0x30};
+    std::vector<int> first;
+    for (std::uint8_t reg : polled)
+        first.push_back(rig.read(reg));
+    for (int step = 0; step < 50; ++step) {
+        rig.advance(0.37);
+        rig.noise = step % 2 ? 1.0 : -1.0;
+        std::vector<int> now;
+        for (std::uint8_t reg : polled)
+            now.push_back(rig.read(reg));
+        ASSERT_EQ(now, first) << "after " << step + 1 << " steps";
+    }
+    rig.write(rm::Pwm1Configuration, 0xE2); // manual mode still answers writes
+    rig.write(rm::Pwm1Duty, 0x99);
+    EXPECT_EQ(rig.duty(), 0x99);
+}
+
+} // namespace

@@ -112,3 +112,46 @@ TEST_F(ReadingsPoll, KeepsTheHiddenDutyDisplayCurrentAndLeavesTheEntryAlone)
 }
 
 } // namespace
+
+namespace {
+
+// A label is written only when the bytes behind it change. A marker text
+// put on every label survives a tick with the same bytes, and each label
+// loses it when, and only when, its own bytes change.
+TEST_F(ReadingsPoll, RewritesOnlyTheLabelsWhoseBytesChanged)
+{
+    scriptTypicalChip();
+    bus.set(0x26, 0x19);
+    bus.set(0x28, 0x3C);
+    bus.set(0x29, 0x0F);
+    Form1& f = openQuietly();
+    f.Timer1_Timer();
+
+    struct Change {
+        std::uint8_t reg, value;
+        const char* label;
+    };
+    const Change changes[] = {{0x25, 0x20, "lblTemp_0"},     {0x26, 0x1A, "lblTemp_1"},
+                              {0x27, 0x21, "lblTemp_2"},     {0x29, 0x10, "lblFanSpeed_0"},
+                              {0x2E, 0x30, "lblFanSpeed_3"}, {0x22, 0xC1, "lblVcc"},
+                              {0x21, 0x60, "lblVccp"},       {0x30, 0x99, "lblDutyCycle"}};
+    QList<QLabel*> values;
+    for (const Change& change : changes)
+        values << f.findChild<QLabel*>(change.label);
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.label);
+        for (QLabel* label : values)
+            label->setText(QStringLiteral("marker"));
+        f.Timer1_Timer();
+        for (QLabel* label : values)
+            EXPECT_EQ(label->text(), "marker") << label->objectName().toStdString() << " rewritten with no change";
+
+        bus.set(change.reg, change.value);
+        f.Timer1_Timer();
+        for (QLabel* label : values)
+            EXPECT_EQ(label->text() == "marker", label->objectName() != change.label)
+                << label->objectName().toStdString();
+    }
+}
+
+} // namespace
