@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,13 +10,17 @@
 namespace {
 
 // A signal handler may only write to a descriptor; the event loop reads the
-// other end. Set once, before any handler is installed, and never changed.
+// other end. Set once, before any handler is installed, and never changed:
+// the one place a handler can find it.
 int signalWriteEnd = -1;
 
 void onSignal(int)
 {
+    const int savedErrno = errno;
     const char byte = 1;
+    // Non-blocking: a full pipe means a quit is already on its way.
     [[maybe_unused]] const auto written = ::write(signalWriteEnd, &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace
@@ -23,7 +28,7 @@ void onSignal(int)
 void quitOnTerminationSignals(QObject& owner)
 {
     int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pair) != 0)
         return;
     signalWriteEnd = pair[0];
     auto* notifier = new QSocketNotifier(pair[1], QSocketNotifier::Read, &owner);
@@ -36,7 +41,9 @@ void quitOnTerminationSignals(QObject& owner)
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // Only the first signal asks politely; a second one, say while a bus
+    // call hangs during shutdown, ends the program the default way.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &action, nullptr);
 }

@@ -38,6 +38,10 @@ int main(int argc, char* argv[])
 
     const auto started = std::chrono::steady_clock::now();
     const pid_t child = fork();
+    if (child < 0) {
+        std::perror("map-timer: fork");
+        return 1;
+    }
     if (child == 0) {
         execvp(argv[1], argv + 1);
         _exit(127);

@@ -57,7 +57,21 @@ bool LinuxSmbus::addressDevice(AdapterFile& file, std::uint8_t device)
     if (result == -EBUSY)
         result = i2cDev_->setSlave(file.fd, device, true);
     file.slave = result == 0 ? device : -1;
+    dropIfGone(file, result);
     return result == 0;
+}
+
+void LinuxSmbus::dropIfGone(AdapterFile& file, int result)
+{
+    // ENODEV on an open file: the adapter went away (a USB adapter unplugged,
+    // its driver unloaded). Close it, so the next transaction opens the
+    // device file afresh and finds the adapter once it is back. Some
+    // drivers also say ENODEV where no device answers; for them this costs
+    // one open per such transaction.
+    if (result != -ENODEV || file.fd < 0)
+        return;
+    i2cDev_->close(file.fd);
+    file = AdapterFile{};
 }
 
 std::uint8_t LinuxSmbus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
@@ -68,6 +82,7 @@ std::uint8_t LinuxSmbus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
     // ENXIO (no acknowledge), ENODEV (some drivers, or an unplugged
     // adapter), timeouts: all read as a bus where nothing answered.
     const int value = i2cDev_->readByteData(file->fd, reg);
+    dropIfGone(*file, value);
     return value >= 0 ? static_cast<std::uint8_t>(value) : NothingAnswered;
 }
 
@@ -76,5 +91,5 @@ void LinuxSmbus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t 
     AdapterFile* file = chosenFile();
     if (!file || !addressDevice(*file, device))
         return;
-    i2cDev_->writeByteData(file->fd, reg, data);
+    dropIfGone(*file, i2cDev_->writeByteData(file->fd, reg, data));
 }

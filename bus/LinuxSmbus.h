@@ -39,6 +39,7 @@ private:
     // there is no controller or its file cannot be opened.
     AdapterFile* chosenFile();
     bool addressDevice(AdapterFile& file, std::uint8_t device);
+    void dropIfGone(AdapterFile& file, int result);
 
     Controllers controllers_;
     std::unique_ptr<I2cDev> i2cDev_;

@@ -43,7 +43,8 @@ void Form1::Timer1_Timer()
     for (int i = 0; i < 3; ++i)
         temperatures[i] = bus_.ReadSmbus(device, temperatureRegisters[i]);
     for (int i = 0; i < 3; ++i) {
-        if (polled_.changed(Slot(int(Slot::Remote1) + i), temperatures[i]))
+        // The coding is part of what the text says, so it is part of the key.
+        if (polled_.changed(Slot(int(Slot::Remote1) + i), temperatures[i] | int(TempOffsetMode) << 8))
             c_.lblTemp[i]->setText(withUnit(rm::numberText(rm::temperature(temperatures[i], TempOffsetMode)), "°C"));
     }
 

@@ -26,7 +26,7 @@ test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev loc
 # map timer.
 bench_packages=(valgrind libbenchmark-dev libxcb1-dev)
 # The fuzz targets: clang with libFuzzer and the sanitizers' runtime.
-fuzz_packages=(cmake make clang libclang-rt-14-dev)
+fuzz_packages=(cmake make clang-14 libclang-rt-14-dev)
 
 missing_packages() {
   local package

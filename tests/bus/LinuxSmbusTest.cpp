@@ -77,8 +77,10 @@ TEST(LinuxSmbus, FailuresReadAsABusWhereNothingAnswers)
     const Case cases[] = {
         {"no device at the address (ENXIO)", [](Rig&) {}, 0x10,
          {"open /dev/i2c-0", "slave 16", "read 7", "write 7 90"}},
-        {"adapter unplugged (ENODEV)", [](Rig& rig) { rig.dev->transactionError = ENODEV; }, 0x2E,
-         {"open /dev/i2c-0", "slave 46", "read 7", "write 7 90"}},
+        {"adapter unplugged (ENODEV): the file is closed and opened afresh",
+         [](Rig& rig) { rig.dev->transactionError = ENODEV; }, 0x2E,
+         {"open /dev/i2c-0", "slave 46", "read 7", "close /dev/i2c-0", "open /dev/i2c-0", "slave 46", "write 7 90",
+          "close /dev/i2c-0"}},
         {"address beyond 7 bits (EINVAL)", [](Rig&) {}, 0xAE,
          {"open /dev/i2c-0", "slave 174", "slave 174"}},
         {"permission denied on the file",
@@ -123,6 +125,26 @@ TEST(LinuxSmbus, TakesAnAddressAKernelDriverOwns)
     EXPECT_EQ(rig.bus->ReadSmbus(0x50, 2), 0x0C);
     EXPECT_EQ(rig.bus->ReadSmbus(0x50, 2), 0x0C);
     EXPECT_EQ(rig.dev->log, (Log{"open /dev/i2c-0", "slave 80", "force 80", "read 2", "read 2"}));
+}
+
+// Unplugged, then plugged back in under the same device file: the bus finds
+// the adapter again without a restart.
+TEST(LinuxSmbus, FindsAnAdapterThatCameBack)
+{
+    Rig rig;
+    rig.dev->registerOf("/dev/i2c-0", 0x2E, 0x26) = 0x19;
+    rig.bus->DetectSmbus(0);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x26), 0x19);
+
+    rig.dev->transactionError = ENODEV;
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x26), 0xFF);
+    rig.dev->files.clear(); // the device file is gone
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x26), 0xFF);
+
+    rig.dev->transactionError = 0;
+    rig.dev->files = {"/dev/i2c-0"};
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x26), 0x19);
+    EXPECT_EQ(*rig.dev->openFiles, 1) << "the dead file was closed";
 }
 
 TEST(LinuxSmbus, OpensTheFileOnceAccessIsGranted)

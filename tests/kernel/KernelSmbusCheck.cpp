@@ -32,15 +32,20 @@ constexpr std::uint8_t NobodyHome = 0x10;    // where nothing answers on either 
 constexpr std::uint16_t Ich9SmbusBase = 0x0700;
 const std::string StubName = "SMBus stub driver";
 
-int failures = 0;
+// Prints one line per check and counts the failures.
+class Checks {
+public:
+    void operator()(bool ok, const std::string& what, const std::string& detail = {})
+    {
+        std::printf("%s %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), detail.empty() ? "" : ": ", detail.c_str());
+        std::fflush(stdout);
+        failures_ += ok ? 0 : 1;
+    }
+    int failures() const { return failures_; }
 
-void check(bool ok, const std::string& what, const std::string& detail = {})
-{
-    std::printf("%s %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), detail.empty() ? "" : ": ", detail.c_str());
-    std::fflush(stdout);
-    if (!ok)
-        ++failures;
-}
+private:
+    int failures_ = 0;
+};
 
 std::string hex(unsigned value)
 {
@@ -49,7 +54,7 @@ std::string hex(unsigned value)
     return text;
 }
 
-std::unique_ptr<LinuxSmbus> opened(SmbusOpening opening, const std::string& what)
+std::unique_ptr<LinuxSmbus> opened(Checks& check, SmbusOpening opening, const std::string& what)
 {
     if (auto* problem = std::get_if<SmbusAccessProblem>(&opening)) {
         check(false, what, describe(*problem));
@@ -72,7 +77,7 @@ int rawReadError(const std::string& devicePath, std::uint8_t device)
     return result < 0 ? -result : 0;
 }
 
-void beforeI2cDev()
+void beforeI2cDev(Checks& check)
 {
     const auto adapters = listSmbusAdapters();
     auto opening = openHostControllers(adapters, makeKernelI2cDev());
@@ -83,7 +88,7 @@ void beforeI2cDev()
           "the reason says how to load it");
 }
 
-void hostControllers()
+void hostControllers(Checks& check)
 {
     const auto controllers = ::hostControllers(listSmbusAdapters());
     check(controllers.size() == 1, "one host controller: the ICH9's", std::to_string(controllers.size()) + " found");
@@ -91,7 +96,7 @@ void hostControllers()
         return;
     check(controllers[0].name == "SMBus I801 adapter at 0700", "its name", controllers[0].name);
 
-    auto bus = opened(openHostControllers(listSmbusAdapters(), makeKernelI2cDev()), "host controllers open");
+    auto bus = opened(check, openHostControllers(listSmbusAdapters(), makeKernelI2cDev()), "host controllers open");
     if (!bus)
         return;
     const std::uint16_t base = bus->DetectSmbus(0);
@@ -116,7 +121,7 @@ void hostControllers()
 
 // Write every register the window polls, read them back in poll order and
 // convert them as the window does.
-void pollThroughTheStub(LinuxSmbus& bus)
+void pollThroughTheStub(Checks& check, LinuxSmbus& bus)
 {
     const std::uint8_t pollOrder[] = {rm::Remote1Temperature, rm::LocalTemperature, rm::Remote2Temperature,
                                       0x28, 0x29, 0x2A, 0x2B, 0x2C, 0x2D, 0x2E, 0x2F,
@@ -153,7 +158,7 @@ void pollThroughTheStub(LinuxSmbus& bus)
     check(after == 0xE2, "manual mode lands in bits 7..5 and keeps the rest", hex(after));
 }
 
-void stubByName()
+void stubByName(Checks& check)
 {
     const auto adapters = listSmbusAdapters();
     const auto stub = findSmbusAdapter(adapters, StubName);
@@ -161,16 +166,16 @@ void stubByName()
     if (!stub)
         return;
 
-    auto bus = opened(openNamedAdapters(adapters, {StubName}, makeKernelI2cDev()), "the stub opens by name");
+    auto bus = opened(check, openNamedAdapters(adapters, {StubName}, makeKernelI2cDev()), "the stub opens by name");
     if (bus) {
         check(bus->DetectSmbus(0) == 0, "a software adapter has no base address");
-        pollThroughTheStub(*bus);
+        pollThroughTheStub(check, *bus);
         check(bus->ReadSmbus(NobodyHome, 0) == 0xFF, "0xFF where nothing answers on the stub");
     }
     const int error = rawReadError(stub->devicePath, NobodyHome);
     check(error == ENODEV || error == ENXIO, "the stub's own error there", std::strerror(error));
 
-    auto byPath = opened(openNamedAdapters(adapters, {stub->devicePath}, makeKernelI2cDev()), "the stub by path");
+    auto byPath = opened(check, openNamedAdapters(adapters, {stub->devicePath}, makeKernelI2cDev()), "the stub by path");
     if (byPath) {
         byPath->DetectSmbus(0);
         const std::uint8_t duty = byPath->ReadSmbus(ChipAddress, rm::Pwm1Duty);
@@ -178,7 +183,7 @@ void stubByName()
     }
 }
 
-void driverOwnedAddress()
+void driverOwnedAddress(Checks& check)
 {
     const auto adapters = listSmbusAdapters();
     const auto stub = findSmbusAdapter(adapters, StubName);
@@ -197,7 +202,7 @@ void driverOwnedAddress()
         dev->close(fd);
     check(plain == -EBUSY, "the kernel refuses a plain I2C_SLAVE there (EBUSY)", std::strerror(-plain));
 
-    auto bus = opened(openNamedAdapters(adapters, {StubName}, makeKernelI2cDev()), "the stub opens");
+    auto bus = opened(check, openNamedAdapters(adapters, {StubName}, makeKernelI2cDev()), "the stub opens");
     if (!bus)
         return;
     bus->DetectSmbus(0);
@@ -207,7 +212,7 @@ void driverOwnedAddress()
 }
 
 // A child that drops to nobody must get the permission reason, not a crash.
-void unprivilegedUser()
+void unprivilegedUser(Checks& check)
 {
     const pid_t child = fork();
     if (child == 0) {
@@ -236,14 +241,16 @@ void unprivilegedUser()
 
 int main(int argc, char* argv[])
 {
+    Checks check;
     if (argc > 1 && std::string(argv[1]) == "before-i2c-dev") {
-        beforeI2cDev();
+        beforeI2cDev(check);
     } else {
-        hostControllers();
-        stubByName();
-        driverOwnedAddress();
-        unprivilegedUser();
+        hostControllers(check);
+        stubByName(check);
+        driverOwnedAddress(check);
+        unprivilegedUser(check);
     }
+    const int failures = check.failures();
     std::printf("%s: %d failed\n", failures ? "SOME CHECKS FAILED" : "ALL CHECKS PASSED", failures);
     return failures ? 1 : 0;
 }
