@@ -11,12 +11,11 @@ set -euo pipefail
 program=$1 bound=$2
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start." >&2; exit 1; }
-export DISPLAY=":$(head -1 "$work/display")" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
+source "$here/../../scripts/lib/xvfb.sh"
+xvfb_pid=
+trap 'kill $xvfb_pid 2>/dev/null; rm -rf "$work"' EXIT
+start_xvfb "$work"
+export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
 
 instructions=$("$here/../../bench/callgrind-ticks.sh" "$work/callgrind" 'Form1::Timer1_Timer*' 10 20 \
   "$program" --simulate --hold-readings)
