@@ -3,19 +3,13 @@
 
 #include "BusOpening.h"
 #include "CommandLine.h"
-#include "QuitOnSignal.h"
+#include "RunWindow.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/BenchStyle.h"
-#include "ui/Form1.h"
 #include "ui/MessageBoxes.h"
 
 #include <QApplication>
-#include <QLoggingCategory>
 #include <cstdio>
-
-// Off unless asked for (QT_LOGGING_RULES="corvane.stats.info=true"): how
-// many polls ran, said once at exit, for long unattended runs.
-Q_LOGGING_CATEGORY(runStatistics, "corvane.stats", QtWarningMsg)
 
 namespace {
 
@@ -66,10 +60,5 @@ int main(int argc, char* argv[])
         opened = simulatedBus();
     }
     OpenedBus& bus = std::get<OpenedBus>(opened);
-    Form1 window(*bus.bus, bus.titleSuffix);
-    quitOnTerminationSignals(window);
-    window.show();
-    const int status = QApplication::exec();
-    qCInfo(runStatistics, "%llu readings polls", static_cast<unsigned long long>(window.pollCount()));
-    return status;
+    return runWindow(*bus.bus, bus.titleSuffix);
 }

@@ -25,7 +25,7 @@ public:
             registers_[reg] = static_cast<std::uint8_t>(0x40 + reg);
     }
     std::uint16_t DetectSmbus(std::int32_t) override { return 0x0400; }
-    std::uint8_t ReadSmbus(std::uint8_t, std::uint8_t reg) override { return registers_[reg]; }
+    std::uint8_t ReadSmbus(std::uint8_t, std::uint8_t reg).value override { return registers_[reg]; }
     void WriteSmbus(std::uint8_t, std::uint8_t reg, std::uint8_t data) override { registers_[reg] = data; }
 
     // Moves every polled register, so every value label changes.

@@ -1,20 +1,51 @@
 #pragma once
 // The program's only door to the SMBus: everything that talks to a device
-// goes through these three operations.
+// goes through these operations, and each says whether it worked.
 
 #include <cstdint>
+#include <string>
+
+// What became of one transaction.
+struct BusOutcome {
+    // 0 when the device acknowledged; otherwise an errno: ENXIO when nothing
+    // answered, EBUSY for a write a kernel driver's ownership held back.
+    int error = 0;
+    // The kernel driver that owns the address, where one does.
+    std::string driver;
+
+    bool ok() const { return error == 0; }
+};
+
+// A read's byte. A failed read gives 0xFF, what a bus pulled high reads when
+// nothing answers, so a shown byte looks as it always has.
+struct ByteRead : BusOutcome {
+    static constexpr std::uint8_t NothingAnswered = 0xFF;
+    std::uint8_t value = NothingAnswered;
+
+    static ByteRead of(std::uint8_t value) { return {{0, {}}, value}; }
+    static ByteRead failed(int error, std::string driver = {}) { return {{error, std::move(driver)}, NothingAnswered}; }
+};
 
 class BusAdapter {
 public:
     virtual ~BusAdapter() = default;
 
-    // Makes the given controller (0 or 1) the one later reads and writes
-    // use, and returns its SMBus base address, which is only ever shown.
+    // Makes the given controller (0 or 1) the one later transactions use, and
+    // returns its SMBus base address, which is only ever shown.
     virtual std::uint16_t DetectSmbus(std::int32_t controllerIndex) = 0;
 
-    // Reads one register of the device at a 7-bit (unshifted) address.
-    virtual std::uint8_t ReadSmbus(std::uint8_t device, std::uint8_t reg) = 0;
+    // Reads one register of the device at a 7-bit (unshifted) address. An
+    // address a kernel driver owns is read all the same, as i2cget -f does.
+    virtual ByteRead ReadSmbus(std::uint8_t device, std::uint8_t reg) = 0;
 
-    // Writes one register; a failure is silent, as on the wire.
-    virtual void WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) = 0;
+    // Writes one register. An address a kernel driver owns is written only
+    // after permitWriteBehindDriver(); until then the write fails with EBUSY.
+    virtual BusOutcome WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) = 0;
+
+    // The user agreed to write behind the kernel driver of this address on
+    // the chosen controller.
+    virtual void permitWriteBehindDriver(std::uint8_t /*device*/) {}
+
+    // The chosen controller in words: "SMBus I801 adapter at efa0".
+    virtual std::string controllerName() const = 0;
 };

@@ -1,13 +1,11 @@
 #include "LinuxSmbus.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <variant>
 
-namespace {
-constexpr std::uint8_t NothingAnswered = 0xFF;
-}
-
-LinuxSmbus::LinuxSmbus(Controllers controllers, std::unique_ptr<I2cDev> i2cDev)
-    : controllers_(std::move(controllers)), i2cDev_(std::move(i2cDev))
+LinuxSmbus::LinuxSmbus(Controllers controllers, std::unique_ptr<I2cDev> i2cDev, std::filesystem::path sysfs)
+    : controllers_(std::move(controllers)), i2cDev_(std::move(i2cDev)), sysfs_(std::move(sysfs))
 {
 }
 
@@ -31,34 +29,67 @@ std::uint16_t LinuxSmbus::DetectSmbus(std::int32_t controllerIndex)
     return controllers_[index]->baseAddress;
 }
 
-LinuxSmbus::AdapterFile* LinuxSmbus::chosenFile()
+std::string LinuxSmbus::controllerName() const
 {
     if (!chosen_)
-        return nullptr;
+        return "No SMBus controller";
+    const SmbusAdapter& adapter = *controllers_[*chosen_];
+    return adapter.name.empty() ? adapter.devicePath : adapter.name;
+}
+
+std::variant<LinuxSmbus::AdapterFile*, int> LinuxSmbus::chosenFile()
+{
+    if (!chosen_)
+        return -ENODEV;
     AdapterFile& file = files_[*chosen_];
     if (file.fd < 0) {
         // Tried again on every transaction, so access granted while the
         // window runs (a group change, a module loaded) takes effect.
         const int fd = i2cDev_->open(controllers_[*chosen_]->devicePath);
         if (fd < 0)
-            return nullptr;
-        file = AdapterFile{fd, -1};
+            return fd;
+        file.fd = fd;
+        file.slave = -1;
     }
     return &file;
 }
 
-bool LinuxSmbus::addressDevice(AdapterFile& file, std::uint8_t device)
+int LinuxSmbus::addressDevice(AdapterFile& file, std::uint8_t device, bool forceAllowed)
 {
-    if (file.slave == device)
-        return true;
-    int result = i2cDev_->setSlave(file.fd, device, false);
-    // A kernel driver owns the address. This is a bench tool: go ahead, as
-    // i2cget -f does.
-    if (result == -EBUSY)
-        result = i2cDev_->setSlave(file.fd, device, true);
-    file.slave = result == 0 ? device : -1;
+    if (file.slave == device && (!file.forced || forceAllowed))
+        return 0;
+    if (file.slave != device) {
+        file.slave = -1;
+        file.forced = false;
+        file.driver.clear();
+        const int result = i2cDev_->setSlave(file.fd, device, false);
+        if (result != -EBUSY) {
+            dropIfGone(file, result);
+            if (result == 0)
+                file.slave = device;
+            return result;
+        }
+        // A kernel driver owns the address.
+        file.driver = driverOf(device);
+    }
+    if (!forceAllowed)
+        return -EBUSY;
+    const int result = i2cDev_->setSlave(file.fd, device, true);
     dropIfGone(file, result);
-    return result == 0;
+    file.slave = result == 0 ? device : -1;
+    file.forced = result == 0;
+    return result;
+}
+
+std::string LinuxSmbus::driverOf(std::uint8_t device) const
+{
+    // The kernel names a client "N-00AA" after its adapter and address, and
+    // links its driver beside it.
+    char client[16];
+    std::snprintf(client, sizeof client, "%d-%04x", controllers_[*chosen_]->number, device);
+    std::error_code error;
+    const auto driver = std::filesystem::read_symlink(sysfs_ / "bus" / "i2c" / "devices" / client / "driver", error);
+    return error ? std::string("unknown") : driver.filename().string();
 }
 
 void LinuxSmbus::dropIfGone(AdapterFile& file, int result)
@@ -71,25 +102,43 @@ void LinuxSmbus::dropIfGone(AdapterFile& file, int result)
     if (result != -ENODEV || file.fd < 0)
         return;
     i2cDev_->close(file.fd);
-    file = AdapterFile{};
+    file.fd = -1;
+    file.slave = -1;
+    file.forced = false;
 }
 
-std::uint8_t LinuxSmbus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
+ByteRead LinuxSmbus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
 {
-    AdapterFile* file = chosenFile();
-    if (!file || !addressDevice(*file, device))
-        return NothingAnswered;
-    // ENXIO (no acknowledge), ENODEV (some drivers, or an unplugged
-    // adapter), timeouts: all read as a bus where nothing answered.
-    const int value = i2cDev_->readByteData(file->fd, reg);
-    dropIfGone(*file, value);
-    return value >= 0 ? static_cast<std::uint8_t>(value) : NothingAnswered;
+    const auto chosen = chosenFile();
+    if (const int* error = std::get_if<int>(&chosen))
+        return ByteRead::failed(-*error);
+    AdapterFile& file = *std::get<AdapterFile*>(chosen);
+    // Reading behind a driver is what i2cget -f does at a bench.
+    if (const int result = addressDevice(file, device, true); result < 0)
+        return ByteRead::failed(-result, file.driver);
+    const std::string driver = file.forced ? file.driver : std::string();
+    const int value = i2cDev_->readByteData(file.fd, reg);
+    dropIfGone(file, value);
+    return value >= 0 ? ByteRead{{0, driver}, static_cast<std::uint8_t>(value)} : ByteRead::failed(-value, driver);
 }
 
-void LinuxSmbus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
+BusOutcome LinuxSmbus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
 {
-    AdapterFile* file = chosenFile();
-    if (!file || !addressDevice(*file, device))
-        return;
-    dropIfGone(*file, i2cDev_->writeByteData(file->fd, reg, data));
+    const auto chosen = chosenFile();
+    if (const int* error = std::get_if<int>(&chosen))
+        return {-*error, {}};
+    AdapterFile& file = *std::get<AdapterFile*>(chosen);
+    const bool permitted = files_[*chosen_].writableBehindDriver.contains(device);
+    if (const int result = addressDevice(file, device, permitted); result < 0)
+        return {-result, file.driver};
+    const std::string driver = file.forced ? file.driver : std::string();
+    const int result = i2cDev_->writeByteData(file.fd, reg, data);
+    dropIfGone(file, result);
+    return {result < 0 ? -result : 0, driver};
+}
+
+void LinuxSmbus::permitWriteBehindDriver(std::uint8_t device)
+{
+    if (chosen_)
+        files_[*chosen_].writableBehindDriver.insert(device);
 }

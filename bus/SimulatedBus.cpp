@@ -1,5 +1,6 @@
 #include "SimulatedBus.h"
 
+#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <random>
@@ -35,15 +36,22 @@ std::uint16_t SimulatedBus::DetectSmbus(std::int32_t controllerIndex)
     return controllerIndex == 1 ? Controller2Base : Controller1Base;
 }
 
-std::uint8_t SimulatedBus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
+ByteRead SimulatedBus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
 {
-    return chipAnswers(device) ? chip_.read(reg) : 0xFF;
+    return chipAnswers(device) ? ByteRead::of(chip_.read(reg)) : ByteRead::failed(ENXIO);
 }
 
-void SimulatedBus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
+BusOutcome SimulatedBus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
 {
-    if (chipAnswers(device))
-        chip_.write(reg, data);
+    if (!chipAnswers(device))
+        return {ENXIO, {}};
+    chip_.write(reg, data);
+    return {};
+}
+
+std::string SimulatedBus::controllerName() const
+{
+    return controller_ == 1 ? "Simulated chip" : "Simulated controller 1 (empty)";
 }
 
 bool SimulatedBus::chipAnswers(std::uint8_t device) const

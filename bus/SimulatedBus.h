@@ -1,14 +1,16 @@
 #pragma once
 // Two SMBus controllers in software: controller 2 has a simulated Corvane at
-// 0x2E, controller 1 has nothing on it. Where no device answers, reads give
-// 0xFF (the bus floats high) and writes go nowhere.
+// its default address, controller 1 has nothing on it. Where no device
+// answers, a transaction fails with ENXIO and a read gives 0xFF, as on a
+// real bus.
 
 #include "BusAdapter.h"
 #include "SimulatedCorvane.h"
+#include "chip/RegisterMap.h"
 
 class SimulatedBus : public BusAdapter {
 public:
-    static constexpr std::uint8_t ChipAddress = 0x2E;
+    static constexpr std::uint8_t ChipAddress = RegisterMap::DefaultDeviceAddress;
     static constexpr std::uint16_t Controller1Base = 0xF000;
     static constexpr std::uint16_t Controller2Base = 0x0400;
 
@@ -20,8 +22,9 @@ public:
     void holdReadings() { chip_.holdMeasurements(); }
 
     std::uint16_t DetectSmbus(std::int32_t controllerIndex) override;
-    std::uint8_t ReadSmbus(std::uint8_t device, std::uint8_t reg) override;
-    void WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) override;
+    ByteRead ReadSmbus(std::uint8_t device, std::uint8_t reg) override;
+    BusOutcome WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) override;
+    std::string controllerName() const override;
 
 private:
     bool chipAnswers(std::uint8_t device) const;

@@ -86,14 +86,12 @@ std::optional<SmbusAdapter> readAdapter(const fs::directory_entry& entry)
     std::error_code error;
     const fs::path parent = fs::canonical(entry.path(), error).parent_path();
     adapter.onSmbusController = !error && isPciSmbusController(parent);
-    // The BAR is what the hardware decodes; the driver's name repeats it
-    // where it can, and is all there is for controllers whose base is set
-    // elsewhere than in a BAR.
-    std::optional<std::uint16_t> base;
-    if (adapter.onSmbusController)
+    // A two-channel controller registers one adapter per channel on one PCI
+    // device, each with its own base in its name; the BAR is all there is
+    // for a driver whose name gives none.
+    std::optional<std::uint16_t> base = baseAddressInName(adapter.name);
+    if (!base && adapter.onSmbusController)
         base = firstIoBar(parent);
-    if (!base)
-        base = baseAddressInName(adapter.name);
     adapter.baseAddress = base.value_or(0);
     return adapter;
 }
@@ -118,7 +116,7 @@ std::vector<SmbusAdapter> listSmbusAdapters(const fs::path& sysfs)
 {
     std::vector<SmbusAdapter> adapters;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(sysfs / "class" / "i2c-adapter", error)) {
+    for (const auto& entry : fs::directory_iterator(sysfs / "bus" / "i2c" / "devices", error)) {
         if (auto adapter = readAdapter(entry))
             adapters.push_back(std::move(*adapter));
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The PC's I2C/SMBus adapters as the kernel lists them in sysfs
-// (/sys/class/i2c-adapter/i2c-N). The sysfs root is a parameter so tests
+// (/sys/bus/i2c/devices/i2c-N, which is there
+// with or without the kernel's I2C compatibility class). The sysfs root is a parameter so tests
 // can hand in a tree of their own.
 
 #include <cstdint>

@@ -10,6 +10,9 @@ namespace RegisterMap {
 
 using Byte = std::uint8_t;
 
+// Where the chip answers unless its address pins are strapped otherwise.
+inline constexpr Byte DefaultDeviceAddress = 0x2E;
+
 // Register indexes.
 inline constexpr Byte VccpReading = 0x21;
 inline constexpr Byte VccReading = 0x22;

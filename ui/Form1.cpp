@@ -3,24 +3,39 @@
 #include "Form1Icon.h"
 #include "MessageBoxes.h"
 #include "WheelGuard.h"
-#include "bus/SmbusAddresses.h"
 #include "chip/RegisterMap.h"
 #include "chip/ValueText.h"
+
+#include <QStatusBar>
+#include <cerrno>
 
 namespace rm = RegisterMap;
 
 Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
-    : QWidget(parent), bus_(bus), titleSuffix_(std::move(titleSuffix)), c_(buildForm1Controls(*this)), Timer1(this)
+    : QMainWindow(parent), titleSuffix_(std::move(titleSuffix)), client_(new QWidget(this)),
+      c_(buildForm1Controls(*client_)), statusLine_(new QLabel(this)), Timer1(this), jobs_(bus)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     setWindowIcon(form1Icon());
+    // The designed client area; the status line sits below it, so the
+    // window grows by the line's height and no control moves.
+    client_->setObjectName(QStringLiteral("clientArea"));
+    setCentralWidget(client_);
+    statusLine_->setObjectName(QStringLiteral("statusLine"));
+    statusLine_->setAccessibleName(QStringLiteral("Status"));
+    statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(statusLine_, 1);
+    resize(sizeHint());
+
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(PollIntervalMs);
-    Form_Load();
     connectHandlers();
-    Timer1.start();
+    Form_Load();
 }
+
+Form1::~Form1() = default;
 
 void Form1::connectHandlers()
 {
@@ -36,8 +51,10 @@ void Form1::connectHandlers()
     connect(c_.cmdWrite, &QPushButton::clicked, this, &Form1::cmdWrite_Click);
     // Every change of the text, typed, pasted, deleted or undone.
     connect(c_.txtDevAddr, &QLineEdit::textChanged, this, &Form1::txtDevAddr_Change);
-    connect(c_.optController1, &QRadioButton::toggled, this, [this](bool on) { if (on) optController1_Click(); });
-    connect(c_.optController2, &QRadioButton::toggled, this, [this](bool on) { if (on) optController2_Click(); });
+    // Clicked, not toggled: a click on the controller already chosen detects
+    // it again. Arrow keys in the pair click the button they move to.
+    connect(c_.optController1, &QRadioButton::clicked, this, &Form1::optController1_Click);
+    connect(c_.optController2, &QRadioButton::clicked, this, &Form1::optController2_Click);
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 }
 
@@ -46,35 +63,102 @@ void Form1::showControllerBase(std::uint16_t base)
     setWindowTitle(QStringLiteral("SMBBA = 0x") + QString::fromStdString(rm::hexText(base)) + titleSuffix_);
 }
 
-void Form1::Form_Load()
+void Form1::refreshStatus()
 {
-    showControllerBase(bus_.DetectSmbus(1));
-    module_.DeviceAddress = 0x2E;
-    const std::uint8_t device = module_.DeviceAddress;
-    bus_.ReadSmbus(device, rm::StartupRead1);
-    bus_.ReadSmbus(device, rm::StartupRead2);
-    TempOffsetMode = rm::offsetCoded(bus_.ReadSmbus(device, rm::TemperatureCoding));
-    c_.cmbPWM1->setCurrentIndex(rm::behaviour(bus_.ReadSmbus(device, rm::Pwm1Configuration)));
-    c_.cmbHF->setCurrentIndex(rm::frequency(bus_.ReadSmbus(device, rm::FanDriveFrequency)));
-    c_.cmbPulses->setCurrentIndex(rm::pulses(bus_.ReadSmbus(device, rm::Fan1Pulses)));
-    // Show either the duty entry or the duty display from the start, never
-    // both on top of each other; this reads 0x30 and writes nothing.
-    SetManualDutyMode(c_.cmbPWM1->currentIndex() == rm::ManualBehaviour);
+    const QString text = QString::fromStdString(health_.text(now()));
+    if (text != statusLine_->text())
+        statusLine_->setText(text);
 }
 
-bool Form1::writeRegister(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
+void Form1::Form_Load()
 {
-    if (isMemoryModuleEeprom(device)) {
-        // The question sits between a handler's read and its write: hold the
-        // poll so no tick's traffic lands in the middle.
-        const bool polling = Timer1.isActive();
-        Timer1.stop();
-        const bool confirmed = confirmEepromWrite(this, device);
-        if (polling)
-            Timer1.start();
-        if (!confirmed)
-            return false;
+    module_.DeviceAddress = rm::DefaultDeviceAddress;
+    const std::uint8_t device = module_.DeviceAddress;
+    jobs_.run([device](CorvaneProtocol& chip) { return chip.startUp(device); }, this,
+              [this](const Startup& startup) { showStartup(startup); });
+}
+
+void Form1::showStartup(const Startup& startup)
+{
+    showControllerBase(startup.base);
+    if (startup.controller == 0)
+        c_.optController1->setChecked(true);
+    controllerName_ = startup.controllerName;
+    health_.setBus(controllerName_, module_.DeviceAddress);
+    if (startup.answered) {
+        guard_.learnDriver(module_.DeviceAddress, startup.outcome.driver);
+        health_.observe(startup.settings.outcome, module_.DeviceAddress, now());
+        showSettings(startup.settings);
+    } else {
+        health_.answeredNowhere(startup.outcome, module_.DeviceAddress, now());
+        // The lists stay empty; one of the duty entry and display shows.
+        SetManualDutyMode(false, ByteRead::failed(startup.outcome.error));
     }
-    bus_.WriteSmbus(device, reg, data);
+    refreshStatus();
+    started_ = true;
+    Timer1.start();
+    emit started();
+}
+
+void Form1::showSettings(const ChipSettings& settings)
+{
+    if (settings.offsetCoded)
+        TempOffsetMode = *settings.offsetCoded;
+    if (settings.behaviour)
+        showField(Setting::Behaviour, *settings.behaviour);
+    if (settings.frequency)
+        showField(Setting::Frequency, *settings.frequency);
+    if (settings.pulses)
+        showField(Setting::Pulses, *settings.pulses);
+    // Show either the duty entry or the duty display, never both on top of
+    // each other.
+    if (settings.behaviour)
+        SetManualDutyMode(*settings.behaviour == rm::ManualBehaviour, settings.duty);
+}
+
+bool Form1::mayWrite(std::uint8_t device)
+{
+    for (const WriteQuestion& question : guard_.questionsFor(device)) {
+        if (question.kind == WriteQuestion::Kind::DangerousAddress) {
+            if (!confirmDangerousWrite(this, device, question.risk))
+                return false;
+        } else {
+            if (!confirmWriteBehindDriver(this, device, question.driver))
+                return false;
+            permitBehindDriver(device);
+        }
+    }
     return true;
+}
+
+bool Form1::agreedAfterDriverRefusal(const BusOutcome& write, std::uint8_t device)
+{
+    if (write.error != EBUSY || write.driver.empty())
+        return false;
+    guard_.learnDriver(device, write.driver);
+    if (!confirmWriteBehindDriver(this, device, write.driver))
+        return false;
+    permitBehindDriver(device);
+    return true;
+}
+
+void Form1::permitBehindDriver(std::uint8_t device)
+{
+    guard_.consent(device);
+    jobs_.run([device](CorvaneProtocol& chip) { chip.permitWriteBehindDriver(device); return 0; }, this, [](int) {});
+}
+
+void Form1::queueWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
+{
+    jobs_.run([=](CorvaneProtocol& chip) { return chip.writeRegister(device, reg, data); }, this,
+              [=, this](const BusOutcome& write) {
+                  if (write.ok())
+                      return;
+                  if (agreedAfterDriverRefusal(write, device)) {
+                      queueWrite(device, reg, data);
+                      return;
+                  }
+                  health_.writeFailed(reg, device, write, now());
+                  refreshStatus();
+              });
 }

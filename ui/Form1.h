@@ -1,31 +1,48 @@
 #pragma once
 // The program's one window: live readings, PWM1 settings and the register
-// panel. Every handler runs on the GUI thread and talks to the chip only
-// through the BusAdapter it is handed.
+// panel, with a status line below them. Handlers run on the GUI thread:
+// each reads its controls, asks the user where a write needs it, and hands
+// the chip work to the bus thread as one job; the job's result comes back
+// as a queued call and is shown then. The window never waits on the bus.
 
 #include "Form1Controls.h"
 #include "Module1.h"
 #include "bus/BusAdapter.h"
+#include "protocol/BusHealth.h"
+#include "protocol/BusThread.h"
+#include "protocol/WriteGuard.h"
 
+#include <QLabel>
+#include <QMainWindow>
 #include <QTimer>
 #include <array>
-#include <QWidget>
+#include <chrono>
 
-class Form1 : public QWidget {
+class Form1 : public QMainWindow {
     Q_OBJECT
 public:
     // titleSuffix follows the controller's base address in the title, e.g.
-    // " (simulated)". Construction runs Form_Load, so the window is in line
-    // with the chip before it is first shown.
+    // " (simulated)". Construction starts Form_Load on the bus thread.
     explicit Form1(BusAdapter& bus, QString titleSuffix = {}, QWidget* parent = nullptr);
+    ~Form1() override;
 
     const Module1& shared() const { return module_; }
     bool tempOffsetMode() const { return TempOffsetMode; }
     const Form1Controls& controls() const { return c_; }
+    QString statusText() const { return statusLine_->text(); }
 
     static constexpr int PollIntervalMs = 100;
     // Readings polls run so far: how a long run shows the timer kept going.
     std::uint64_t pollCount() const { return pollCount_; }
+    // Ticks that came while the last poll was still on the bus.
+    std::uint64_t skippedTicks() const { return skippedTicks_; }
+    // Start-up's result is shown.
+    bool hasStarted() const { return started_; }
+    // Every job made so far has run and its result is shown.
+    bool busIdle() const { return jobs_.idle(); }
+    // Ends the bus thread after its current transaction. False when that
+    // transaction is still stuck in the kernel after limit.
+    bool stopBus(std::chrono::milliseconds limit) { return jobs_.stop(limit); }
 
     // Start-up and the readings poll.
     void Form_Load();
@@ -36,7 +53,9 @@ public:
     void cmbHF_Click();
     void cmbPulses_Click();
     void cmdWriteDuty_Click();
-    void SetManualDutyMode(bool on);
+    // Shows the duty entry (on) or the duty display, and fills the entry
+    // from register 0x30's read where that read worked.
+    void SetManualDutyMode(bool on, const ByteRead& duty);
 
     // Register panel and controller choice.
     void cmdRead_Click();
@@ -45,35 +64,72 @@ public:
     void optController1_Click();
     void optController2_Click();
 
+signals:
+    void started();
+
 private:
+    using Time = BusHealth::Time;
+    static Time now() { return std::chrono::system_clock::now(); }
+
     void connectHandlers();
     void showControllerBase(std::uint16_t base);
-    // Every write the program makes passes through here, so the guard for
-    // memory-module EEPROMs sits in one place. Returns whether it wrote.
-    bool writeRegister(std::uint8_t device, std::uint8_t reg, std::uint8_t data);
+    void showStartup(const Startup& startup);
+    void showSettings(const ChipSettings& settings);
+    void showPoll(const PollResult& poll);
+    void refreshStatus();
+    void selectController(int index);
 
-    BusAdapter& bus_;
+    // Settings lists.
+    QComboBox* listOf(Setting setting) const;
+    void showField(Setting setting, int field);
+    void pickSetting(Setting setting);
+    void queueSettingChange(Setting setting, int k, int shownBefore, std::uint8_t device);
+    void showSettingChange(Setting setting, int k, int shownBefore, std::uint8_t device, const SettingChange& change);
+
+    // Writes. Asks what the guard says to ask; false when the user said no.
+    bool mayWrite(std::uint8_t device);
+    // A write a kernel driver's ownership held back: asks once, and true
+    // when the user agreed, so the caller makes it again.
+    bool agreedAfterDriverRefusal(const BusOutcome& write, std::uint8_t device);
+    void permitBehindDriver(std::uint8_t device);
+    void queueWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t data);
+
     QString titleSuffix_;
     Module1 module_;
     bool TempOffsetMode = false;
     std::uint64_t pollCount_ = 0;
+    std::uint64_t skippedTicks_ = 0;
+    bool started_ = false;
+    bool pollOnBus_ = false;
+    // The chip must be read again at the next tick: the controller or the
+    // device changed since it was last read.
+    bool followPending_ = false;
+    // What each settings list shows, -1 for nothing: where a refused or
+    // failed pick puts it back.
+    std::array<int, 3> shownField_{-1, -1, -1};
+    std::string controllerName_;
+    BusHealth health_;
+    WriteGuard guard_;
 
     // The bytes behind each value label as it was last written.
     class PolledBytes {
     public:
-        enum class Slot { Remote1, Local, Remote2, Fan1, Fan2, Fan3, Fan4, Vcc, Vccp, Duty, Count };
         // Whether the label must be rewritten for these bytes; remembers them.
-        bool changed(Slot slot, int bytes);
+        bool changed(Poll::Reading reading, int bytes);
 
     private:
         // -1: never written, so the first poll writes every label.
-        std::array<int, static_cast<std::size_t>(Slot::Count)> shown_ = [] {
-            std::array<int, static_cast<std::size_t>(Slot::Count)> never{};
+        std::array<int, Poll::ReadingCount> shown_ = [] {
+            std::array<int, Poll::ReadingCount> never{};
             never.fill(-1);
             return never;
         }();
     };
     PolledBytes polled_;
+    QWidget* client_;
     Form1Controls c_;
+    QLabel* statusLine_;
     QTimer Timer1;
+    // Last, so it stops first: no job outlives what it reports to.
+    BusThread jobs_;
 };

@@ -221,6 +221,7 @@ void setTabOrder(const Form1Controls& c)
 Form1Controls buildForm1Controls(QWidget& form)
 {
     form.setFont(dialogFont());
+    form.setMinimumSize(pixels(9045), pixels(5055));
     form.resize(pixels(9045), pixels(5055));
     Form1Controls controls;
     buildReadings(controls, form);

@@ -3,14 +3,22 @@
 // keyboard-usable, so tests answer them the way a user does.
 
 #include <QWidget>
+#include "protocol/WriteGuard.h"
+
 #include <cstdint>
+#include <string>
 
 // "Invalid Value", with one OK button.
 void showInvalidValue(QWidget* parent);
 
-// Asks before a write to an address where memory modules keep their
-// configuration EEPROM. No is the default and what Escape answers.
-bool confirmEepromWrite(QWidget* parent, std::uint8_t device);
+// Asks before a write to an address where a stray byte can do lasting
+// harm, naming what the address is. No is the default and what Escape
+// answers.
+bool confirmDangerousWrite(QWidget* parent, std::uint8_t device, AddressRisk risk);
+
+// Asks before the first write of a run behind a kernel driver's back. No is
+// the default.
+bool confirmWriteBehindDriver(QWidget* parent, std::uint8_t device, const std::string& driver);
 
 // The PC's SMBus cannot be used, for the reason given: offers the simulated
 // chip instead (Yes) or quitting (No).

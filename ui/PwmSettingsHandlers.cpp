@@ -1,5 +1,7 @@
-// The PWM1 settings group: each change is a read-modify-write of the one
-// register that holds the field, so the chip's other bits stay as they are.
+// The PWM1 settings group: each pick is one job on the bus thread, a
+// read-modify-write of the one register that holds the field, so the chip's
+// other bits stay as they are and no poll lands between the read and the
+// write.
 
 #include "Form1.h"
 #include "MessageBoxes.h"
@@ -9,51 +11,93 @@
 
 namespace rm = RegisterMap;
 
-void Form1::cmbPWM1_Click()
+void Form1::cmbPWM1_Click() { pickSetting(Setting::Behaviour); }
+void Form1::cmbHF_Click() { pickSetting(Setting::Frequency); }
+void Form1::cmbPulses_Click() { pickSetting(Setting::Pulses); }
+
+QComboBox* Form1::listOf(Setting setting) const
 {
-    const int k = c_.cmbPWM1->currentIndex();
+    switch (setting) {
+    case Setting::Behaviour: return c_.cmbPWM1;
+    case Setting::Frequency: return c_.cmbHF;
+    case Setting::Pulses: break;
+    }
+    return c_.cmbPulses;
+}
+
+void Form1::showField(Setting setting, int field)
+{
+    shownField_[static_cast<std::size_t>(setting)] = field;
+    listOf(setting)->setCurrentIndex(field);
+}
+
+void Form1::pickSetting(Setting setting)
+{
+    const int k = listOf(setting)->currentIndex();
+    const int shownBefore = shownField_[static_cast<std::size_t>(setting)];
     const std::uint8_t device = module_.DeviceAddress;
-    const std::uint8_t current = bus_.ReadSmbus(device, rm::Pwm1Configuration);
-    if (!writeRegister(device, rm::Pwm1Configuration, rm::withBehaviour(current, k))) {
-        // Refused: the list goes back to what the chip still holds.
-        c_.cmbPWM1->setCurrentIndex(rm::behaviour(current));
+    // Asked before any traffic: the read and the write are one job, made
+    // only after the answer.
+    if (!mayWrite(device)) {
+        showField(setting, shownBefore);
         return;
     }
-    SetManualDutyMode(k == rm::ManualBehaviour);
+    queueSettingChange(setting, k, shownBefore, device);
 }
 
-void Form1::cmbHF_Click()
+void Form1::queueSettingChange(Setting setting, int k, int shownBefore, std::uint8_t device)
 {
-    const int k = c_.cmbHF->currentIndex() == 1 ? 1 : 0;
-    const std::uint8_t device = module_.DeviceAddress;
-    const std::uint8_t current = bus_.ReadSmbus(device, rm::FanDriveFrequency);
-    if (!writeRegister(device, rm::FanDriveFrequency, rm::withFrequency(current, k)))
-        c_.cmbHF->setCurrentIndex(rm::frequency(current));
+    jobs_.run([=](CorvaneProtocol& chip) { return chip.changeSetting(setting, device, k); }, this,
+              [=, this](const SettingChange& change) { showSettingChange(setting, k, shownBefore, device, change); });
 }
 
-void Form1::cmbPulses_Click()
+void Form1::showSettingChange(Setting setting, int k, int shownBefore, std::uint8_t device,
+                              const SettingChange& change)
 {
-    const int k = c_.cmbPulses->currentIndex();
-    const std::uint8_t device = module_.DeviceAddress;
-    const std::uint8_t current = bus_.ReadSmbus(device, rm::Fan1Pulses);
-    if (!writeRegister(device, rm::Fan1Pulses, rm::withPulses(current, k)))
-        c_.cmbPulses->setCurrentIndex(rm::pulses(current));
+    if (!change.read.ok()) {
+        // Nothing was written: the list shows what it showed.
+        showField(setting, shownBefore);
+        health_.readFailed(change.reg, device, change.read, now());
+        refreshStatus();
+        return;
+    }
+    if (!change.write->ok()) {
+        // The register still holds what the read found.
+        showField(setting, change.fieldBefore);
+        if (agreedAfterDriverRefusal(*change.write, device)) {
+            showField(setting, k);
+            queueSettingChange(setting, k, shownBefore, device);
+            return;
+        }
+        health_.writeFailed(change.reg, device, *change.write, now());
+        refreshStatus();
+        return;
+    }
+    shownField_[static_cast<std::size_t>(setting)] = k;
+    if (setting == Setting::Behaviour)
+        SetManualDutyMode(k == rm::ManualBehaviour, change.duty);
 }
 
-void Form1::SetManualDutyMode(bool on)
+void Form1::SetManualDutyMode(bool on, const ByteRead& duty)
 {
     c_.txtDutyCycle->setVisible(on);
     c_.cmdWriteDuty->setVisible(on);
     c_.lblDutyCycle->setVisible(!on);
-    module_.DutyPercent = rm::dutyPercent(bus_.ReadSmbus(module_.DeviceAddress, rm::Pwm1Duty));
+    // A failed read of 0x30 leaves the entry as it was rather than filling
+    // it from 0xFF.
+    if (!duty.ok())
+        return;
+    module_.DutyPercent = rm::dutyPercent(duty.value);
     c_.txtDutyCycle->setText(QString::fromStdString(rm::trimmedNumberText(module_.DutyPercent)));
 }
 
 void Form1::cmdWriteDuty_Click()
 {
-    const double percent = rm::decimalValue(c_.txtDutyCycle->text().toStdString());
-    if (percent >= 0 && percent <= 100)
-        writeRegister(module_.DeviceAddress, rm::Pwm1Duty, rm::dutyByte(percent));
-    else
+    const auto dutyByte = CorvaneProtocol::dutyByteFor(rm::decimalValue(c_.txtDutyCycle->text().toStdString()));
+    if (!dutyByte) {
         showInvalidValue(this);
+        return;
+    }
+    if (mayWrite(module_.DeviceAddress))
+        queueWrite(module_.DeviceAddress, rm::Pwm1Duty, *dutyByte);
 }

@@ -1,6 +1,7 @@
-// The readings poll: every tick reads fourteen registers of the monitored
-// chip and brings the value labels in line with them. Nothing else drives
-// these labels.
+// The readings poll: every tick hands the bus thread one job that reads
+// fourteen registers of the monitored chip (after reading its settings
+// again, when the controller or the device changed), and brings the value
+// labels in line with the bytes when they come back.
 //
 // A label is rewritten only when the bytes behind it changed since it was
 // last written: with steady readings a tick builds no text and repaints
@@ -8,24 +9,22 @@
 
 #include "Form1.h"
 #include "chip/Conversions.h"
-#include "chip/RegisterMap.h"
-#include "chip/ValueText.h"
 
 namespace rm = RegisterMap;
+using Poll::Reading;
 
 namespace {
 
-// A reading's number text followed by its unit: ' 25 °C', ' 1000 rpm', ' 3.3 V'.
-QString withUnit(const std::string& number, const char* unit)
-{
-    return QString::fromStdString(number) + QLatin1Char(' ') + QString::fromUtf8(unit);
-}
+struct Tick {
+    std::optional<ChipSettings> settings;
+    PollResult poll;
+};
 
 } // namespace
 
-bool Form1::PolledBytes::changed(Slot slot, int bytes)
+bool Form1::PolledBytes::changed(Reading reading, int bytes)
 {
-    int& shown = shown_[static_cast<std::size_t>(slot)];
+    int& shown = shown_[static_cast<std::size_t>(reading)];
     if (shown == bytes)
         return false;
     shown = bytes;
@@ -34,38 +33,57 @@ bool Form1::PolledBytes::changed(Slot slot, int bytes)
 
 void Form1::Timer1_Timer()
 {
-    using Slot = PolledBytes::Slot;
+    // A tick that comes while the last poll is still on the bus is dropped,
+    // not queued: a slow bus must not build a backlog of polls.
+    if (pollOnBus_) {
+        ++skippedTicks_;
+        return;
+    }
     ++pollCount_;
+    pollOnBus_ = true;
     const std::uint8_t device = module_.DeviceAddress;
+    const bool follow = std::exchange(followPending_, false);
+    jobs_.run(
+        [device, follow](CorvaneProtocol& chip) {
+            Tick tick;
+            if (follow)
+                tick.settings = chip.readSettings(device);
+            tick.poll = chip.poll(device);
+            return tick;
+        },
+        this,
+        [this](const Tick& tick) {
+            pollOnBus_ = false;
+            if (tick.settings) {
+                health_.observe(tick.settings->outcome, tick.poll.device, now());
+                guard_.learnDriver(tick.poll.device, tick.settings->outcome.driver);
+                // A device that does not answer leaves the lists and the
+                // coding as they were.
+                showSettings(*tick.settings);
+            }
+            showPoll(tick.poll);
+        });
+}
 
-    const std::uint8_t temperatureRegisters[] = {rm::Remote1Temperature, rm::LocalTemperature, rm::Remote2Temperature};
-    std::uint8_t temperatures[3];
-    for (int i = 0; i < 3; ++i)
-        temperatures[i] = bus_.ReadSmbus(device, temperatureRegisters[i]);
-    for (int i = 0; i < 3; ++i) {
-        // The coding is part of what the text says, so it is part of the key.
-        if (polled_.changed(Slot(int(Slot::Remote1) + i), temperatures[i] | int(TempOffsetMode) << 8))
-            c_.lblTemp[i]->setText(withUnit(rm::numberText(rm::temperature(temperatures[i], TempOffsetMode)), "°C"));
-    }
-
-    for (int fan = 0; fan < rm::FanCount; ++fan) {
-        const std::uint8_t low = bus_.ReadSmbus(device, rm::fanTachLow(fan));
-        const std::uint8_t high = bus_.ReadSmbus(device, rm::fanTachHigh(fan));
-        if (!polled_.changed(Slot(int(Slot::Fan1) + fan), low | high << 8))
+void Form1::showPoll(const PollResult& poll)
+{
+    static constexpr std::size_t DutyByte = Poll::Registers.size() - 1;
+    QLabel* const labels[Poll::ReadingCount] = {c_.lblTemp[0],     c_.lblTemp[1],     c_.lblTemp[2],
+                                                c_.lblFanSpeed[0], c_.lblFanSpeed[1], c_.lblFanSpeed[2],
+                                                c_.lblFanSpeed[3], c_.lblVcc,         c_.lblVccp,
+                                                c_.lblDutyCycle};
+    for (int i = 0; i < Poll::ReadingCount; ++i) {
+        const auto reading = static_cast<Reading>(i);
+        if (!polled_.changed(reading, readingKey(poll, reading, TempOffsetMode)))
             continue;
-        if (const auto rpm = rm::fanSpeed(low, high))
-            c_.lblFanSpeed[fan]->setText(withUnit(rm::numberText(*rpm, rm::Precision::Single), "rpm"));
+        if (const auto text = readingText(poll, reading, TempOffsetMode))
+            labels[i]->setText(QString::fromStdString(*text));
     }
+    if (!(poll.failedReads & (1u << DutyByte)))
+        module_.DutyPercent = rm::dutyPercent(poll.bytes[DutyByte]);
 
-    const std::uint8_t vcc = bus_.ReadSmbus(device, rm::VccReading);
-    if (polled_.changed(Slot::Vcc, vcc))
-        c_.lblVcc->setText(withUnit(rm::numberText(rm::vcc(vcc)), "V"));
-    const std::uint8_t vccp = bus_.ReadSmbus(device, rm::VccpReading);
-    if (polled_.changed(Slot::Vccp, vccp))
-        c_.lblVccp->setText(withUnit(rm::numberText(rm::vccp(vccp)), "V"));
-
-    const std::uint8_t duty = bus_.ReadSmbus(device, rm::Pwm1Duty);
-    module_.DutyPercent = rm::dutyPercent(duty);
-    if (polled_.changed(Slot::Duty, duty))
-        c_.lblDutyCycle->setText(QString::fromStdString(rm::trimmedNumberText(module_.DutyPercent)));
+    guard_.learnDriver(poll.device, poll.outcome.driver);
+    health_.observe(poll.outcome, poll.device, now());
+    health_.pollTook(poll.seconds);
+    refreshStatus();
 }

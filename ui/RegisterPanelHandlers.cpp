@@ -26,7 +26,17 @@ void Form1::cmdRead_Click()
         showInvalidValue(this);
         return;
     }
-    c_.lblReadData->setText(QString::fromStdString(rm::hexText(bus_.ReadSmbus(*device, *reg))));
+    jobs_.run([device = *device, reg = *reg](CorvaneProtocol& chip) { return chip.readRegister(device, reg); }, this,
+              [this, device = *device, reg = *reg](const ByteRead& read) {
+                  // A failed read shows 0xFF, as it always has; the status
+                  // line says it failed.
+                  c_.lblReadData->setText(QString::fromStdString(rm::hexText(read.value)));
+                  guard_.learnDriver(device, read.driver);
+                  if (!read.ok()) {
+                      health_.readFailed(reg, device, read, now());
+                      refreshStatus();
+                  }
+              });
 }
 
 void Form1::cmdWrite_Click()
@@ -38,23 +48,39 @@ void Form1::cmdWrite_Click()
         showInvalidValue(this);
         return;
     }
-    writeRegister(*device, *reg, *data);
+    if (mayWrite(*device))
+        queueWrite(*device, *reg, *data);
 }
 
 void Form1::txtDevAddr_Change()
 {
     // Partial typing passes through here keystroke by keystroke; a value
     // beyond the 7-bit range leaves the monitored device where it was.
-    if (const auto device = fieldByte(c_.txtDevAddr); device && *device <= 0x7F)
-        module_.DeviceAddress = *device;
+    const auto device = fieldByte(c_.txtDevAddr);
+    if (!device || *device > 0x7F || *device == module_.DeviceAddress)
+        return;
+    module_.DeviceAddress = *device;
+    // Read once at the next tick, however many keystrokes land before it.
+    followPending_ = true;
+    health_.setBus(controllerName_, *device);
+    refreshStatus();
 }
 
-void Form1::optController1_Click()
-{
-    showControllerBase(bus_.DetectSmbus(0));
-}
+void Form1::optController1_Click() { selectController(0); }
+void Form1::optController2_Click() { selectController(1); }
 
-void Form1::optController2_Click()
+void Form1::selectController(int index)
 {
-    showControllerBase(bus_.DetectSmbus(1));
+    // What was learnt about drivers, and agreed to, was about the other bus.
+    guard_.forgetController();
+    followPending_ = true;
+    jobs_.run(
+        [index](CorvaneProtocol& chip) { return std::make_pair(chip.selectController(index), chip.controllerName()); },
+        this,
+        [this](const std::pair<std::uint16_t, std::string>& chosen) {
+            showControllerBase(chosen.first);
+            controllerName_ = chosen.second;
+            health_.setBus(controllerName_, module_.DeviceAddress);
+            refreshStatus();
+        });
 }

@@ -34,12 +34,12 @@ TEST(LinuxSmbus, OpensOnFirstUseAndSetsTheAddressOnlyWhenItChanges)
     EXPECT_TRUE(rig.dev->log.empty()) << "nothing is opened before the first transaction";
 
     rig.dev->registerOf("/dev/i2c-0", 0x2E, 0x25) = 0x2A;
-    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x25), 0x2A);
-    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x25), 0x2A);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x25).value, 0x2A);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x25).value, 0x2A);
     rig.bus->WriteSmbus(0x2E, 0x30, 0x99);
-    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x30), 0x99) << "a written value reads back";
-    rig.bus->ReadSmbus(0x50, 0x00);
-    rig.bus->ReadSmbus(0x2E, 0x00);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x30).value, 0x99) << "a written value reads back";
+    rig.bus->ReadSmbus(0x50, 0x00).value;
+    rig.bus->ReadSmbus(0x2E, 0x00).value;
 
     EXPECT_EQ(rig.dev->log, (Log{"open /dev/i2c-0", "slave 46", "read 37", "read 37", "write 48 153", "read 48",
                                  "slave 80", "read 0", "slave 46", "read 0"}));
@@ -52,11 +52,11 @@ TEST(LinuxSmbus, EachControllerKeepsItsOwnFileAndAddress)
     rig.dev->registerOf("/dev/i2c-1", 0x2E, 1) = 0x22;
 
     EXPECT_EQ(rig.bus->DetectSmbus(1), 0x0b00);
-    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 1), 0x22);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 1).value, 0x22);
     rig.bus->DetectSmbus(0);
-    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 1), 0x11);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 1).value, 0x11);
     rig.bus->DetectSmbus(1);
-    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 1), 0x22);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 1).value, 0x22);
 
     EXPECT_EQ(rig.dev->log, (Log{"open /dev/i2c-1", "slave 46", "read 1", "open /dev/i2c-0", "slave 46", "read 1",
                                  "read 1"}));
@@ -92,7 +92,7 @@ TEST(LinuxSmbus, FailuresReadAsABusWhereNothingAnswers)
         Rig rig;
         c.arrange(rig);
         rig.bus->DetectSmbus(0);
-        EXPECT_EQ(rig.bus->ReadSmbus(c.device, 7), 0xFF);
+        EXPECT_EQ(rig.bus->ReadSmbus(c.device, 7).value, 0xFF);
         rig.bus->WriteSmbus(c.device, 7, 0x5A);
         EXPECT_EQ(rig.dev->log, c.expected);
     }
@@ -104,11 +104,11 @@ TEST(LinuxSmbus, AMissingControllerGivesNoBaseAndTouchesNothing)
         SCOPED_TRACE(index);
         Rig rig({I801, std::nullopt});
         rig.bus->DetectSmbus(0);
-        rig.bus->ReadSmbus(0x2E, 0);
+        rig.bus->ReadSmbus(0x2E, 0).value;
         rig.dev->log.clear();
 
         EXPECT_EQ(rig.bus->DetectSmbus(index), 0);
-        EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0), 0xFF);
+        EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0).value, 0xFF);
         rig.bus->WriteSmbus(0x2E, 0x30, 0x99);
         EXPECT_TRUE(rig.dev->log.empty()) << "reads and writes must not reach the previous controller";
         EXPECT_EQ(rig.dev->registerOf("/dev/i2c-0", 0x2E, 0x30), 0);
@@ -122,8 +122,8 @@ TEST(LinuxSmbus, TakesAnAddressAKernelDriverOwns)
     rig.dev->registerOf("/dev/i2c-0", 0x50, 2) = 0x0C;
     rig.bus->DetectSmbus(0);
 
-    EXPECT_EQ(rig.bus->ReadSmbus(0x50, 2), 0x0C);
-    EXPECT_EQ(rig.bus->ReadSmbus(0x50, 2), 0x0C);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x50, 2).value, 0x0C);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x50, 2).value, 0x0C);
     EXPECT_EQ(rig.dev->log, (Log{"open /dev/i2c-0", "slave 80", "force 80", "read 2", "read 2"}));
 }
 
@@ -134,16 +134,16 @@ TEST(LinuxSmbus, FindsAnAdapterThatCameBack)
     Rig rig;
     rig.dev->registerOf("/dev/i2c-0", 0x2E, 0x26) = 0x19;
     rig.bus->DetectSmbus(0);
-    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x26), 0x19);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x26).value, 0x19);
 
     rig.dev->transactionError = ENODEV;
-    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x26), 0xFF);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x26).value, 0xFF);
     rig.dev->files.clear(); // the device file is gone
-    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x26), 0xFF);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x26).value, 0xFF);
 
     rig.dev->transactionError = 0;
     rig.dev->files = {"/dev/i2c-0"};
-    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x26), 0x19);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0x26).value, 0x19);
     EXPECT_EQ(*rig.dev->openFiles, 1) << "the dead file was closed";
 }
 
@@ -152,12 +152,12 @@ TEST(LinuxSmbus, OpensTheFileOnceAccessIsGranted)
     Rig rig;
     rig.dev->openErrors["/dev/i2c-0"] = EACCES;
     rig.bus->DetectSmbus(0);
-    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0), 0xFF);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0).value, 0xFF);
 
     rig.dev->openErrors.clear();
     rig.dev->registerOf("/dev/i2c-0", 0x2E, 0) = 0x41;
-    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0), 0x41);
-    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0), 0x41);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0).value, 0x41);
+    EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0).value, 0x41);
     EXPECT_EQ(rig.dev->log, (Log{"open /dev/i2c-0", "open /dev/i2c-0", "slave 46", "read 0", "read 0"}));
 }
 

@@ -27,7 +27,7 @@ struct Rig {
     Rig(const Rig&) = delete;
     Rig& operator=(const Rig&) = delete;
 
-    std::uint8_t read(std::uint8_t reg) { return bus.ReadSmbus(Chip, reg); }
+    std::uint8_t read(std::uint8_t reg) { return bus.ReadSmbus(Chip, reg).value; }
     void write(std::uint8_t reg, std::uint8_t data) { bus.WriteSmbus(Chip, reg, data); }
     // Every step used here is well past the refresh interval, so each brings a refresh.
     void advance(double seconds = 1.0) { now += seconds; }
@@ -40,28 +40,28 @@ struct Rig {
 // Reads a tach pair low byte first, as the chip wants it.
 std::optional<float> fanRpm(BusAdapter& bus, int fan)
 {
-    const std::uint8_t low = bus.ReadSmbus(Chip, rm::fanTachLow(fan));
-    return rm::fanSpeed(low, bus.ReadSmbus(Chip, rm::fanTachHigh(fan)));
+    const std::uint8_t low = bus.ReadSmbus(Chip, rm::fanTachLow(fan)).value;
+    return rm::fanSpeed(low, bus.ReadSmbus(Chip, rm::fanTachHigh(fan)).value);
 }
 
 void expectPlausibleReadings(BusAdapter& bus)
 {
-    const bool offsetCoded = rm::offsetCoded(bus.ReadSmbus(Chip, rm::TemperatureCoding));
+    const bool offsetCoded = rm::offsetCoded(bus.ReadSmbus(Chip, rm::TemperatureCoding).value);
     for (std::uint8_t reg : Temperatures) {
-        const int celsius = rm::temperature(bus.ReadSmbus(Chip, reg), offsetCoded);
+        const int celsius = rm::temperature(bus.ReadSmbus(Chip, reg).value, offsetCoded);
         EXPECT_GT(celsius, 0) << "temperature register 0x" << std::hex << int(reg);
         EXPECT_LT(celsius, 100) << "temperature register 0x" << std::hex << int(reg);
     }
-    EXPECT_NEAR(rm::vcc(bus.ReadSmbus(Chip, rm::VccReading)), 3.3, 0.1);
-    EXPECT_NEAR(rm::vccp(bus.ReadSmbus(Chip, rm::VccpReading)), 1.2, 0.05);
+    EXPECT_NEAR(rm::vcc(bus.ReadSmbus(Chip, rm::VccReading).value), 3.3, 0.1);
+    EXPECT_NEAR(rm::vccp(bus.ReadSmbus(Chip, rm::VccpReading).value), 1.2, 0.05);
     for (int fan : {0, 1, 2}) {
         const auto rpm = fanRpm(bus, fan);
         ASSERT_TRUE(rpm.has_value()) << "fan " << fan + 1;
         EXPECT_GT(*rpm, 500) << "fan " << fan + 1;
         EXPECT_LT(*rpm, 5000) << "fan " << fan + 1;
     }
-    EXPECT_EQ(bus.ReadSmbus(Chip, rm::fanTachLow(3)), 0xFF);
-    EXPECT_EQ(bus.ReadSmbus(Chip, rm::fanTachHigh(3)), 0xFF);
+    EXPECT_EQ(bus.ReadSmbus(Chip, rm::fanTachLow(3)).value, 0xFF);
+    EXPECT_EQ(bus.ReadSmbus(Chip, rm::fanTachHigh(3)).value, 0xFF);
     EXPECT_EQ(fanRpm(bus, 3), 0.0f);
 }
 
@@ -74,7 +74,7 @@ TEST(SimulatedBus, OnlyTheChipOnController2Answers)
     EXPECT_EQ(rig.read(rm::TemperatureCoding), 0x01);
     for (std::uint8_t device : {0x00, 0x2D, 0x2F, 0x48, 0x7F, 0xAE}) {
         SCOPED_TRACE(testing::Message() << "device 0x" << std::hex << int(device));
-        EXPECT_EQ(rig.bus.ReadSmbus(device, rm::TemperatureCoding), 0xFF);
+        EXPECT_EQ(rig.bus.ReadSmbus(device, rm::TemperatureCoding).value, 0xFF);
         rig.bus.WriteSmbus(device, 0x41, 0x5A);
         EXPECT_EQ(rig.read(0x41), 0x00);
     }

@@ -77,6 +77,15 @@ TEST(SmbusAdapters, FindsHostControllersAndTheirBaseAddresses)
          },
          {{9, "/dev/i2c-9", 0x0400, true}, {10, "/dev/i2c-10", 0x0400, true}},
          {9, 10}},
+        {"a two-channel controller: two adapters on one PCI device, each base from its own name",
+         [](SysfsTree& t) {
+             t.pciDevice("0000:00:14.0", "0x0c0500", {ioBar("0b00", "0b1f")});
+             t.adapter(0, "SMBus PIIX4 adapter port 0 at 0b00", "0000:00:14.0");
+             t.adapter(1, "SMBus PIIX4 adapter port 0 at 0b20", "0000:00:14.0");
+             t.boundDriver(0, 0x50, "ee1004"); // a client entry beside the adapters is no adapter
+         },
+         {{0, "/dev/i2c-0", 0x0b00, true}, {1, "/dev/i2c-1", 0x0b20, true}},
+         {0, 1}},
         {"no I2C adapters at all", [](SysfsTree&) {}, {}, {}},
     };
     for (const Case& c : cases) {

@@ -91,7 +91,8 @@ void beforeI2cDev(Checks& check)
 void hostControllers(Checks& check)
 {
     const auto controllers = ::hostControllers(listSmbusAdapters());
-    check(controllers.size() == 1, "one host controller: the ICH9's", std::to_string(controllers.size()) + " found");
+    check(controllers.size() == 1, "one host controller under /sys/bus/i2c/devices: the ICH9's, as controller 1",
+          std::to_string(controllers.size()) + " found");
     if (controllers.empty())
         return;
     check(controllers[0].name == "SMBus I801 adapter at 0700", "its name", controllers[0].name);
@@ -105,18 +106,18 @@ void hostControllers(Checks& check)
     // QEMU's q35 puts blank memory-module SPD EEPROMs at 0x50..0x57: a
     // device that acknowledges and reads 0x00, through a real controller
     // driver, where an empty address would read 0xFF.
-    const std::uint8_t spdBytes = bus->ReadSmbus(0x50, 0);
-    const std::uint8_t memoryType = bus->ReadSmbus(0x50, 2);
+    const std::uint8_t spdBytes = bus->ReadSmbus(0x50, 0).value;
+    const std::uint8_t memoryType = bus->ReadSmbus(0x50, 2).value;
     check(spdBytes == 0x00 && memoryType == 0x00, "the blank SPD EEPROM at 0x50 answers 0x00 on controller 1",
           "bytes " + hex(spdBytes) + " " + hex(memoryType));
 
     const int error = rawReadError(controllers[0].devicePath, NobodyHome);
     check(error == ENXIO, "the i801 says ENXIO where nothing answers", std::strerror(error));
-    check(bus->ReadSmbus(NobodyHome, 0) == 0xFF, "and the bus reads 0xFF there");
+    check(bus->ReadSmbus(NobodyHome, 0).value == 0xFF, "and the bus reads 0xFF there");
 
     const std::uint16_t absentBase = bus->DetectSmbus(1);
     check(absentBase == 0, "controller 2 is absent: base 0", hex(absentBase));
-    check(bus->ReadSmbus(0x50, 0) == 0xFF, "and reads on it give 0xFF, not controller 1's EEPROM");
+    check(bus->ReadSmbus(0x50, 0).value == 0xFF, "and reads on it give 0xFF, not controller 1's EEPROM");
 }
 
 // Write every register the window polls, read them back in poll order and
@@ -133,7 +134,7 @@ void pollThroughTheStub(Checks& check, LinuxSmbus& bus)
 
     std::uint8_t read[std::size(pollOrder)];
     for (std::size_t i = 0; i < std::size(pollOrder); ++i)
-        read[i] = bus.ReadSmbus(ChipAddress, pollOrder[i]);
+        read[i] = bus.ReadSmbus(ChipAddress, pollOrder[i]).value;
     bool same = true;
     std::string got;
     for (std::size_t i = 0; i < std::size(pollOrder); ++i) {
@@ -151,10 +152,10 @@ void pollThroughTheStub(Checks& check, LinuxSmbus& bus)
 
     // A settings change is a read-modify-write of one register.
     bus.WriteSmbus(ChipAddress, rm::Pwm1Configuration, 0x62);
-    const std::uint8_t changed = rm::withBehaviour(bus.ReadSmbus(ChipAddress, rm::Pwm1Configuration),
+    const std::uint8_t changed = rm::withBehaviour(bus.ReadSmbus(ChipAddress, rm::Pwm1Configuration).value,
                                                    rm::ManualBehaviour);
     bus.WriteSmbus(ChipAddress, rm::Pwm1Configuration, changed);
-    const std::uint8_t after = bus.ReadSmbus(ChipAddress, rm::Pwm1Configuration);
+    const std::uint8_t after = bus.ReadSmbus(ChipAddress, rm::Pwm1Configuration).value;
     check(after == 0xE2, "manual mode lands in bits 7..5 and keeps the rest", hex(after));
 }
 
@@ -170,7 +171,7 @@ void stubByName(Checks& check)
     if (bus) {
         check(bus->DetectSmbus(0) == 0, "a software adapter has no base address");
         pollThroughTheStub(check, *bus);
-        check(bus->ReadSmbus(NobodyHome, 0) == 0xFF, "0xFF where nothing answers on the stub");
+        check(bus->ReadSmbus(NobodyHome, 0).value == 0xFF, "0xFF where nothing answers on the stub");
     }
     const int error = rawReadError(stub->devicePath, NobodyHome);
     check(error == ENODEV || error == ENXIO, "the stub's own error there", std::strerror(error));
@@ -178,7 +179,7 @@ void stubByName(Checks& check)
     auto byPath = opened(check, openNamedAdapters(adapters, {stub->devicePath}, makeKernelI2cDev()), "the stub by path");
     if (byPath) {
         byPath->DetectSmbus(0);
-        const std::uint8_t duty = byPath->ReadSmbus(ChipAddress, rm::Pwm1Duty);
+        const std::uint8_t duty = byPath->ReadSmbus(ChipAddress, rm::Pwm1Duty).value;
         check(duty == 0x99, "by its device file it is the same adapter, values kept", hex(duty));
     }
 }
@@ -206,9 +207,15 @@ void driverOwnedAddress(Checks& check)
     if (!bus)
         return;
     bus->DetectSmbus(0);
-    bus->WriteSmbus(DriverOwned, 0x05, 0x5A);
-    const std::uint8_t value = bus->ReadSmbus(DriverOwned, 0x05);
-    check(value == 0x5A, "the bus reaches it anyway, as i2cget -f does", hex(value));
+    const BusOutcome refused = bus->WriteSmbus(DriverOwned, 0x05, 0x5A);
+    check(refused.error == EBUSY && refused.driver == "at24", "a write there is held back and names its owner",
+          std::strerror(refused.error) + (" / " + refused.driver));
+    bus->permitWriteBehindDriver(DriverOwned);
+    const BusOutcome written = bus->WriteSmbus(DriverOwned, 0x05, 0x5A);
+    const ByteRead value = bus->ReadSmbus(DriverOwned, 0x05);
+    check(written.ok() && value.ok() && value.value == 0x5A, "once permitted it is written, as i2cset -f does",
+          hex(value.value));
+    check(value.driver == "at24", "a read there names the owner", value.driver);
 }
 
 // A child that drops to nobody must get the permission reason, not a crash.
@@ -227,7 +234,7 @@ void unprivilegedUser(Checks& check)
         LinuxSmbus bus({controllers.empty() ? std::nullopt : std::optional(controllers[0]), std::nullopt},
                        makeKernelI2cDev());
         bus.DetectSmbus(0);
-        const bool quiet = bus.ReadSmbus(0x50, 0) == 0xFF;
+        const bool quiet = bus.ReadSmbus(0x50, 0).value == 0xFF;
         _exit(denied && quiet ? 0 : 1);
     }
     int status = 0;

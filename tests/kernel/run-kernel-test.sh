@@ -9,6 +9,8 @@
 # unpacked with dpkg -x into WORK_DIR, never installed.
 
 set -euo pipefail
+source "$(dirname "$0")/../system-tools.sh"
+require_tools qemu-system-x86_64 cpio apt-get dpkg-deb
 
 check_program=$1
 work=$2

@@ -8,6 +8,8 @@
 #   check-package.sh BUILD_DIR VERSION
 
 set -euo pipefail
+source "$(dirname "$0")/../system-tools.sh"
+require_tools cpack dpkg-deb dpkg-shlibdeps file desktop-file-validate appstreamcli
 
 build=$1
 version=$2

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Fails when a poll tick with steady readings costs more instructions than
-# BOUND, counted by callgrind (so the machine's load doesn't matter): the
+# BOUND, counted by callgrind over both threads, the window's and the bus
+# thread (so the machine's load doesn't matter): the
 # built program on the simulated chip with its readings held, in its own
 # Xvfb, median of 20 ticks after 10 warm-up ticks.
 #
 #   steady-tick.sh CORVANE_BENCH BOUND
 
 set -euo pipefail
+source "$(dirname "$0")/../system-tools.sh"
+require_tools valgrind Xvfb
 
 program=$1 bound=$2
 here=$(cd "$(dirname "$0")" && pwd)

@@ -1,5 +1,6 @@
 #include "RecordingBus.h"
 
+#include <cerrno>
 #include <iomanip>
 
 void PrintTo(const BusCall& call, std::ostream* out)
@@ -18,19 +19,39 @@ void PrintTo(const BusCall& call, std::ostream* out)
 std::uint16_t RecordingBus::DetectSmbus(std::int32_t controllerIndex)
 {
     calls.push_back(Detect(controllerIndex));
-    return baseAddress[controllerIndex == 0 ? 0 : 1];
+    controller_ = controllerIndex == 0 ? 0 : 1;
+    return baseAddress[controller_];
 }
 
-std::uint8_t RecordingBus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
+BusOutcome RecordingBus::outcome(const BusCall& call) const
+{
+    const auto driver = drivers.find(call.device);
+    const std::string owner = driver == drivers.end() ? std::string() : driver->second;
+    if (fail) {
+        if (const int error = fail(call, controller_))
+            return {error, owner};
+    }
+    if (!owner.empty() && call.kind == BusCall::Kind::Write && !permitted_.contains(call.device))
+        return {EBUSY, owner};
+    return {0, owner};
+}
+
+ByteRead RecordingBus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
 {
     calls.push_back(Read(reg, device));
-    return get(reg, device);
+    BusOutcome result = outcome(calls.back());
+    if (!result.ok())
+        return ByteRead::failed(result.error, result.driver);
+    return {std::move(result), get(reg, device)};
 }
 
-void RecordingBus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
+BusOutcome RecordingBus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
 {
     calls.push_back(Write(reg, data, device));
-    set(reg, data, device);
+    BusOutcome result = outcome(calls.back());
+    if (result.ok())
+        set(reg, data, device);
+    return result;
 }
 
 std::uint8_t RecordingBus::get(std::uint8_t reg, std::uint8_t device) const

@@ -1,12 +1,16 @@
 #pragma once
 // A bus that answers from a scripted register file and records every call,
-// so tests can check a handler's exact traffic.
+// so tests can check a handler's exact traffic. Any chosen transaction can
+// be made to fail, and an address can be given a kernel driver.
 
 #include "bus/BusAdapter.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <ostream>
+#include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -29,17 +33,28 @@ void PrintTo(const BusCall& call, std::ostream* out);
 class RecordingBus : public BusAdapter {
 public:
     std::uint16_t DetectSmbus(std::int32_t controllerIndex) override;
-    std::uint8_t ReadSmbus(std::uint8_t device, std::uint8_t reg) override;
-    void WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) override;
+    ByteRead ReadSmbus(std::uint8_t device, std::uint8_t reg) override;
+    BusOutcome WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) override;
+    void permitWriteBehindDriver(std::uint8_t device) override { permitted_.insert(device); }
+    std::string controllerName() const override { return "Recording controller " + std::to_string(controller_ + 1); }
 
     // Registers nobody scripted read as 0x00.
     void set(std::uint8_t reg, std::uint8_t value, std::uint8_t device = 0x2E) { registers_[{device, reg}] = value; }
     std::uint8_t get(std::uint8_t reg, std::uint8_t device = 0x2E) const;
+    int controller() const { return controller_; }
 
     std::vector<BusCall> calls;
     std::uint16_t baseAddress[2] = {0xF000, 0x0400};
-
+    // The errno a read or write fails with, 0 to let it through; it sees the
+    // call and the controller it goes to. A failed write changes nothing.
+    std::function<int(const BusCall&, int controller)> fail;
+    // Addresses a kernel driver owns, with the driver's name.
+    std::map<int, std::string> drivers;
 
 private:
+    BusOutcome outcome(const BusCall& call) const;
+
     std::map<std::pair<int, int>, std::uint8_t> registers_;
+    std::set<int> permitted_;
+    int controller_ = 1;
 };

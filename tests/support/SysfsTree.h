@@ -2,8 +2,10 @@
 // A scratch directory shaped like the parts of sysfs the Linux bus reads:
 // PCI devices with class and resource files, and I2C adapters under them
 // (or under no PCI device, as a software adapter), linked from
-// class/i2c-adapter the way the kernel links them.
+// bus/i2c/devices the way the kernel links them, with the drivers bound to
+// client addresses.
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -16,7 +18,7 @@ public:
         : root_(std::filesystem::temp_directory_path() /
                 ("corvane-sysfs-" + std::to_string(std::random_device{}())))
     {
-        std::filesystem::create_directories(root_ / "class" / "i2c-adapter");
+        std::filesystem::create_directories(root_ / "bus" / "i2c" / "devices");
     }
     ~SysfsTree() { std::filesystem::remove_all(root_); }
     SysfsTree(const SysfsTree&) = delete;
@@ -43,7 +45,18 @@ public:
         const auto directory = (slot.empty() ? root_ / "devices" : pciPath(slot)) / entry;
         std::filesystem::create_directories(directory);
         write(directory / "name", name);
-        std::filesystem::create_directory_symlink(directory, root_ / "class" / "i2c-adapter" / entry);
+        std::filesystem::create_directory_symlink(directory, root_ / "bus" / "i2c" / "devices" / entry);
+    }
+
+    // A kernel driver bound to the client at address on adapter number.
+    void boundDriver(int number, int address, const std::string& driver)
+    {
+        char client[16];
+        std::snprintf(client, sizeof client, "%d-%04x", number, address);
+        const auto directory = root_ / "bus" / "i2c" / "devices" / client;
+        std::filesystem::create_directories(directory);
+        std::filesystem::create_directories(root_ / "bus" / "i2c" / "drivers" / driver);
+        std::filesystem::create_directory_symlink(root_ / "bus" / "i2c" / "drivers" / driver, directory / "driver");
     }
 
 private:

@@ -1,11 +1,13 @@
 #pragma once
 // A Form1 on a recording bus. The poll timer is stopped so each test runs
-// ticks itself and sees only the traffic it caused.
+// ticks itself and sees only the traffic it caused; every helper waits
+// until the bus thread has run what it was given.
 
 #include "support/MessageBoxAnswerer.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingBus.h"
 #include "ui/Form1.h"
+#include "UserInput.h"
 
 #include <QTimer>
 #include <QtTest/QTest>
@@ -26,9 +28,19 @@ protected:
 
     Form1& open(QString titleSuffix = {})
     {
+        form.reset();
         form = std::make_unique<Form1>(bus, std::move(titleSuffix));
+        EXPECT_TRUE(settleBus());
+        EXPECT_TRUE(form->hasStarted());
         timer()->stop();
         return *form;
+    }
+
+    // One poll tick, run to its end.
+    void tick()
+    {
+        form->Timer1_Timer();
+        ASSERT_TRUE(settleBus());
     }
 
     // Opens the form and forgets start-up's traffic.

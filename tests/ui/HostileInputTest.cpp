@@ -69,7 +69,7 @@ protected:
     {
         bus.calls.clear();
         boxes.forget();
-        QTest::mouseClick(button, Qt::LeftButton);
+        clickAndSettle(button);
     }
 
     void expectOutcome(const Outcome& outcome, const std::vector<BusCall>& ifCarried)
@@ -163,6 +163,7 @@ TEST_F(HostileInput, RapidPicksWriteExactlyThePicks)
                     picked.push_back(step);
                 }
             }
+            ASSERT_TRUE(settleBus());
             for (const BusCall& call : bus.calls) {
                 if (call.kind == BusCall::Kind::Write) {
                     EXPECT_EQ(call.reg, l.reg) << "a pick writes only its own register";

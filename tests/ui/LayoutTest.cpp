@@ -15,6 +15,9 @@ protected:
     {
         scriptTypicalChip();
         open();
+        // Laid out as on screen, status line included.
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
 
     template <typename T = QWidget>
@@ -31,9 +34,9 @@ protected:
 // and height are fixed.
 struct Placement { const char* name; const char* parent; int left, top, width, height; bool caption; };
 const Placement Placements[] = {
-    {"Frame1", "Form1", 480, 360, 2775, 4455, false},
-    {"Frame2", "Form1", 3480, 360, 5175, 2415, false},
-    {"Frame3", "Form1", 3480, 3000, 5175, 1815, false},
+    {"Frame1", "clientArea", 480, 360, 2775, 4455, false},
+    {"Frame2", "clientArea", 3480, 360, 5175, 2415, false},
+    {"Frame3", "clientArea", 3480, 3000, 5175, 1815, false},
     {"Label2_0", "Frame1", 600, 720, 390, 195, true},
     {"lblTemp_1", "Frame1", 1080, 720, 1215, 255, false},
     {"Label2_1", "Frame1", 360, 960, 645, 195, true},
@@ -78,7 +81,15 @@ const Placement Placements[] = {
 
 TEST_F(Layout, EveryControlSitsWhereItIsDesigned)
 {
-    EXPECT_EQ(form->size(), QSize(603, 337));
+    // The designed client area; the status line adds its height below it.
+    const QWidget* client = named("clientArea");
+    ASSERT_NE(client, nullptr);
+    EXPECT_EQ(client->size(), QSize(603, 337));
+    EXPECT_EQ(client->pos(), QPoint(0, 0));
+    const QWidget* status = named("statusLine");
+    ASSERT_NE(status, nullptr);
+    EXPECT_GE(status->mapTo(form.get(), QPoint(0, 0)).y(), 337) << "the status line sits below the client area";
+    EXPECT_EQ(form->width(), 603);
     for (const Placement& p : Placements) {
         SCOPED_TRACE(p.name);
         QWidget* widget = named(p.name);
@@ -189,8 +200,8 @@ TEST_F(Layout, EveryTextFitsItsControl)
 TEST_F(Layout, NoVisibleControlsCoverEachOther)
 {
     for (bool manual : {false, true}) {
-        form->SetManualDutyMode(manual);
-        for (QWidget* parent : std::initializer_list<QWidget*>{form.get(), controls().Frame1, controls().Frame2,
+        form->SetManualDutyMode(manual, ByteRead::of(0x80));
+        for (QWidget* parent : std::initializer_list<QWidget*>{named("clientArea"), controls().Frame1, controls().Frame2,
                                                                controls().Frame3}) {
             QList<QWidget*> shown;
             for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
@@ -222,7 +233,7 @@ TEST_F(Layout, TabOrderFollowsTheDesign)
 
     // The Tab key walks it; the two radio buttons are one stop, as a group.
     controls().cmbPWM1->setCurrentIndex(7);
-    form->SetManualDutyMode(true);
+    form->SetManualDutyMode(true, ByteRead::of(0x80));
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     controls().cmbPWM1->setFocus();
@@ -257,7 +268,7 @@ TEST_F(Layout, ScreenReadersHearCaptionsForInputsAndValuesForDisplays)
     }
 
     bus.set(0x26, 0x19);
-    form->Timer1_Timer();
+    tick();
     QAccessibleInterface* local = QAccessible::queryAccessibleInterface(controls().lblTemp[1]);
     EXPECT_EQ(local->text(QAccessible::Name), QString::fromUtf8(" 25 °C"));
     EXPECT_EQ(local->text(QAccessible::Description), "Local temperature");

@@ -12,7 +12,7 @@ TEST_F(ReadingsPoll, OneTickReadsFourteenRegistersInOrderAndWritesNothing)
 {
     scriptTypicalChip();
     openQuietly();
-    form->Timer1_Timer();
+    tick();
     EXPECT_EQ(bus.calls, OneTick);
 }
 
@@ -21,8 +21,9 @@ TEST_F(ReadingsPoll, TheTimerRunsTheSamePoll)
     scriptTypicalChip();
     openQuietly();
     timer()->start();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return bus.calls.size() >= 2 * OneTick.size(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->pollCount() >= 2; }, 5000));
     timer()->stop();
+    ASSERT_TRUE(settleBus());
     EXPECT_EQ(std::vector<BusCall>(bus.calls.begin(), bus.calls.begin() + OneTick.size()), OneTick);
     EXPECT_EQ(controls().lblVcc->text(), " 0 V");
 }
@@ -47,7 +48,7 @@ TEST_F(ReadingsPoll, LabelsShowConvertedReadingsInBothTemperatureCodings)
         bus.set(0x26, c.temps[1]);
         bus.set(0x27, c.temps[2]);
         openQuietly();
-        form->Timer1_Timer();
+        tick();
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(controls().lblTemp[i]->text(), QString::fromUtf8(c.texts[i])) << "element " << i;
     }
@@ -64,7 +65,7 @@ TEST_F(ReadingsPoll, FanVoltageAndDutyTexts)
     bus.set(0x21, 70);
     bus.set(0x30, 0x7F);
     openQuietly();
-    form->Timer1_Timer();
+    tick();
 
     const char* const fanTexts[] = {" 1000 rpm", " 0 rpm", " 5400000 rpm", " 112 rpm"};
     for (int fan = 0; fan < 4; ++fan)
@@ -80,18 +81,18 @@ TEST_F(ReadingsPoll, FanWithNoNewCountKeepsItsText)
     bus.set(0x28, 0x18);
     bus.set(0x29, 0x15);
     openQuietly();
-    form->Timer1_Timer();
+    tick();
     EXPECT_EQ(controls().lblFanSpeed[0]->text(), " 1000 rpm");
     EXPECT_EQ(controls().lblFanSpeed[1]->text(), "test") << "a pair that always reads zero never replaces 'test'";
 
     bus.set(0x28, 0x00);
     bus.set(0x29, 0x00);
-    form->Timer1_Timer();
+    tick();
     EXPECT_EQ(controls().lblFanSpeed[0]->text(), " 1000 rpm");
 
     // Only both bytes zero means no reading; one zero byte is a real count.
     bus.set(0x29, 0x01);
-    form->Timer1_Timer();
+    tick();
     EXPECT_EQ(controls().lblFanSpeed[0]->text(), " 21094 rpm");
 }
 
@@ -103,7 +104,7 @@ TEST_F(ReadingsPoll, KeepsTheHiddenDutyDisplayCurrentAndLeavesTheEntryAlone)
     ASSERT_TRUE(controls().lblDutyCycle->isHidden());
     controls().txtDutyCycle->setText(QStringLiteral("42"));
     bus.set(0x30, 0x99);
-    form->Timer1_Timer();
+    tick();
     EXPECT_EQ(controls().lblDutyCycle->text(), "60");
     EXPECT_EQ(form->shared().DutyPercent, 60);
     EXPECT_EQ(controls().txtDutyCycle->text(), "42");
@@ -125,7 +126,7 @@ TEST_F(ReadingsPoll, RewritesOnlyTheLabelsWhoseBytesChanged)
     bus.set(0x28, 0x3C);
     bus.set(0x29, 0x0F);
     Form1& f = openQuietly();
-    f.Timer1_Timer();
+    tick();
 
     struct Change {
         std::uint8_t reg, value;
@@ -142,12 +143,12 @@ TEST_F(ReadingsPoll, RewritesOnlyTheLabelsWhoseBytesChanged)
         SCOPED_TRACE(change.label);
         for (QLabel* label : values)
             label->setText(QStringLiteral("marker"));
-        f.Timer1_Timer();
+        tick();
         for (QLabel* label : values)
             EXPECT_EQ(label->text(), "marker") << label->objectName().toStdString() << " rewritten with no change";
 
         bus.set(change.reg, change.value);
-        f.Timer1_Timer();
+        tick();
         for (QLabel* label : values)
             EXPECT_EQ(label->text() == "marker", label->objectName() != change.label)
                 << label->objectName().toStdString();

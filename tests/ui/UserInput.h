@@ -5,7 +5,31 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QElapsedTimer>
 #include <QtTest/QTest>
+
+#include "ui/Form1.h"
+
+// Lets every open window's bus thread run what it was given and hands the
+// results back, so a test sees a handler's whole effect.
+inline bool settleBus(int timeoutMs = 5000)
+{
+    const auto idle = [] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (const auto* form = qobject_cast<Form1*>(window); form && !form->busIdle())
+                return false;
+        }
+        return true;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!idle()) {
+        if (waited.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
 
 // Opens the list and clicks the entry with this text; true once the click
 // has closed the list. (A handler may still put the list back.)
@@ -20,7 +44,7 @@ inline bool chooseEntry(QComboBox* list, const QString& text)
         return false;
     const QRect entry = view->visualRect(view->model()->index(row, 0));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, entry.center());
-    return !view->isVisible();
+    return !view->isVisible() && settleBus();
 }
 
 // Clicks into the field, selects all of it and types the new text over it.
@@ -32,4 +56,12 @@ inline void typeOver(QLineEdit* field, const QString& text)
         QTest::keyClick(field, Qt::Key_Delete);
     else
         QTest::keyClicks(field, text);
+    settleBus();
+}
+
+// Clicks a button and waits for what it started on the bus.
+inline void clickAndSettle(QWidget* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+    settleBus();
 }

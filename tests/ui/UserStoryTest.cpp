@@ -15,6 +15,7 @@ class UserStory : public testing::Test {
 protected:
     void SetUp() override
     {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return form.hasStarted(); }, 5000));
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     }
@@ -39,7 +40,7 @@ TEST_F(UserStory, ManualDutyOfSixtyPercentShowsOnTheNextTick)
     ASSERT_TRUE(chooseEntry(c.cmbPWM1, "Manual Mode"));
     ASSERT_TRUE(c.txtDutyCycle->isVisible());
     typeOver(c.txtDutyCycle, QStringLiteral("60"));
-    QTest::mouseClick(c.cmdWriteDuty, Qt::LeftButton);
+    clickAndSettle(c.cmdWriteDuty);
     EXPECT_TRUE(eventually([&] { return c.lblDutyCycle->text() == "60"; })) << c.lblDutyCycle->text().toStdString();
     EXPECT_EQ(form.shared().DutyPercent, 60);
     EXPECT_EQ(c.txtDutyCycle->text(), "60");
@@ -57,8 +58,8 @@ TEST_F(UserStory, PinningATemperatureThroughTheRegisterPanelShowsOnScreen)
 {
     typeOver(c.txtAddrPtr, QStringLiteral("26"));
     typeOver(c.txtDataOut, QStringLiteral("f6"));
-    QTest::mouseClick(c.cmdWrite, Qt::LeftButton);
-    QTest::mouseClick(c.cmdRead, Qt::LeftButton);
+    clickAndSettle(c.cmdWrite);
+    clickAndSettle(c.cmdRead);
     EXPECT_EQ(c.lblReadData->text(), "F6");
     now += 1;
     EXPECT_TRUE(eventually([&] { return c.lblTemp[1]->text() == QString::fromUtf8("-10 °C"); }))
@@ -67,12 +68,12 @@ TEST_F(UserStory, PinningATemperatureThroughTheRegisterPanelShowsOnScreen)
 
 TEST_F(UserStory, ControllerOneHasNoChip)
 {
-    QTest::mouseClick(c.optController1, Qt::LeftButton);
+    clickAndSettle(c.optController1);
     EXPECT_EQ(form.windowTitle(), "SMBBA = 0xF000 (simulated)");
-    QTest::mouseClick(c.cmdRead, Qt::LeftButton);
+    clickAndSettle(c.cmdRead);
     EXPECT_EQ(c.lblReadData->text(), "FF");
-    QTest::mouseClick(c.optController2, Qt::LeftButton);
-    QTest::mouseClick(c.cmdRead, Qt::LeftButton);
+    clickAndSettle(c.optController2);
+    clickAndSettle(c.cmdRead);
     EXPECT_NE(c.lblReadData->text(), "FF");
 }
 

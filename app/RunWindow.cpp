@@ -1,0 +1,35 @@
+#include "RunWindow.h"
+
+#include "QuitOnSignal.h"
+#include "ui/Form1.h"
+
+#include <QApplication>
+#include <QLoggingCategory>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+// Off unless asked for (QT_LOGGING_RULES="corvane.stats.info=true"): how
+// many polls ran, said once at exit, for long unattended runs.
+Q_LOGGING_CATEGORY(runStatistics, "corvane.stats", QtWarningMsg)
+
+int runWindow(BusAdapter& bus, const QString& titleSuffix)
+{
+    Form1 window(bus, titleSuffix);
+    quitOnTerminationSignals(window);
+    // Shown once start-up's reads are in, so it opens in line with the chip;
+    // on a bus that hangs, shown all the same after a moment.
+    QObject::connect(&window, &Form1::started, &window, [&window] { window.show(); });
+    QTimer::singleShot(StartupShowLimit, &window, [&window] { window.show(); });
+
+    const int status = QApplication::exec();
+    qCInfo(runStatistics, "%llu readings polls, %llu ticks skipped", static_cast<unsigned long long>(window.pollCount()),
+           static_cast<unsigned long long>(window.skippedTicks()));
+    if (!window.stopBus(BusStopLimit)) {
+        // A transaction is stuck in the kernel and may stay there for the
+        // adapter's timeout. Nothing of ours waits on it: leave now.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
+}

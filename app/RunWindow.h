@@ -1,0 +1,16 @@
+#pragma once
+// Runs the bench window on a bus until it is closed or the program is told
+// to end, and ends it promptly even while a transaction hangs in the kernel.
+
+#include "bus/BusAdapter.h"
+
+#include <QString>
+#include <chrono>
+
+// How long leaving waits for the bus thread's transaction in hand.
+inline constexpr std::chrono::milliseconds BusStopLimit{1000};
+// How long the window waits for start-up's result before it shows anyway.
+inline constexpr std::chrono::milliseconds StartupShowLimit{500};
+
+// The event loop's exit status. Needs a QApplication.
+int runWindow(BusAdapter& bus, const QString& titleSuffix);

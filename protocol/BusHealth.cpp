@@ -1,0 +1,97 @@
+#include "BusHealth.h"
+
+#include "WriteGuard.h"
+
+#include <cmath>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+std::string clockText(BusHealth::Time time)
+{
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return text;
+}
+
+// One decimal with a point, whatever the locale.
+std::string secondsText(double seconds)
+{
+    const long tenths = std::lround(seconds * 10);
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " s";
+}
+
+std::string failureText(const BusOutcome& outcome)
+{
+    std::string text = errorText(outcome.error);
+    if (!outcome.driver.empty())
+        text += " (driven by the kernel's " + outcome.driver + " driver)";
+    return text;
+}
+
+} // namespace
+
+std::string errorText(int error)
+{
+    char buffer[128];
+    // The GNU strerror_r returns the text, which may not be in the buffer.
+    return strerror_r(error, buffer, sizeof buffer);
+}
+
+void BusHealth::setBus(std::string controllerName, std::uint8_t device)
+{
+    controllerName_ = std::move(controllerName);
+    if (device != device_)
+        driver_.clear();
+    device_ = device;
+}
+
+void BusHealth::observe(const BusOutcome& outcome, std::uint8_t device, Time now)
+{
+    if (outcome.ok()) {
+        failing_.reset();
+        if (device == device_)
+            driver_ = outcome.driver;
+        return;
+    }
+    if (!failing_ || failing_->device != device || failing_->error != outcome.error)
+        failing_ = Failing{device, outcome.error, failing_ && failing_->device == device ? failing_->since : now, false};
+}
+
+void BusHealth::answeredNowhere(const BusOutcome& outcome, std::uint8_t device, Time now)
+{
+    failing_ = Failing{device, outcome.error, now, true};
+}
+
+void BusHealth::writeFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now)
+{
+    note_ = Note{"Write of " + deviceText(reg) + " to device " + deviceText(device) + " failed: " + failureText(outcome),
+                 now + NoteLasts};
+}
+
+void BusHealth::readFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now)
+{
+    note_ = Note{"Read of " + deviceText(reg) + " from device " + deviceText(device) + " failed: " + failureText(outcome),
+                 now + NoteLasts};
+}
+
+std::string BusHealth::text(Time now) const
+{
+    if (note_ && now < note_->until)
+        return note_->text;
+    if (failing_) {
+        return "Device " + deviceText(failing_->device) + " does not answer" +
+               (failing_->nowhere ? " on either SMBus controller" : "") + " (" + errorText(failing_->error) +
+               ") since " + clockText(failing_->since);
+    }
+    if (lastPollSeconds_ > SlowPollSeconds)
+        return "Bus slow: the last poll took " + secondsText(lastPollSeconds_);
+    std::string text = controllerName_ + " · device " + deviceText(device_);
+    if (!driver_.empty())
+        text += ", driven by the kernel's " + driver_ + " driver";
+    return text;
+}

@@ -1,0 +1,57 @@
+#pragma once
+// What the status line says about the bus: which bus and device are in use,
+// and, while something goes wrong, what and since when. Fed with the outcome
+// of every transaction; the text changes only when the situation does.
+
+#include "bus/BusAdapter.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class BusHealth {
+public:
+    using Time = std::chrono::system_clock::time_point;
+    // How long a failed manual write or read stays on the line, unless a
+    // later one replaces it.
+    static constexpr std::chrono::seconds NoteLasts{10};
+    // A poll slower than this is reported: five ticks were skipped for it.
+    static constexpr double SlowPollSeconds = 0.5;
+
+    void setBus(std::string controllerName, std::uint8_t device);
+
+    // Any transaction's outcome at a device: a failure starts (or continues)
+    // the failing state, a success ends it.
+    void observe(const BusOutcome& outcome, std::uint8_t device, Time now);
+    // Start-up found the device on neither controller.
+    void answeredNowhere(const BusOutcome& outcome, std::uint8_t device, Time now);
+    // A write the user asked for failed, or a manual read did.
+    void writeFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now);
+    void readFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now);
+    void pollTook(double seconds) { lastPollSeconds_ = seconds; }
+
+    std::string text(Time now) const;
+
+private:
+    struct Failing {
+        std::uint8_t device;
+        int error;
+        Time since;
+        bool nowhere; // since start-up found no controller where it answers
+    };
+    struct Note {
+        std::string text;
+        Time until;
+    };
+
+    std::string controllerName_;
+    std::uint8_t device_ = 0;
+    std::optional<Failing> failing_;
+    std::optional<Note> note_;
+    std::string driver_; // owns device_, as the last transaction there said
+    double lastPollSeconds_ = 0;
+};
+
+// The kernel's words for an errno: "No such device or address".
+std::string errorText(int error);

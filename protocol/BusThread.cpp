@@ -1,0 +1,54 @@
+#include "BusThread.h"
+
+#include <QDeadlineTimer>
+#include <cerrno>
+
+// Passes transactions through until the thread is asked to stop; from then
+// on each fails at once, so a job in hand ends after its current
+// transaction instead of running its remaining ones.
+class BusThread::StoppableBus : public BusAdapter {
+public:
+    explicit StoppableBus(BusAdapter& bus) : bus_(bus) {}
+
+    void stop() { stopped_ = true; }
+
+    std::uint16_t DetectSmbus(std::int32_t controllerIndex) override
+    {
+        return stopped_ ? 0 : bus_.DetectSmbus(controllerIndex);
+    }
+    ByteRead ReadSmbus(std::uint8_t device, std::uint8_t reg) override
+    {
+        return stopped_ ? ByteRead::failed(ECANCELED) : bus_.ReadSmbus(device, reg);
+    }
+    BusOutcome WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) override
+    {
+        return stopped_ ? BusOutcome{ECANCELED, {}} : bus_.WriteSmbus(device, reg, data);
+    }
+    void permitWriteBehindDriver(std::uint8_t device) override { bus_.permitWriteBehindDriver(device); }
+    std::string controllerName() const override { return bus_.controllerName(); }
+
+private:
+    BusAdapter& bus_;
+    std::atomic<bool> stopped_ = false;
+};
+
+BusThread::BusThread(BusAdapter& bus) : bus_(std::make_unique<StoppableBus>(bus)), protocol_(*bus_)
+{
+    thread_.setObjectName(QStringLiteral("bus"));
+    worker_.moveToThread(&thread_);
+    thread_.start();
+}
+
+BusThread::~BusThread()
+{
+    bus_->stop();
+    thread_.quit();
+    thread_.wait();
+}
+
+bool BusThread::stop(std::chrono::milliseconds limit)
+{
+    bus_->stop();
+    thread_.quit();
+    return thread_.wait(QDeadlineTimer(limit));
+}

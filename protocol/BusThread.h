@@ -1,0 +1,61 @@
+#pragma once
+// One thread of its own for every bus transaction. Jobs run there one at a
+// time, in the order they were made; each job's result comes back to its
+// receiver as a queued call on the receiver's thread, so the window never
+// waits for the bus.
+
+#include "CorvaneProtocol.h"
+
+#include <QObject>
+#include <QThread>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <type_traits>
+
+class BusThread {
+public:
+    explicit BusThread(BusAdapter& bus);
+    // Waits for the job in hand, however long it takes; stop() first where
+    // that matters.
+    ~BusThread();
+    BusThread(const BusThread&) = delete;
+    BusThread& operator=(const BusThread&) = delete;
+
+    // Runs job(protocol) on the bus thread, then done(result) on receiver's
+    // thread. A result whose receiver is gone is dropped.
+    template <typename Job, typename Done>
+    void run(Job job, QObject* receiver, Done done)
+    {
+        using Result = std::invoke_result_t<Job&, CorvaneProtocol&>;
+        ++*pending_;
+        // Released once the result is shown or dropped, whichever happens.
+        std::shared_ptr<void> inFlight(nullptr, [pending = pending_](void*) { --*pending; });
+        QMetaObject::invokeMethod(
+            &worker_,
+            [this, job = std::move(job), receiver, done = std::move(done), inFlight]() mutable {
+                auto result = std::make_shared<Result>(job(protocol_));
+                QMetaObject::invokeMethod(
+                    receiver, [result, done, inFlight]() mutable { done(std::move(*result)); },
+                    Qt::QueuedConnection);
+            },
+            Qt::QueuedConnection);
+    }
+
+    // True when every job made so far has run and its result been handed over.
+    bool idle() const { return *pending_ == 0; }
+
+    // Refuses every further transaction (they fail with ECANCELED), lets the
+    // one in hand finish, and waits up to limit for the thread to end. False
+    // when a transaction is still stuck in the kernel after that.
+    bool stop(std::chrono::milliseconds limit);
+
+private:
+    class StoppableBus;
+
+    std::unique_ptr<StoppableBus> bus_;
+    CorvaneProtocol protocol_;
+    std::shared_ptr<std::atomic<int>> pending_ = std::make_shared<std::atomic<int>>(0);
+    QThread thread_;
+    QObject worker_; // lives on thread_; jobs are calls to it
+};

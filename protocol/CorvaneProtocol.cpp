@@ -1,0 +1,143 @@
+#include "CorvaneProtocol.h"
+
+#include "chip/Conversions.h"
+#include "chip/RegisterMap.h"
+
+#include <chrono>
+
+namespace rm = RegisterMap;
+
+std::uint8_t settingRegister(Setting setting)
+{
+    switch (setting) {
+    case Setting::Behaviour: return rm::Pwm1Configuration;
+    case Setting::Frequency: return rm::FanDriveFrequency;
+    case Setting::Pulses: break;
+    }
+    return rm::Fan1Pulses;
+}
+
+int settingField(Setting setting, std::uint8_t registerByte)
+{
+    switch (setting) {
+    case Setting::Behaviour: return rm::behaviour(registerByte);
+    case Setting::Frequency: return rm::frequency(registerByte);
+    case Setting::Pulses: break;
+    }
+    return rm::pulses(registerByte);
+}
+
+namespace {
+
+std::uint8_t withField(Setting setting, std::uint8_t registerByte, int k)
+{
+    switch (setting) {
+    case Setting::Behaviour: return rm::withBehaviour(registerByte, k);
+    case Setting::Frequency: return rm::withFrequency(registerByte, k == 1 ? 1 : 0);
+    case Setting::Pulses: break;
+    }
+    return rm::withPulses(registerByte, k);
+}
+
+} // namespace
+
+Startup CorvaneProtocol::startUp(std::uint8_t device)
+{
+    Startup startup;
+    startup.base = bus_.DetectSmbus(1);
+    ByteRead first = bus_.ReadSmbus(device, rm::StartupRead1);
+    if (!first.ok()) {
+        const std::uint16_t base1 = bus_.DetectSmbus(0);
+        ByteRead onController1 = bus_.ReadSmbus(device, rm::StartupRead1);
+        if (onController1.ok()) {
+            startup.controller = 0;
+            startup.base = base1;
+            first = std::move(onController1);
+        } else {
+            // Back where the chip is expected, and nothing more to read.
+            startup.base = bus_.DetectSmbus(1);
+            startup.outcome = first;
+            startup.controllerName = bus_.controllerName();
+            return startup;
+        }
+    }
+    startup.answered = true;
+    startup.outcome = first;
+    bus_.ReadSmbus(device, rm::StartupRead2);
+    startup.settings = readSettings(device);
+    startup.controllerName = bus_.controllerName();
+    return startup;
+}
+
+ChipSettings CorvaneProtocol::readSettings(std::uint8_t device)
+{
+    ChipSettings settings;
+    const ByteRead coding = bus_.ReadSmbus(device, rm::TemperatureCoding);
+    settings.outcome = coding;
+    if (!coding.ok())
+        return settings;
+    settings.offsetCoded = rm::offsetCoded(coding.value);
+    const std::pair<Setting, std::optional<int>*> fields[] = {{Setting::Behaviour, &settings.behaviour},
+                                                              {Setting::Frequency, &settings.frequency},
+                                                              {Setting::Pulses, &settings.pulses}};
+    for (const auto& [setting, field] : fields) {
+        const ByteRead byte = bus_.ReadSmbus(device, settingRegister(setting));
+        settings.outcome = byte;
+        if (!byte.ok())
+            return settings;
+        *field = settingField(setting, byte.value);
+    }
+    settings.duty = readDuty(device);
+    settings.outcome = settings.duty;
+    return settings;
+}
+
+PollResult CorvaneProtocol::poll(std::uint8_t device)
+{
+    const auto started = std::chrono::steady_clock::now();
+    PollResult result;
+    result.device = device;
+    bool failed = false;
+    for (std::size_t i = 0; i < Poll::Registers.size(); ++i) {
+        ByteRead byte = bus_.ReadSmbus(device, Poll::Registers[i]);
+        result.bytes[i] = byte.value;
+        if (!byte.ok())
+            result.failedReads |= static_cast<std::uint16_t>(1u << i);
+        if (!failed) {
+            failed = !byte.ok();
+            result.outcome = std::move(byte);
+        }
+    }
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return result;
+}
+
+SettingChange CorvaneProtocol::changeSetting(Setting setting, std::uint8_t device, int k)
+{
+    SettingChange change;
+    change.reg = settingRegister(setting);
+    change.read = bus_.ReadSmbus(device, change.reg);
+    // A write built on a failed read would carry 0xFF's bits into the
+    // register's other fields.
+    if (!change.read.ok())
+        return change;
+    change.fieldBefore = settingField(setting, change.read.value);
+    change.written = withField(setting, change.read.value, k);
+    change.write = bus_.WriteSmbus(device, change.reg, change.written);
+    if (change.write->ok() && setting == Setting::Behaviour)
+        change.duty = readDuty(device);
+    return change;
+}
+
+std::optional<std::uint8_t> CorvaneProtocol::dutyByteFor(double percent)
+{
+    // Written so that NaN fails too.
+    if (!(percent >= 0 && percent <= 100))
+        return std::nullopt;
+    return rm::dutyByte(percent);
+}
+
+ByteRead CorvaneProtocol::readDuty(std::uint8_t device)
+{
+    return bus_.ReadSmbus(device, rm::Pwm1Duty);
+}

@@ -1,0 +1,84 @@
+#pragma once
+// Everything the program does with the chip, as transactions on a
+// BusAdapter: start-up, following the chip after a change, the readings
+// poll, the PWM1 read-modify-writes and duty write, and the register
+// panel's read and write. No widgets and no threads: each call runs its
+// transactions in order and says what came of them.
+
+#include "PollReadings.h"
+#include "bus/BusAdapter.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// What start-up reads and following the chip reads again. A field is empty
+// where its read failed or was never made: reading stops at the first
+// failure, so a device that does not answer costs one transaction.
+struct ChipSettings {
+    std::optional<bool> offsetCoded;
+    std::optional<int> behaviour, frequency, pulses;
+    ByteRead duty; // register 0x30, for the duty entry
+    BusOutcome outcome; // the first failure, or the last success
+
+    bool complete() const { return duty.ok(); }
+};
+
+struct Startup {
+    int controller = 1;       // 0 or 1, where the chip answered (1 when nowhere)
+    std::uint16_t base = 0;   // that controller's base address
+    bool answered = false;
+    BusOutcome outcome;       // why not, when it answered nowhere
+    ChipSettings settings;
+    std::string controllerName; // the controller start-up ended on
+};
+
+// The three PWM1 settings lists, each a field of one register.
+enum class Setting { Behaviour, Frequency, Pulses };
+
+struct SettingChange {
+    std::uint8_t reg = 0;
+    ByteRead read;           // the register before; nothing is written when this failed
+    std::optional<BusOutcome> write;
+    std::uint8_t written = 0;
+    int fieldBefore = 0;     // the field as read, for putting a list back
+    ByteRead duty;           // behaviour only: 0x30 read after a successful write
+};
+
+class CorvaneProtocol {
+public:
+    explicit CorvaneProtocol(BusAdapter& bus) : bus_(bus) {}
+
+    // Controller 2 when the chip answers there; otherwise controller 1 when
+    // it answers there; otherwise controller 2 with the chip missing.
+    // Whether it answers is the outcome of the first read, 0x41.
+    Startup startUp(std::uint8_t device);
+    std::uint16_t selectController(int index) { return bus_.DetectSmbus(index); }
+    std::string controllerName() const { return bus_.controllerName(); }
+
+    // Reads only: the temperature coding, the three settings and the duty.
+    ChipSettings readSettings(std::uint8_t device);
+    PollResult poll(std::uint8_t device);
+
+    // Reads the setting's register and writes it back with field k; for the
+    // behaviour, then reads the duty.
+    SettingChange changeSetting(Setting setting, std::uint8_t device, int k);
+    // The duty byte for a typed percent, nothing when it lies outside 0..100;
+    // the duty write is then a write of register 0x30.
+    static std::optional<std::uint8_t> dutyByteFor(double percent);
+    ByteRead readDuty(std::uint8_t device);
+
+    ByteRead readRegister(std::uint8_t device, std::uint8_t reg) { return bus_.ReadSmbus(device, reg); }
+    BusOutcome writeRegister(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
+    {
+        return bus_.WriteSmbus(device, reg, data);
+    }
+    void permitWriteBehindDriver(std::uint8_t device) { bus_.permitWriteBehindDriver(device); }
+
+private:
+    BusAdapter& bus_;
+};
+
+// The register that holds a setting, and the list position its byte shows.
+std::uint8_t settingRegister(Setting setting);
+int settingField(Setting setting, std::uint8_t registerByte);

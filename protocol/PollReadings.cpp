@@ -1,0 +1,63 @@
+#include "PollReadings.h"
+
+#include "chip/Conversions.h"
+#include "chip/ValueText.h"
+
+namespace rm = RegisterMap;
+using Poll::Reading;
+
+namespace {
+
+// Where a reading's first byte sits among the polled bytes.
+std::size_t firstByte(Reading reading)
+{
+    constexpr std::size_t fan1 = 3, vcc = 11, vccp = 12, duty = 13;
+    const int index = static_cast<int>(reading);
+    switch (reading) {
+    case Reading::Remote1:
+    case Reading::Local:
+    case Reading::Remote2: return static_cast<std::size_t>(index);
+    case Reading::Fan1:
+    case Reading::Fan2:
+    case Reading::Fan3:
+    case Reading::Fan4: return fan1 + 2 * static_cast<std::size_t>(index - static_cast<int>(Reading::Fan1));
+    case Reading::Vcc: return vcc;
+    case Reading::Vccp: return vccp;
+    case Reading::Duty: break;
+    }
+    return duty;
+}
+
+bool isFan(Reading reading) { return reading >= Reading::Fan1 && reading <= Reading::Fan4; }
+bool isTemperature(Reading reading) { return reading <= Reading::Remote2; }
+
+std::string withUnit(const std::string& number, const char* unit) { return number + " " + unit; }
+
+} // namespace
+
+int readingKey(const PollResult& poll, Reading reading, bool offsetCoded)
+{
+    const std::size_t first = firstByte(reading);
+    if (isFan(reading))
+        return poll.bytes[first] | poll.bytes[first + 1] << 8;
+    // The coding is part of what a temperature's text says.
+    return poll.bytes[first] | (isTemperature(reading) && offsetCoded ? 1 << 8 : 0);
+}
+
+std::optional<std::string> readingText(const PollResult& poll, Reading reading, bool offsetCoded)
+{
+    const std::uint8_t byte = poll.bytes[firstByte(reading)];
+    if (isTemperature(reading))
+        return withUnit(rm::numberText(rm::temperature(byte, offsetCoded)), "°C");
+    if (isFan(reading)) {
+        const auto rpm = rm::fanSpeed(byte, poll.bytes[firstByte(reading) + 1]);
+        if (!rpm)
+            return std::nullopt;
+        return withUnit(rm::numberText(*rpm, rm::Precision::Single), "rpm");
+    }
+    switch (reading) {
+    case Reading::Vcc: return withUnit(rm::numberText(rm::vcc(byte)), "V");
+    case Reading::Vccp: return withUnit(rm::numberText(rm::vccp(byte)), "V");
+    default: return rm::trimmedNumberText(rm::dutyPercent(byte));
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The readings poll: the fourteen registers it reads, in the order it reads
+// them, and the ten readings and texts made from their bytes.
+
+#include "bus/BusAdapter.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace Poll {
+
+inline constexpr std::array<std::uint8_t, 14> Registers = {0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x2B,
+                                                           0x2C, 0x2D, 0x2E, 0x2F, 0x22, 0x21, 0x30};
+
+// The readings in the order the window lists them.
+enum class Reading { Remote1, Local, Remote2, Fan1, Fan2, Fan3, Fan4, Vcc, Vccp, Duty };
+inline constexpr int ReadingCount = 10;
+
+} // namespace Poll
+
+struct PollResult {
+    std::uint8_t device = 0;
+    // Each register's byte, 0xFF where its read failed.
+    std::array<std::uint8_t, Poll::Registers.size()> bytes{};
+    // Bit i set: the read of Registers[i] failed.
+    std::uint16_t failedReads = 0;
+    // The first failure, or the driver that owns the device when all worked.
+    BusOutcome outcome;
+    double seconds = 0; // how long the fourteen reads took
+
+    bool answered() const { return failedReads == 0; }
+};
+
+// What a reading's text depends on, as one number: when it is unchanged the
+// label need not be rewritten.
+int readingKey(const PollResult& poll, Poll::Reading reading, bool offsetCoded);
+
+// The label text of a reading: ' 25 °C', ' 1000 rpm', ' 3.3 V', '50' for the
+// duty. Nothing for a fan whose tach pair reads 0x00 0x00: the chip has no
+// new count, and the label keeps what it showed.
+std::optional<std::string> readingText(const PollResult& poll, Poll::Reading reading, bool offsetCoded);
