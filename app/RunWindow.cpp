@@ -13,9 +13,11 @@
 // many polls ran, said once at exit, for long unattended runs.
 Q_LOGGING_CATEGORY(runStatistics, "corvane.stats", QtWarningMsg)
 
-int runWindow(BusAdapter& bus, const QString& titleSuffix)
+int runWindow(BusAdapter& bus, const QString& titleSuffix, const std::function<void(Form1&)>& prepare)
 {
     Form1 window(bus, titleSuffix);
+    if (prepare)
+        prepare(window);
     quitOnTerminationSignals(window);
     // Shown once start-up's reads are in, so it opens in line with the chip;
     // on a bus that hangs, shown all the same after a moment.

@@ -6,11 +6,15 @@
 
 #include <QString>
 #include <chrono>
+#include <functional>
+
+class Form1;
 
 // How long leaving waits for the bus thread's transaction in hand.
 inline constexpr std::chrono::milliseconds BusStopLimit{1000};
 // How long the window waits for start-up's result before it shows anyway.
 inline constexpr std::chrono::milliseconds StartupShowLimit{500};
 
-// The event loop's exit status. Needs a QApplication.
-int runWindow(BusAdapter& bus, const QString& titleSuffix);
+// The event loop's exit status. Needs a QApplication. prepare, where given,
+// sees the window before it is shown (a measuring harness hooks in there).
+int runWindow(BusAdapter& bus, const QString& titleSuffix, const std::function<void(Form1&)>& prepare = {});

@@ -8,9 +8,13 @@
 #include "PollReadings.h"
 #include "bus/BusAdapter.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <string>
+
+// A read that was never made.
+inline const ByteRead NotRead = ByteRead::failed(ENODATA);
 
 // What start-up reads and following the chip reads again. A field is empty
 // where its read failed or was never made: reading stops at the first
@@ -18,7 +22,7 @@
 struct ChipSettings {
     std::optional<bool> offsetCoded;
     std::optional<int> behaviour, frequency, pulses;
-    ByteRead duty; // register 0x30, for the duty entry
+    ByteRead duty = NotRead; // register 0x30, for the duty entry
     BusOutcome outcome; // the first failure, or the last success
 
     bool complete() const { return duty.ok(); }
@@ -38,11 +42,11 @@ enum class Setting { Behaviour, Frequency, Pulses };
 
 struct SettingChange {
     std::uint8_t reg = 0;
-    ByteRead read;           // the register before; nothing is written when this failed
+    ByteRead read = NotRead; // the register before; nothing is written when this failed
     std::optional<BusOutcome> write;
     std::uint8_t written = 0;
     int fieldBefore = 0;     // the field as read, for putting a list back
-    ByteRead duty;           // behaviour only: 0x30 read after a successful write
+    ByteRead duty = NotRead; // behaviour only: 0x30 read after a successful write
 };
 
 class CorvaneProtocol {

@@ -58,6 +58,14 @@ void Form1::connectHandlers()
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 }
 
+void Form1::showEvent(QShowEvent* event)
+{
+    // Shown before start-up's reads are back: the bus is slow or hung.
+    if (!started_)
+        setWindowTitle(QStringLiteral("Corvane Bench: waiting for the SMBus"));
+    QMainWindow::showEvent(event);
+}
+
 void Form1::showControllerBase(std::uint16_t base)
 {
     setWindowTitle(QStringLiteral("SMBBA = 0x") + QString::fromStdString(rm::hexText(base)) + titleSuffix_);

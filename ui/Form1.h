@@ -67,6 +67,9 @@ public:
 signals:
     void started();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     using Time = BusHealth::Time;
     static Time now() { return std::chrono::system_clock::now(); }

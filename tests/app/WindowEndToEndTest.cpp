@@ -212,6 +212,21 @@ TEST_F(RunningBench, EndsCleanlyWhenTerminatedDuringAMessageBox)
     EXPECT_EQ(app->terminate(), 0);
 }
 
+// On a bus whose every transaction takes a second, a logout's SIGTERM ends
+// the program within 1.5 s, though a transaction is on the bus.
+TEST(SlowBus, EndsWithinOneAndAHalfSecondsOfSigterm)
+{
+    std::unique_ptr<Child> server;
+    const std::string display = startXvfb(server);
+    ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+    Child app({SLOW_BUS_WINDOW_PATH}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb"});
+    ASSERT_FALSE(awaitWindow(app, display, "Corvane Bench: waiting for the SMBus").empty());
+    std::this_thread::sleep_for(1500ms); // start-up's reads are on the bus
+    const auto signalled = std::chrono::steady_clock::now();
+    EXPECT_EQ(app.terminate(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 1500ms);
+}
+
 // The command line is answered before any window or display is needed.
 TEST(CommandLineEndToEnd, AnswersWithoutADisplay)
 {

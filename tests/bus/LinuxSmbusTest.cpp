@@ -1,5 +1,6 @@
 #include "bus/LinuxSmbus.h"
 #include "support/FakeI2cDev.h"
+#include "support/SysfsTree.h"
 
 #include <gtest/gtest.h>
 
@@ -65,7 +66,8 @@ TEST(LinuxSmbus, EachControllerKeepsItsOwnFileAndAddress)
     EXPECT_EQ(*openFiles, 0) << "closing the program closes the adapters' files";
 }
 
-// Whatever goes wrong, a read gives 0xFF and a write sends nothing further.
+// Whatever goes wrong, a read gives 0xFF, a write sends nothing further,
+// and both hand the kernel's errno to the caller.
 TEST(LinuxSmbus, FailuresReadAsABusWhereNothingAnswers)
 {
     struct Case {
@@ -73,27 +75,32 @@ TEST(LinuxSmbus, FailuresReadAsABusWhereNothingAnswers)
         std::function<void(Rig&)> arrange;
         std::uint8_t device;
         Log expected; // after DetectSmbus(0), for one read then one write of 0x5A to register 7
+        int error;
     };
     const Case cases[] = {
         {"no device at the address (ENXIO)", [](Rig&) {}, 0x10,
-         {"open /dev/i2c-0", "slave 16", "read 7", "write 7 90"}},
+         {"open /dev/i2c-0", "slave 16", "read 7", "write 7 90"}, ENXIO},
         {"adapter unplugged (ENODEV): the file is closed and opened afresh",
          [](Rig& rig) { rig.dev->transactionError = ENODEV; }, 0x2E,
          {"open /dev/i2c-0", "slave 46", "read 7", "close /dev/i2c-0", "open /dev/i2c-0", "slave 46", "write 7 90",
-          "close /dev/i2c-0"}},
+          "close /dev/i2c-0"}, ENODEV},
         {"address beyond 7 bits (EINVAL)", [](Rig&) {}, 0xAE,
-         {"open /dev/i2c-0", "slave 174", "slave 174"}},
+         {"open /dev/i2c-0", "slave 174", "slave 174"}, EINVAL},
         {"permission denied on the file",
          [](Rig& rig) { rig.dev->openErrors["/dev/i2c-0"] = EACCES; }, 0x2E,
-         {"open /dev/i2c-0", "open /dev/i2c-0"}},
+         {"open /dev/i2c-0", "open /dev/i2c-0"}, EACCES},
+        {"a timeout", [](Rig& rig) { rig.dev->transactionError = ETIMEDOUT; }, 0x2E,
+         {"open /dev/i2c-0", "slave 46", "read 7", "write 7 90"}, ETIMEDOUT},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Rig rig;
         c.arrange(rig);
         rig.bus->DetectSmbus(0);
-        EXPECT_EQ(rig.bus->ReadSmbus(c.device, 7).value, 0xFF);
-        rig.bus->WriteSmbus(c.device, 7, 0x5A);
+        const ByteRead read = rig.bus->ReadSmbus(c.device, 7);
+        EXPECT_EQ(read.value, 0xFF);
+        EXPECT_EQ(read.error, c.error);
+        EXPECT_EQ(rig.bus->WriteSmbus(c.device, 7, 0x5A).error, c.error);
         EXPECT_EQ(rig.dev->log, c.expected);
     }
 }
@@ -108,23 +115,44 @@ TEST(LinuxSmbus, AMissingControllerGivesNoBaseAndTouchesNothing)
         rig.dev->log.clear();
 
         EXPECT_EQ(rig.bus->DetectSmbus(index), 0);
-        EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0).value, 0xFF);
-        rig.bus->WriteSmbus(0x2E, 0x30, 0x99);
+        EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0).error, ENODEV);
+        EXPECT_EQ(rig.bus->WriteSmbus(0x2E, 0x30, 0x99).error, ENODEV);
         EXPECT_TRUE(rig.dev->log.empty()) << "reads and writes must not reach the previous controller";
         EXPECT_EQ(rig.dev->registerOf("/dev/i2c-0", 0x2E, 0x30), 0);
     }
 }
 
-TEST(LinuxSmbus, TakesAnAddressAKernelDriverOwns)
+// Reads go around a kernel driver, as i2cget -f does; a write waits for the
+// user's consent and names the driver in the meantime.
+TEST(LinuxSmbus, ReadsBehindAKernelDriverAndWritesThereOnlyWhenPermitted)
 {
-    Rig rig;
-    rig.dev->driverBound = {0x50};
-    rig.dev->registerOf("/dev/i2c-0", 0x50, 2) = 0x0C;
-    rig.bus->DetectSmbus(0);
+    SysfsTree sysfs;
+    sysfs.boundDriver(0, 0x50, "ee1004");
+    auto fake = std::make_unique<FakeI2cDev>();
+    FakeI2cDev& dev = *fake;
+    dev.files = {"/dev/i2c-0", "/dev/i2c-1"};
+    dev.driverBound = {0x50};
+    dev.registerOf("/dev/i2c-0", 0x50, 2) = 0x0C;
+    LinuxSmbus bus({I801, Second}, std::move(fake), sysfs.root());
+    bus.DetectSmbus(0);
 
-    EXPECT_EQ(rig.bus->ReadSmbus(0x50, 2).value, 0x0C);
-    EXPECT_EQ(rig.bus->ReadSmbus(0x50, 2).value, 0x0C);
-    EXPECT_EQ(rig.dev->log, (Log{"open /dev/i2c-0", "slave 80", "force 80", "read 2", "read 2"}));
+    const ByteRead read = bus.ReadSmbus(0x50, 2);
+    EXPECT_TRUE(read.ok());
+    EXPECT_EQ(read.value, 0x0C);
+    EXPECT_EQ(read.driver, "ee1004");
+    EXPECT_EQ(bus.ReadSmbus(0x50, 2).value, 0x0C);
+
+    const BusOutcome refused = bus.WriteSmbus(0x50, 2, 0x0D);
+    EXPECT_EQ(refused.error, EBUSY);
+    EXPECT_EQ(refused.driver, "ee1004");
+    EXPECT_EQ(dev.registerOf("/dev/i2c-0", 0x50, 2), 0x0C) << "nothing reached the device";
+
+    bus.permitWriteBehindDriver(0x50);
+    EXPECT_TRUE(bus.WriteSmbus(0x50, 2, 0x0D).ok());
+    EXPECT_EQ(dev.log, (Log{"open /dev/i2c-0", "slave 80", "force 80", "read 2", "read 2", "write 2 13"}));
+
+    bus.DetectSmbus(1);
+    EXPECT_EQ(bus.WriteSmbus(0x50, 2, 0x0E).error, EBUSY) << "consent belongs to the controller it was given on";
 }
 
 // Unplugged, then plugged back in under the same device file: the bus finds

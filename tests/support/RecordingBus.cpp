@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <iomanip>
+#include <thread>
 
 void PrintTo(const BusCall& call, std::ostream* out)
 {
@@ -38,6 +39,7 @@ BusOutcome RecordingBus::outcome(const BusCall& call) const
 
 ByteRead RecordingBus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
 {
+    std::this_thread::sleep_for(delay);
     calls.push_back(Read(reg, device));
     BusOutcome result = outcome(calls.back());
     if (!result.ok())
@@ -47,6 +49,7 @@ ByteRead RecordingBus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
 
 BusOutcome RecordingBus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
 {
+    std::this_thread::sleep_for(delay);
     calls.push_back(Write(reg, data, device));
     BusOutcome result = outcome(calls.back());
     if (result.ok())

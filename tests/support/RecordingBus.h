@@ -5,6 +5,7 @@
 
 #include "bus/BusAdapter.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -50,6 +51,8 @@ public:
     std::function<int(const BusCall&, int controller)> fail;
     // Addresses a kernel driver owns, with the driver's name.
     std::map<int, std::string> drivers;
+    // How long each read and write takes: a slow or hung bus.
+    std::chrono::milliseconds delay{0};
 
 private:
     BusOutcome outcome(const BusCall& call) const;

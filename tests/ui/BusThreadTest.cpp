@@ -1,0 +1,87 @@
+// The window on a slow bus: jobs reach the bus in the user's order, ticks
+// do not pile up, the window's own timers keep time, and leaving does not
+// wait for a transaction stuck on the bus.
+
+#include "Form1Fixture.h"
+#include "support/Traffic.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+
+
+class BusThread : public Form1Fixture {};
+
+TEST_F(BusThread, APickMadeDuringASlowPollLandsAfterItAndBeforeTheNext)
+{
+    openOnScreen();
+    bus.delay = 20ms; // a poll takes 280 ms
+    form->Timer1_Timer();
+    form->Timer1_Timer(); // comes while the poll is on the bus: dropped, not queued
+    EXPECT_EQ(form->skippedTicks(), 1u);
+    ASSERT_TRUE(chooseEntry(controls().cmbPulses, "4"));
+    tick();
+    EXPECT_EQ(bus.calls, pollReads() + (Calls{Read(0x7B), Write(0x7B, 0x03)}) + pollReads());
+}
+
+TEST_F(BusThread, AWriteAndAReadMadeInQuickSuccessionReachTheBusInThatOrder)
+{
+    openOnScreen();
+    bus.delay = 20ms;
+    typeOver(controls().txtDataOut, QStringLiteral("5a"));
+    bus.calls.clear();
+    QTest::mouseClick(controls().cmdWrite, Qt::LeftButton);
+    QTest::mouseClick(controls().cmdRead, Qt::LeftButton);
+    ASSERT_TRUE(settleBus());
+    EXPECT_EQ(bus.calls, (Calls{Write(0x25, 0x5A), Read(0x25)}));
+    EXPECT_EQ(controls().lblReadData->text(), "5A");
+}
+
+// Every transaction takes a second, as on an SMBus whose adapter times out.
+// A timer on the window's thread keeps its time while the user types and
+// clicks, and leaving is done in well under 1.5 s.
+TEST_F(BusThread, ASlowBusNeverHoldsTheWindow)
+{
+    scriptTypicalChip();
+    bus.delay = 1000ms;
+    form = std::make_unique<Form1>(bus);
+    form->show();
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 due = 100, worstLateness = 0;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        worstLateness = std::max(worstLateness, clock.elapsed() - due);
+        due = clock.elapsed() + 100;
+    });
+    probe.start(100);
+    QTimer user;
+    int step = 0;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        // Ticks, keystrokes and clicks, all of which need the bus.
+        form->Timer1_Timer();
+        QTest::keyClick(controls().txtDevAddr, step % 2 ? Qt::Key_E : Qt::Key_Backspace);
+        QTest::mouseClick(controls().cmdRead, Qt::LeftButton);
+        ++step;
+    });
+    user.start(250);
+    QTest::qWait(5000);
+    user.stop();
+    probe.stop();
+    EXPECT_LT(worstLateness, 200) << "the window's timer was held up by the bus";
+    EXPECT_GT(form->skippedTicks(), 10u);
+
+    clock.restart();
+    form->close();
+    form->stopBus(1000ms);
+    EXPECT_LT(clock.elapsed(), 1500) << "leaving waited for the bus";
+    form.reset(); // waits for the transaction in hand; the program itself would not
+    EXPECT_LT(bus.calls.size(), 12u) << "the queued jobs were dropped, not run";
+}
+
+} // namespace
