@@ -15,6 +15,7 @@ const QString HelpEpilogue = QStringLiteral(
     "  corvane-bench                         the PC's SMBus controllers\n"
     "  corvane-bench --smbus /dev/i2c-3      one adapter, as controller 1\n"
     "  corvane-bench --smbus 'SMBus I801 adapter at efa0',/dev/i2c-7\n"
+    "  corvane-bench --record run.csv        record every poll to run.csv\n"
     "\nExit status: 0 when the window was closed, 1 when the SMBus could not be\n"
     "used and the simulated chip was declined, 2 for a bad command line or an\n"
     "--smbus adapter that cannot be used.\n");
@@ -44,9 +45,14 @@ std::variant<BusRequest, EarlyExit> parseCommandLine(const QStringList& argument
     const QCommandLineOption hold(QStringLiteral("hold-readings"),
                                   QStringLiteral("With --simulate: hold the simulated chip's readings still, "
                                                  "for screenshots and measurements."));
+    const QCommandLineOption record(QStringLiteral("record"),
+                                    QStringLiteral("Record every poll's readings to FILE (CSV) from the start; "
+                                                   "an existing FILE is replaced only after asking."),
+                                    QStringLiteral("FILE"));
     parser.addOption(simulate);
     parser.addOption(hold);
     parser.addOption(smbus);
+    parser.addOption(record);
 
     if (!parser.parse(arguments))
         return badCommandLine(parser.errorText());
@@ -63,10 +69,13 @@ std::variant<BusRequest, EarlyExit> parseCommandLine(const QStringList& argument
     if (parser.isSet(hold) && !parser.isSet(simulate))
         return badCommandLine(QStringLiteral("--hold-readings holds the simulated chip's readings: "
                                              "give it with --simulate."));
+    const QString recordPath = parser.value(record);
+    if (parser.isSet(record) && recordPath.trimmed().isEmpty())
+        return badCommandLine(QStringLiteral("--record needs a file name."));
     if (parser.isSet(simulate))
-        return BusRequest{BusRequest::Kind::Simulated, {}, parser.isSet(hold)};
+        return BusRequest{BusRequest::Kind::Simulated, {}, parser.isSet(hold), recordPath};
     if (!parser.isSet(smbus))
-        return BusRequest{};
+        return BusRequest{BusRequest::Kind::HostControllers, {}, false, recordPath};
 
     const QStringList values = parser.values(smbus);
     if (values.size() > 1)
@@ -78,5 +87,5 @@ std::variant<BusRequest, EarlyExit> parseCommandLine(const QStringList& argument
         return badCommandLine(QStringLiteral("--smbus takes at most two adapters, one per controller."));
     if (names.contains(QString()))
         return badCommandLine(QStringLiteral("--smbus '%1' names an empty adapter.").arg(values.first()));
-    return BusRequest{BusRequest::Kind::NamedAdapters, names};
+    return BusRequest{BusRequest::Kind::NamedAdapters, names, false, recordPath};
 }

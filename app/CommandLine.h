@@ -15,6 +15,7 @@ struct BusRequest {
     Kind kind = Kind::HostControllers;
     QStringList adapterNames; // one or two, for NamedAdapters
     bool holdReadings = false; // Simulated only: readings that never move
+    QString recordPath;        // --record: a CSV file recorded from the start
 };
 
 // The program should stop at once: after --help or --version (status 0,

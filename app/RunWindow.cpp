@@ -16,9 +16,10 @@ Q_LOGGING_CATEGORY(runStatistics, "corvane.stats", QtWarningMsg)
 int runWindow(BusAdapter& bus, const QString& titleSuffix, const std::function<void(Form1&)>& prepare)
 {
     Form1 window(bus, titleSuffix);
+    // Before anything that may ask a question: a logout ends that too.
+    quitOnTerminationSignals(window);
     if (prepare)
         prepare(window);
-    quitOnTerminationSignals(window);
     // Shown once start-up's reads are in, so it opens in line with the chip;
     // on a bus that hangs, shown all the same after a moment.
     QObject::connect(&window, &Form1::started, &window, [&window] { window.show(); });

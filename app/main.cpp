@@ -4,6 +4,7 @@
 #include "BusOpening.h"
 #include "CommandLine.h"
 #include "RunWindow.h"
+#include "ui/Form1.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/BenchStyle.h"
 #include "ui/MessageBoxes.h"
@@ -60,5 +61,8 @@ int main(int argc, char* argv[])
         opened = simulatedBus();
     }
     OpenedBus& bus = std::get<OpenedBus>(opened);
-    return runWindow(*bus.bus, bus.titleSuffix);
+    return runWindow(*bus.bus, bus.titleSuffix, [&request](Form1& window) {
+        if (!request.recordPath.isEmpty())
+            window.startRecording(request.recordPath, CsvRecorder::Interval(0));
+    });
 }

@@ -44,6 +44,28 @@ int readingKey(const PollResult& poll, Reading reading, bool offsetCoded)
     return poll.bytes[first] | (isTemperature(reading) && offsetCoded ? 1 << 8 : 0);
 }
 
+std::optional<double> readingValue(const PollResult& poll, Reading reading, bool offsetCoded)
+{
+    const std::size_t first = firstByte(reading);
+    const std::size_t count = isFan(reading) ? 2 : 1;
+    for (std::size_t i = first; i < first + count; ++i) {
+        if (poll.failedReads & (1u << i))
+            return std::nullopt;
+    }
+    const std::uint8_t byte = poll.bytes[first];
+    if (isTemperature(reading))
+        return rm::temperature(byte, offsetCoded);
+    if (isFan(reading)) {
+        const auto rpm = rm::fanSpeed(byte, poll.bytes[first + 1]);
+        return rpm ? std::optional<double>(*rpm) : std::nullopt;
+    }
+    switch (reading) {
+    case Reading::Vcc: return rm::vcc(byte);
+    case Reading::Vccp: return rm::vccp(byte);
+    default: return rm::dutyPercent(byte);
+    }
+}
+
 std::optional<std::string> readingText(const PollResult& poll, Reading reading, bool offsetCoded)
 {
     const std::uint8_t byte = poll.bytes[firstByte(reading)];

@@ -5,6 +5,7 @@
 #include "bus/BusAdapter.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,6 +22,7 @@ inline constexpr int ReadingCount = 10;
 } // namespace Poll
 
 struct PollResult {
+    std::chrono::system_clock::time_point time; // when the first read went out
     std::uint8_t device = 0;
     // Each register's byte, 0xFF where its read failed.
     std::array<std::uint8_t, Poll::Registers.size()> bytes{};
@@ -41,3 +43,8 @@ int readingKey(const PollResult& poll, Poll::Reading reading, bool offsetCoded);
 // duty. Nothing for a fan whose tach pair reads 0x00 0x00: the chip has no
 // new count, and the label keeps what it showed.
 std::optional<std::string> readingText(const PollResult& poll, Poll::Reading reading, bool offsetCoded);
+
+// The number a reading's label shows, in its unit (°C, rpm, V, %). Nothing
+// where a read behind it failed, or where the label keeps its text (a fan
+// whose pair reads 0x00 0x00).
+std::optional<double> readingValue(const PollResult& poll, Poll::Reading reading, bool offsetCoded);

@@ -13,7 +13,8 @@ namespace rm = RegisterMap;
 
 Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
     : QMainWindow(parent), titleSuffix_(std::move(titleSuffix)), client_(new QWidget(this)),
-      c_(buildForm1Controls(*client_)), statusLine_(new QLabel(this)), Timer1(this), jobs_(bus)
+      c_(buildForm1Controls(*client_)), statusLine_(new QLabel(this)), recordingLine_(new QLabel(this)), Timer1(this),
+      jobs_(bus)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -25,8 +26,12 @@ Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
     statusLine_->setObjectName(QStringLiteral("statusLine"));
     statusLine_->setAccessibleName(QStringLiteral("Status"));
     statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    recordingLine_->setObjectName(QStringLiteral("recordingLine"));
+    recordingLine_->setAccessibleName(QStringLiteral("Recording"));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(statusLine_, 1);
+    statusBar()->addPermanentWidget(recordingLine_);
+    buildMenus();
     resize(sizeHint());
 
     Timer1.setObjectName(QStringLiteral("Timer1"));

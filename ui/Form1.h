@@ -11,12 +11,17 @@
 #include "protocol/BusHealth.h"
 #include "protocol/BusThread.h"
 #include "protocol/WriteGuard.h"
+#include "recording/CsvRecorder.h"
+#include "recording/History.h"
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <array>
 #include <chrono>
+
+class TrendsWindow;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -44,6 +49,17 @@ public:
     // transaction is still stuck in the kernel after limit.
     bool stopBus(std::chrono::milliseconds limit) { return jobs_.stop(limit); }
 
+    // Every poll of the run, for the Trends window.
+    const History& history() const { return history_; }
+    // Records every poll, or each interval's last, to a CSV file; asks
+    // before replacing one. False when it is not recording afterwards.
+    bool startRecording(const QString& path, CsvRecorder::Interval interval);
+    void stopRecording();
+    bool isRecording() const { return recorder_ != nullptr; }
+    QString recordingText() const { return recordingLine_->text(); }
+    // Opens (or raises) the Trends window.
+    TrendsWindow* showTrends();
+
     // Start-up and the readings poll.
     void Form_Load();
     void Timer1_Timer();
@@ -69,12 +85,18 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     using Time = BusHealth::Time;
     static Time now() { return std::chrono::system_clock::now(); }
 
     void connectHandlers();
+    void buildMenus();
+    void showRecordDialog();
+    void showAbout();
+    void recordPoll(const PollResult& poll);
+    void showRecording(const QString& text);
     void showControllerBase(std::uint16_t base);
     void showStartup(const Startup& startup);
     void showSettings(const ChipSettings& settings);
@@ -132,6 +154,12 @@ private:
     QWidget* client_;
     Form1Controls c_;
     QLabel* statusLine_;
+    QLabel* recordingLine_;
+    History history_;
+    std::unique_ptr<CsvRecorder> recorder_;
+    qint64 recordingShownAt_ = 0;
+    QPointer<TrendsWindow> trends_;
+    QAction* stopRecordingAction_ = nullptr;
     QTimer Timer1;
     // Last, so it stops first: no job outlives what it reports to.
     BusThread jobs_;

@@ -64,6 +64,19 @@ bool confirmWriteBehindDriver(QWidget* parent, std::uint8_t device, const std::s
                               .arg(QString::fromStdString(deviceText(device)), QString::fromStdString(driver)));
 }
 
+bool confirmReplaceFile(QWidget* parent, const QString& path)
+{
+    return askNoByDefault(parent, QStringLiteral("replaceFileBox"),
+                          QStringLiteral("%1 exists. Replace it? What it holds will be lost.").arg(path));
+}
+
+void showCannotRecord(QWidget* parent, const QString& why)
+{
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(ApplicationTitle), why, QMessageBox::Ok, parent);
+    box.setObjectName(QStringLiteral("cannotRecordBox"));
+    box.exec();
+}
+
 bool askToRunSimulated(QWidget* parent, const QString& reason)
 {
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8(ApplicationTitle),

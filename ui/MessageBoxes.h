@@ -20,6 +20,12 @@ bool confirmDangerousWrite(QWidget* parent, std::uint8_t device, AddressRisk ris
 // the default.
 bool confirmWriteBehindDriver(QWidget* parent, std::uint8_t device, const std::string& driver);
 
+// The file to record to exists: replace it? No is the default.
+bool confirmReplaceFile(QWidget* parent, const QString& path);
+
+// Recording could not start, and why.
+void showCannotRecord(QWidget* parent, const QString& why);
+
 // The PC's SMBus cannot be used, for the reason given: offers the simulated
 // chip instead (Yes) or quitting (No).
 bool askToRunSimulated(QWidget* parent, const QString& reason);

@@ -82,6 +82,7 @@ void Form1::showPoll(const PollResult& poll)
     if (!(poll.failedReads & (1u << DutyByte)))
         module_.DutyPercent = rm::dutyPercent(poll.bytes[DutyByte]);
 
+    recordPoll(poll);
     guard_.learnDriver(poll.device, poll.outcome.driver);
     health_.observe(poll.outcome, poll.device, now());
     health_.pollTook(poll.seconds);

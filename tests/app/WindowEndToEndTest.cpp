@@ -204,10 +204,11 @@ TEST_F(RunningBench, OpensOnTheSimulatedChipAndKeepsRunning)
 // loop both end, and the program exits cleanly.
 TEST_F(RunningBench, EndsCleanlyWhenTerminatedDuringAMessageBox)
 {
-    // The window sits at the screen's origin; the Write Data field and the
-    // Write button are at (376, 273) and (436, 272).
-    xdotool("mousemove 376 273 click 1 key ctrl+a type 1ff");
-    xdotool("mousemove 436 272 click 1");
+    // The window sits at the screen's origin, its client area below the
+    // 19-pixel menu bar; the Write Data field and the Write button are at
+    // (376, 292) and (436, 291).
+    xdotool("mousemove 376 292 click 1 key ctrl+a type 1ff");
+    xdotool("mousemove 436 291 click 1");
     ASSERT_FALSE(awaitWindow(*app, display, "Corvane Bench").empty()) << "no message box appeared";
     EXPECT_EQ(app->terminate(), 0);
 }

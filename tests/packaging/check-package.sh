@@ -33,6 +33,7 @@ expected_files=(
   usr/lib/modules-load.d/corvane-bench.conf
   usr/lib/udev/rules.d/60-corvane-bench-i2c.rules
   usr/share/applications/$app_id.desktop
+  usr/share/doc/corvane-bench/copyright
   usr/share/icons/hicolor/32x32/apps/$app_id.png
   usr/share/icons/hicolor/scalable/apps/$app_id.svg
   usr/share/man/man1/corvane-bench.1.gz
@@ -45,7 +46,7 @@ check "the package holds exactly the expected files" \
 
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "Depends: $depends"
-for dependency in libqt6widgets6 libqt6gui6 libqt6core6 libi2c0 qt6-qpa-plugins fonts-liberation; do
+for dependency in libqt6widgets6 libqt6charts6 libqt6gui6 libqt6core6 libi2c0 qt6-qpa-plugins fonts-liberation; do
   check "it depends on $dependency" grep -qE "(^|, )$dependency(t64)?( |,|$)" <<<"$depends"
 done
 check "its version is $version" test "$(dpkg-deb --field "$deb" Version)" = "$version"
@@ -63,6 +64,9 @@ check "the metainfo validates" appstreamcli validate --no-net "$metainfo"
 check "the metainfo launches the menu entry" grep -q "<launchable type=\"desktop-id\">$app_id.desktop<" "$metainfo"
 check "the metainfo names the program" grep -q "<binary>$exec_program</binary>" "$metainfo"
 check "the metainfo lists this release" grep -q "<release version=\"$version\"" "$metainfo"
+check "the metainfo says GPL-3.0-or-later" grep -q "<project_license>GPL-3.0-or-later</project_license>" "$metainfo"
+check "the copyright file says GPL-3.0-or-later" grep -q "^License: GPL-3.0-or-later" \
+  "$root/usr/share/doc/corvane-bench/copyright"
 
 rules="$root/usr/lib/udev/rules.d/60-corvane-bench-i2c.rules"
 check "udev gives the device files to the i2c group" grep -q 'GROUP="i2c"' "$rules"

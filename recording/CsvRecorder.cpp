@@ -1,0 +1,179 @@
+#include "CsvRecorder.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <charconv>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using Poll::Reading;
+
+namespace {
+
+constexpr const char* ReadingColumns =
+    "time,local_c,remote1_c,remote2_c,fan1_rpm,fan2_rpm,fan3_rpm,fan4_rpm,vcc_v,vccp_v,duty_pct";
+// The raw bytes in register order, as positions among the polled bytes.
+const std::array<std::size_t, Poll::Registers.size()> ByteColumns = [] {
+    std::array<std::size_t, Poll::Registers.size()> order{};
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [](std::size_t a, std::size_t b) { return Poll::Registers[a] < Poll::Registers[b]; });
+    return order;
+}();
+
+// The window lists Remote1 first; the file starts with the chip's own
+// temperature, as the column names say.
+constexpr Reading ColumnOrder[] = {Reading::Local, Reading::Remote1, Reading::Remote2, Reading::Fan1,
+                                   Reading::Fan2,  Reading::Fan3,    Reading::Fan4,    Reading::Vcc,
+                                   Reading::Vccp,  Reading::Duty};
+
+// Shortest text that reads back as the value, with a '.'.
+std::string numberText(double value)
+{
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    return error == std::errc{} ? std::string(text, end) : std::string();
+}
+
+std::string errorText(int error)
+{
+    char buffer[128];
+    return strerror_r(error, buffer, sizeof buffer);
+}
+
+} // namespace
+
+std::string isoUtcText(std::chrono::system_clock::time_point time)
+{
+    using namespace std::chrono;
+    const auto ms = duration_cast<milliseconds>(time.time_since_epoch()).count();
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000 - (ms % 1000 < 0 ? 1 : 0));
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[40];
+    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    const int millis = static_cast<int>(((ms % 1000) + 1000) % 1000);
+    return std::string(text, length) + "." + std::to_string(millis + 1000).substr(1) + "Z";
+}
+
+std::string CsvRecorder::header()
+{
+    std::string text = ReadingColumns;
+    for (const std::size_t i : ByteColumns) {
+        char column[8];
+        std::snprintf(column, sizeof column, ",r%02X", Poll::Registers[i]);
+        text += column;
+    }
+    return text + "\r\n";
+}
+
+std::string CsvRecorder::row(const PollResult& poll, bool offsetCoded)
+{
+    std::string text = isoUtcText(poll.time);
+    for (const Reading reading : ColumnOrder) {
+        text += ',';
+        if (const auto value = readingValue(poll, reading, offsetCoded))
+            text += numberText(*value);
+    }
+    for (const std::size_t i : ByteColumns) {
+        text += ',';
+        if (!(poll.failedReads & (1u << i))) {
+            char byte[4];
+            std::snprintf(byte, sizeof byte, "%02X", poll.bytes[i]);
+            text += byte;
+        }
+    }
+    return text + "\r\n";
+}
+
+std::variant<std::unique_ptr<CsvRecorder>, std::string> CsvRecorder::start(const std::string& path, Interval interval,
+                                                                           bool overwrite)
+{
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
+    const int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0)
+        return "Cannot record to " + path + ": " + errorText(errno);
+    std::unique_ptr<CsvRecorder> recorder(new CsvRecorder(fd, path, interval));
+    if (auto problem = recorder->write(header()))
+        return *problem;
+    return recorder;
+}
+
+CsvRecorder::CsvRecorder(int fd, std::string path, Interval interval)
+    : fd_(fd), path_(std::move(path)), interval_(interval)
+{
+}
+
+CsvRecorder::~CsvRecorder()
+{
+    finish();
+    ::close(fd_);
+}
+
+std::optional<std::string> CsvRecorder::write(const std::string& text)
+{
+    if (fd_ < 0)
+        return "the file is closed";
+    // One call per row; a short write to a regular file means the disk is full.
+    const ssize_t written = ::write(fd_, text.data(), text.size());
+    if (written == static_cast<ssize_t>(text.size()))
+        return std::nullopt;
+    const int error = written < 0 ? errno : ENOSPC;
+    ::close(fd_);
+    fd_ = -1;
+    return path_ + ": " + errorText(error);
+}
+
+std::optional<std::string> CsvRecorder::checkStillThere(std::chrono::system_clock::time_point now)
+{
+    // A file removed while open takes writes without complaint, into an
+    // inode nobody can reach: look once a second.
+    if (now - lastCheck_ < std::chrono::seconds(1))
+        return std::nullopt;
+    lastCheck_ = now;
+    struct stat status {};
+    if (::fstat(fd_, &status) == 0 && status.st_nlink > 0)
+        return std::nullopt;
+    ::close(fd_);
+    fd_ = -1;
+    return path_ + " was removed";
+}
+
+std::optional<std::string> CsvRecorder::add(const PollResult& poll, bool offsetCoded)
+{
+    if (fd_ < 0)
+        return "the file is closed";
+    if (auto problem = checkStillThere(poll.time))
+        return problem;
+    if (interval_.count() <= 0) {
+        auto problem = write(row(poll, offsetCoded));
+        if (!problem)
+            ++rows_;
+        return problem;
+    }
+    const auto bucket = [this](const PollResult& p) {
+        return std::chrono::duration_cast<Interval>(p.time.time_since_epoch()).count() / interval_.count();
+    };
+    std::optional<std::string> problem;
+    if (pending_ && bucket(*pending_) != bucket(poll))
+        problem = finish();
+    pending_ = poll;
+    pendingOffsetCoded_ = offsetCoded;
+    return problem;
+}
+
+std::optional<std::string> CsvRecorder::finish()
+{
+    if (!pending_ || fd_ < 0)
+        return std::nullopt;
+    auto problem = write(row(*pending_, pendingOffsetCoded_));
+    pending_.reset();
+    if (!problem)
+        ++rows_;
+    return problem;
+}

@@ -1,0 +1,62 @@
+#pragma once
+// Readings to a CSV file as they come: RFC 4180, UTF-8, one header row, the
+// time in ISO 8601 UTC with milliseconds, the ten readings as the window
+// shows them (with a '.' whatever the locale), then the fourteen raw bytes
+// in two-digit hex. A cell is empty where the device did not answer, or
+// where the window keeps its text (a fan whose pair reads 0x00 0x00).
+//
+// Each row goes to the file in one write(2) as soon as it is due, so a
+// killed program leaves whole rows only, and loses at most the row of the
+// interval in hand.
+
+#include "protocol/PollReadings.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+class CsvRecorder {
+public:
+    // 0 records every poll; longer intervals record each interval's last poll.
+    using Interval = std::chrono::milliseconds;
+
+    // Creates the file and writes the header. An existing file is an error
+    // unless overwrite is set: the caller asks the user first.
+    static std::variant<std::unique_ptr<CsvRecorder>, std::string> start(const std::string& path, Interval interval,
+                                                                          bool overwrite);
+    ~CsvRecorder();
+    CsvRecorder(const CsvRecorder&) = delete;
+    CsvRecorder& operator=(const CsvRecorder&) = delete;
+
+    // Takes one poll. Returns why the file can take no more rows (full,
+    // removed, a write failed): recording must stop, and every row written
+    // so far stays whole.
+    std::optional<std::string> add(const PollResult& poll, bool offsetCoded);
+    // Writes the row of the interval in hand.
+    std::optional<std::string> finish();
+
+    const std::string& path() const { return path_; }
+    std::uint64_t rows() const { return rows_; }
+
+    static std::string header();
+    static std::string row(const PollResult& poll, bool offsetCoded);
+
+private:
+    CsvRecorder(int fd, std::string path, Interval interval);
+    std::optional<std::string> write(const std::string& text);
+    std::optional<std::string> checkStillThere(std::chrono::system_clock::time_point now);
+
+    int fd_;
+    std::string path_;
+    Interval interval_;
+    std::uint64_t rows_ = 0;
+    std::optional<PollResult> pending_; // the last poll of the interval in hand
+    bool pendingOffsetCoded_ = false;
+    std::chrono::system_clock::time_point lastCheck_{};
+};
+
+// "2026-12-08T23:04:05.123Z"
+std::string isoUtcText(std::chrono::system_clock::time_point time);

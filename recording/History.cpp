@@ -1,0 +1,155 @@
+#include "History.h"
+
+#include <algorithm>
+#include <cmath>
+
+using Poll::Reading;
+
+namespace {
+
+History::Milliseconds millisecondsOf(std::chrono::system_clock::time_point time)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
+}
+
+History::Milliseconds secondOf(History::Milliseconds time)
+{
+    return time - ((time % 1000) + 1000) % 1000;
+}
+
+} // namespace
+
+std::optional<float> History::value(const Sample& sample, Reading reading)
+{
+    PollResult poll;
+    poll.bytes = sample.bytes;
+    poll.failedReads = sample.failedReads;
+    const auto value = readingValue(poll, reading, sample.offsetCoded);
+    return value ? std::optional<float>(static_cast<float>(*value)) : std::nullopt;
+}
+
+void History::add(const PollResult& poll, bool offsetCoded)
+{
+    recent_.push_back({millisecondsOf(poll.time), poll.bytes, poll.failedReads, offsetCoded});
+    ++polls_;
+    while (recent_.back().time - recent_.front().time > FullRateSpan) {
+        fold(recent_.front());
+        recent_.pop_front();
+    }
+}
+
+void History::fold(const Sample& sample)
+{
+    const Milliseconds second = secondOf(sample.time);
+    if (folding_ && folding_->start != second) {
+        seconds_.push_back(*folding_);
+        folding_.reset();
+    }
+    if (!folding_) {
+        folding_ = Second{second, {}, {}, {}, 0};
+        foldCounts_.fill(0);
+    }
+    for (int r = 0; r < Poll::ReadingCount; ++r) {
+        const auto v = value(sample, static_cast<Reading>(r));
+        if (!v)
+            continue;
+        auto& s = *folding_;
+        const int n = ++foldCounts_[static_cast<std::size_t>(r)];
+        const auto i = static_cast<std::size_t>(r);
+        s.min[i] = n == 1 ? *v : std::min(s.min[i], *v);
+        s.max[i] = n == 1 ? *v : std::max(s.max[i], *v);
+        s.mean[i] = n == 1 ? *v : s.mean[i] + (*v - s.mean[i]) / static_cast<float>(n);
+        s.present = static_cast<std::uint16_t>(s.present | (1u << r));
+    }
+}
+
+History::Milliseconds History::first() const
+{
+    if (!seconds_.empty())
+        return seconds_.front().start;
+    if (folding_)
+        return folding_->start;
+    return recent_.empty() ? 0 : recent_.front().time;
+}
+
+History::Milliseconds History::last() const
+{
+    return recent_.empty() ? first() : recent_.back().time;
+}
+
+std::vector<History::Point> History::series(Reading reading, Milliseconds from, Milliseconds to,
+                                            Milliseconds step) const
+{
+    step = std::max<Milliseconds>(step, 1);
+    const auto r = static_cast<std::size_t>(reading);
+    std::vector<Point> points;
+    Milliseconds bucket = 0;
+    double sum = 0;
+    int count = 0;
+    bool open = false;
+    const auto take = [&](Milliseconds time, float value) {
+        if (time < from || time > to)
+            return;
+        const Milliseconds b = from + (time - from) / step * step;
+        if (open && b != bucket && count > 0) {
+            points.push_back({bucket + step / 2, static_cast<float>(sum / count)});
+            sum = 0;
+            count = 0;
+        }
+        bucket = b;
+        open = true;
+        sum += value;
+        ++count;
+    };
+    const auto firstSecond = std::lower_bound(seconds_.begin(), seconds_.end(), from - 999,
+                                              [](const Second& s, Milliseconds t) { return s.start < t; });
+    for (auto s = firstSecond; s != seconds_.end() && s->start <= to; ++s) {
+        if (s->present & (1u << r))
+            take(s->start + 500, s->mean[r]);
+    }
+    if (folding_ && (folding_->present & (1u << r)))
+        take(folding_->start + 500, folding_->mean[r]);
+    const auto firstSample = std::lower_bound(recent_.begin(), recent_.end(), from,
+                                              [](const Sample& s, Milliseconds t) { return s.time < t; });
+    for (auto s = firstSample; s != recent_.end() && s->time <= to; ++s) {
+        if (const auto v = value(*s, reading))
+            take(s->time, *v);
+    }
+    if (count > 0)
+        points.push_back({bucket + step / 2, static_cast<float>(sum / count)});
+    return points;
+}
+
+std::optional<History::Values> History::at(Milliseconds time, Milliseconds maxDistance) const
+{
+    const auto sample = std::lower_bound(recent_.begin(), recent_.end(), time,
+                                         [](const Sample& s, Milliseconds t) { return s.time < t; });
+    const Sample* nearest = nullptr;
+    for (auto candidate : {sample, sample == recent_.begin() ? recent_.end() : sample - 1}) {
+        if (candidate == recent_.end())
+            continue;
+        if (!nearest || std::llabs(candidate->time - time) < std::llabs(nearest->time - time))
+            nearest = &*candidate;
+    }
+    if (nearest && std::llabs(nearest->time - time) <= maxDistance) {
+        Values values{nearest->time, {}};
+        for (int r = 0; r < Poll::ReadingCount; ++r)
+            values.readings[static_cast<std::size_t>(r)] = value(*nearest, static_cast<Reading>(r));
+        return values;
+    }
+    const auto second = std::lower_bound(seconds_.begin(), seconds_.end(), secondOf(time),
+                                         [](const Second& s, Milliseconds t) { return s.start < t; });
+    if (second == seconds_.end() || second->start != secondOf(time))
+        return std::nullopt;
+    Values values{second->start + 500, {}};
+    for (int r = 0; r < Poll::ReadingCount; ++r) {
+        if (second->present & (1u << r))
+            values.readings[static_cast<std::size_t>(r)] = second->mean[static_cast<std::size_t>(r)];
+    }
+    return values;
+}
+
+std::size_t History::bytes() const
+{
+    return recent_.size() * sizeof(Sample) + seconds_.size() * sizeof(Second);
+}

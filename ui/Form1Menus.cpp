@@ -1,0 +1,151 @@
+// The menu bar above the designed client area, and what its items open:
+// recording to CSV, the Trends window, the About box.
+
+#include "Form1.h"
+#include "MessageBoxes.h"
+#include "RecordDialog.h"
+#include "TrendsWindow.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+
+void Form1::buildMenus()
+{
+    const auto add = [this](QMenu* menu, const char* name, const QString& text, QKeySequence key, auto slot) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(key);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    add(file, "actionRecord", QStringLiteral("&Record Readings…"), {}, [this] { showRecordDialog(); });
+    stopRecordingAction_ =
+        add(file, "actionStopRecording", QStringLiteral("&Stop Recording"), {}, [this] { stopRecording(); });
+    stopRecordingAction_->setEnabled(false);
+    file->addSeparator();
+    add(file, "actionQuit", QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    add(view, "actionTrends", QStringLiteral("&Trends"), QKeySequence(Qt::CTRL | Qt::Key_T), [this] { showTrends(); });
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    add(help, "actionAbout", QStringLiteral("&About Corvane Bench"), {}, [this] { showAbout(); });
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    stopRecording();
+    if (trends_)
+        trends_->close();
+    QMainWindow::closeEvent(event);
+}
+
+void Form1::showAbout()
+{
+    QMessageBox box(QMessageBox::Information, QStringLiteral("About Corvane Bench"),
+                    QStringLiteral("Corvane Bench %1").arg(QCoreApplication::applicationVersion()),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("aboutBox"));
+    box.setInformativeText(
+        QStringLiteral("A bench tool for the Corvane hardware monitor and fan controller.\n\n"
+                       "Licence: GPL-3.0-or-later. This program comes with ABSOLUTELY NO WARRANTY; it is free "
+                       "software, and you may redistribute it under the terms of the GNU General Public License, "
+                       "version 3 or later. It uses Qt and Qt Charts under the GPL version 3.\n\n"
+                       "Bus in use: %1, device %2")
+            .arg(QString::fromStdString(controllerName_), QString::fromStdString(deviceText(module_.DeviceAddress))));
+    box.exec();
+}
+
+void Form1::showRecordDialog()
+{
+    RecordDialog dialog(this);
+    if (dialog.exec() == QDialog::Accepted)
+        startRecording(dialog.path(), dialog.interval());
+}
+
+bool Form1::startRecording(const QString& path, CsvRecorder::Interval interval)
+{
+    stopRecording();
+    const bool exists = QFileInfo::exists(path);
+    if (exists && !confirmReplaceFile(this, path))
+        return false;
+    auto started = CsvRecorder::start(path.toStdString(), interval, exists);
+    if (auto* problem = std::get_if<std::string>(&started)) {
+        showRecording(QStringLiteral("Not recording"));
+        showCannotRecord(this, QString::fromStdString(*problem));
+        return false;
+    }
+    recorder_ = std::move(std::get<std::unique_ptr<CsvRecorder>>(started));
+    stopRecordingAction_->setEnabled(true);
+    recordingShownAt_ = 0;
+    showRecording(QStringLiteral("Recording %1: 0 rows").arg(QFileInfo(path).fileName()));
+    return true;
+}
+
+void Form1::stopRecording()
+{
+    if (!recorder_)
+        return;
+    const auto problem = recorder_->finish();
+    const QString name = QFileInfo(QString::fromStdString(recorder_->path())).fileName();
+    const auto rows = recorder_->rows();
+    recorder_.reset();
+    stopRecordingAction_->setEnabled(false);
+    showRecording(problem ? QStringLiteral("Recording stopped: %1. %2 rows are in %3.")
+                                .arg(QString::fromStdString(*problem))
+                                .arg(rows)
+                                .arg(name)
+                          : QStringLiteral("Recorded %1 rows to %2").arg(rows).arg(name));
+}
+
+void Form1::recordPoll(const PollResult& poll)
+{
+    history_.add(poll, TempOffsetMode);
+    if (trends_)
+        trends_->historyGrew();
+    if (!recorder_)
+        return;
+    if (const auto problem = recorder_->add(poll, TempOffsetMode)) {
+        const QString name = QFileInfo(QString::fromStdString(recorder_->path())).fileName();
+        const auto rows = recorder_->rows();
+        recorder_.reset();
+        stopRecordingAction_->setEnabled(false);
+        showRecording(QStringLiteral("Recording stopped: %1. %2 rows are in %3.")
+                          .arg(QString::fromStdString(*problem))
+                          .arg(rows)
+                          .arg(name));
+        return;
+    }
+    // The count is rewritten at most once a second: a label repainted every
+    // tick would cost more than the recording.
+    const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
+    if (nowMs - recordingShownAt_ < 1000)
+        return;
+    recordingShownAt_ = nowMs;
+    showRecording(QStringLiteral("Recording %1: %2 rows")
+                      .arg(QFileInfo(QString::fromStdString(recorder_->path())).fileName())
+                      .arg(recorder_->rows()));
+}
+
+void Form1::showRecording(const QString& text)
+{
+    if (recordingLine_->text() != text)
+        recordingLine_->setText(text);
+}
+
+TrendsWindow* Form1::showTrends()
+{
+    if (!trends_) {
+        trends_ = new TrendsWindow(history_, this);
+        trends_->setAttribute(Qt::WA_DeleteOnClose);
+        // Closing the main window ends the program whatever else is open.
+        trends_->setAttribute(Qt::WA_QuitOnClose, false);
+    }
+    trends_->show();
+    trends_->raise();
+    trends_->activateWindow();
+    return trends_;
+}

@@ -1,0 +1,94 @@
+#include "RecordDialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+
+namespace {
+
+struct Choice {
+    const char* text;
+    int milliseconds;
+};
+const Choice Intervals[] = {
+    {"Every poll (0.1 s)", 0}, {"Every second", 1000}, {"Every 10 seconds", 10000}, {"Every minute", 60000}};
+
+} // namespace
+
+RecordDialog::RecordDialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("recordDialog"));
+    setWindowTitle(QStringLiteral("Record Readings"));
+    file_ = new QLineEdit(defaultPath(QDateTime::currentDateTime()), this);
+    file_->setObjectName(QStringLiteral("recordFile"));
+    file_->setMinimumWidth(360);
+    auto* browse = new QPushButton(QStringLiteral("&Browse…"), this);
+    browse->setObjectName(QStringLiteral("recordBrowse"));
+    connect(browse, &QPushButton::clicked, this, &RecordDialog::browse);
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(file_, 1);
+    fileRow->addWidget(browse);
+
+    interval_ = new QComboBox(this);
+    interval_->setObjectName(QStringLiteral("recordInterval"));
+    for (const Choice& choice : Intervals)
+        interval_->addItem(QString::fromUtf8(choice.text), choice.milliseconds);
+
+    auto* form = new QFormLayout;
+    auto* fileLabel = new QLabel(QStringLiteral("&File:"), this);
+    fileLabel->setBuddy(file_);
+    auto* intervalLabel = new QLabel(QStringLiteral("&Interval:"), this);
+    intervalLabel->setBuddy(interval_);
+    file_->setAccessibleName(QStringLiteral("File"));
+    interval_->setAccessibleName(QStringLiteral("Interval"));
+    form->addRow(fileLabel, fileRow);
+    form->addRow(intervalLabel, interval_);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Record"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // Nothing to record to without a name.
+    connect(file_, &QLineEdit::textChanged, this, [buttons](const QString& text) {
+        buttons->button(QDialogButtonBox::Ok)->setEnabled(!text.trimmed().isEmpty());
+    });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+QString RecordDialog::defaultPath(const QDateTime& now)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    return QDir(folder).filePath(now.toString(QStringLiteral("'corvane-'yyyyMMdd-HHmmss'.csv'")));
+}
+
+QString RecordDialog::path() const
+{
+    return file_->text().trimmed();
+}
+
+CsvRecorder::Interval RecordDialog::interval() const
+{
+    return CsvRecorder::Interval(interval_->currentData().toInt());
+}
+
+void RecordDialog::browse()
+{
+    // The window asks before replacing a file, once, whichever way it was chosen.
+    const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Record Readings"), path(),
+                                                        QStringLiteral("CSV files (*.csv);;All files (*)"), nullptr,
+                                                        QFileDialog::DontConfirmOverwrite);
+    if (!chosen.isEmpty())
+        file_->setText(chosen);
+}

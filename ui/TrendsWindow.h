@@ -1,0 +1,75 @@
+#pragma once
+// The readings against time: temperatures, fan speeds, and the supplies with
+// the duty, in three stacked plots that share the time axis. It follows the
+// last ten minutes until the user pauses, zooms or scrolls back, and shows
+// the values under the mouse with their time.
+
+#include "protocol/PollReadings.h"
+#include "recording/History.h"
+
+#include <QMainWindow>
+#include <QPointF>
+#include <array>
+
+class QAction;
+class QChart;
+class QChartView;
+class QDateTimeAxis;
+class QLabel;
+class QLineSeries;
+class QValueAxis;
+
+class TrendsWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr History::Milliseconds DefaultSpan = 10 * 60 * 1000;
+    // At most this many points a series at any zoom: the mean of each step.
+    static constexpr int PointsPerSeries = 600;
+
+    explicit TrendsWindow(const History& history, QWidget* parent = nullptr);
+
+    // A poll was added to the history: redrawn when following, at most once
+    // a second.
+    void historyGrew();
+
+    bool isFollowing() const { return following_; }
+    History::Milliseconds span() const { return span_; }
+    History::Milliseconds rightEdge() const { return end_; }
+    QList<QPointF> points(Poll::Reading reading) const;
+    QLineSeries* series(Poll::Reading reading) const { return series_[static_cast<std::size_t>(reading)]; }
+    QString cursorText() const;
+
+    void pause();
+    void follow();
+    // Factor below 1 zooms in, above 1 out, about the middle.
+    void zoom(double factor);
+    // By a share of the span; negative is earlier.
+    void scroll(double share);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QChartView* addPlot(const QString& name, const QString& unit, std::initializer_list<Poll::Reading> readings,
+                        std::initializer_list<Poll::Reading> rightAxisReadings = {}, const QString& rightUnit = {});
+    void buildActions();
+    void redraw();
+    void showCursorAt(History::Milliseconds time);
+    void updateStateText();
+
+    const History& history_;
+    bool following_ = true;
+    History::Milliseconds span_ = DefaultSpan;
+    History::Milliseconds end_ = 0; // the right edge while paused
+    qint64 lastRedraw_ = 0;
+    std::array<QLineSeries*, Poll::ReadingCount> series_{};
+    std::vector<QChart*> charts_;
+    std::vector<QDateTimeAxis*> timeAxes_;
+    std::vector<std::pair<QValueAxis*, std::vector<Poll::Reading>>> valueAxes_;
+    QLabel* cursor_ = nullptr;
+    QLabel* state_ = nullptr;
+    QAction* pauseAction_ = nullptr;
+    QAction* followAction_ = nullptr;
+    std::array<QAction*, Poll::ReadingCount> seriesActions_{};
+    int dragX_ = -1;
+};
