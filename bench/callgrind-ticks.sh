@@ -3,7 +3,8 @@
 # callgrind: a profile is dumped each time the tick function is entered, so
 # each dump holds exactly one tick's whole cycle (the tick, the repaint, the
 # flush to the X server, the idle loop). Warm-up ticks are skipped; prints
-# the median over the next COUNT ticks. Needs DISPLAY.
+# the median over the next COUNT ticks (the mean with TICK_STATISTIC=mean,
+# for work done on some ticks only). Needs DISPLAY.
 #
 #   callgrind-ticks.sh OUT_DIR TICK_FUNCTION SKIP COUNT PROGRAM [ARGUMENTS...]
 
@@ -35,4 +36,6 @@ fi
 # Dump N (cg.N) is written on entering tick N and holds the cycle before it.
 for ((n = skip + 2; n <= skip + count + 1; n++)); do
   sed -n 's/^summary: *\([0-9]*\).*/\1/p; s/^totals: *\([0-9]*\).*/\1/p' "$out/cg.$n" | head -1
-done | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+done | sort -n | awk -v statistic="${TICK_STATISTIC:-median}" '
+  { v[NR] = $1; sum += $1 }
+  END { if (statistic == "mean") printf "%d\n", sum / NR; else print v[int((NR + 1) / 2)] }'

@@ -98,10 +98,7 @@ std::variant<std::unique_ptr<CsvRecorder>, std::string> CsvRecorder::start(const
     const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0)
         return "Cannot record to " + path + ": " + errorText(errno);
-    std::unique_ptr<CsvRecorder> recorder(new CsvRecorder(fd, path, interval));
-    if (auto problem = recorder->write(header()))
-        return *problem;
-    return recorder;
+    return std::unique_ptr<CsvRecorder>(new CsvRecorder(fd, path, interval));
 }
 
 CsvRecorder::CsvRecorder(int fd, std::string path, Interval interval)
@@ -115,14 +112,18 @@ CsvRecorder::~CsvRecorder()
     ::close(fd_);
 }
 
-std::optional<std::string> CsvRecorder::write(const std::string& text)
+std::optional<std::string> CsvRecorder::write(std::string text)
 {
     if (fd_ < 0)
         return "the file is closed";
+    if (!headerWritten_)
+        text = header() + text;
     // One call per row; a short write to a regular file means the disk is full.
     const ssize_t written = ::write(fd_, text.data(), text.size());
-    if (written == static_cast<ssize_t>(text.size()))
+    if (written == static_cast<ssize_t>(text.size())) {
+        headerWritten_ = true;
         return std::nullopt;
+    }
     const int error = written < 0 ? errno : ENOSPC;
     ::close(fd_);
     fd_ = -1;
@@ -156,15 +157,24 @@ std::optional<std::string> CsvRecorder::add(const PollResult& poll, bool offsetC
             ++rows_;
         return problem;
     }
-    const auto bucket = [this](const PollResult& p) {
-        return std::chrono::duration_cast<Interval>(p.time.time_since_epoch()).count() / interval_.count();
-    };
     std::optional<std::string> problem;
-    if (pending_ && bucket(*pending_) != bucket(poll))
+    if (pending_ && bucketOf(pending_->time) != bucketOf(poll.time))
         problem = finish();
     pending_ = poll;
     pendingOffsetCoded_ = offsetCoded;
     return problem;
+}
+
+std::int64_t CsvRecorder::bucketOf(std::chrono::system_clock::time_point time) const
+{
+    return std::chrono::duration_cast<Interval>(time.time_since_epoch()).count() / interval_.count();
+}
+
+std::optional<std::string> CsvRecorder::tick(std::chrono::system_clock::time_point now)
+{
+    if (!pending_ || bucketOf(pending_->time) == bucketOf(now))
+        return std::nullopt;
+    return finish();
 }
 
 std::optional<std::string> CsvRecorder::finish()

@@ -23,8 +23,10 @@ public:
     // 0 records every poll; longer intervals record each interval's last poll.
     using Interval = std::chrono::milliseconds;
 
-    // Creates the file and writes the header. An existing file is an error
-    // unless overwrite is set: the caller asks the user first.
+    // Creates the file; the header goes out with the first row, so a file
+    // that takes no bytes (a full disk) stops the recording like any later
+    // failure. An existing file is an error unless overwrite is set: the
+    // caller asks the user first.
     static std::variant<std::unique_ptr<CsvRecorder>, std::string> start(const std::string& path, Interval interval,
                                                                           bool overwrite);
     ~CsvRecorder();
@@ -35,6 +37,9 @@ public:
     // removed, a write failed): recording must stop, and every row written
     // so far stays whole.
     std::optional<std::string> add(const PollResult& poll, bool offsetCoded);
+    // Called on every tick, polled or not: writes the row of an interval
+    // that has ended, without waiting for the next poll.
+    std::optional<std::string> tick(std::chrono::system_clock::time_point now);
     // Writes the row of the interval in hand.
     std::optional<std::string> finish();
 
@@ -46,13 +51,15 @@ public:
 
 private:
     CsvRecorder(int fd, std::string path, Interval interval);
-    std::optional<std::string> write(const std::string& text);
+    std::optional<std::string> write(std::string text);
+    std::int64_t bucketOf(std::chrono::system_clock::time_point time) const;
     std::optional<std::string> checkStillThere(std::chrono::system_clock::time_point now);
 
     int fd_;
     std::string path_;
     Interval interval_;
     std::uint64_t rows_ = 0;
+    bool headerWritten_ = false;
     std::optional<PollResult> pending_; // the last poll of the interval in hand
     bool pendingOffsetCoded_ = false;
     std::chrono::system_clock::time_point lastCheck_{};

@@ -107,14 +107,45 @@ std::vector<History::Point> History::series(Reading reading, Milliseconds from, 
         if (s->present & (1u << r))
             take(s->start + 500, s->mean[r]);
     }
-    if (folding_ && (folding_->present & (1u << r)))
-        take(folding_->start + 500, folding_->mean[r]);
+    // Steps of a second or more take the recent polls as per-second means
+    // too, so every second weighs the same whichever store holds it; the
+    // second being folded is completed by the recent polls of that second.
+    const bool perSecond = step >= 1000;
+    Milliseconds second = 0;
+    double secondSum = 0;
+    int secondCount = 0;
+    if (folding_ && (folding_->present & (1u << r))) {
+        if (perSecond) {
+            second = folding_->start;
+            secondCount = foldCounts_[r];
+            secondSum = static_cast<double>(folding_->mean[r]) * secondCount;
+        } else {
+            take(folding_->start + 500, folding_->mean[r]);
+        }
+    }
+    const auto takeSecond = [&] {
+        if (secondCount > 0)
+            take(second + 500, static_cast<float>(secondSum / secondCount));
+        secondSum = 0;
+        secondCount = 0;
+    };
     const auto firstSample = std::lower_bound(recent_.begin(), recent_.end(), from,
                                               [](const Sample& s, Milliseconds t) { return s.time < t; });
     for (auto s = firstSample; s != recent_.end() && s->time <= to; ++s) {
-        if (const auto v = value(*s, reading))
+        const auto v = value(*s, reading);
+        if (!v)
+            continue;
+        if (!perSecond) {
             take(s->time, *v);
+            continue;
+        }
+        if (secondOf(s->time) != second)
+            takeSecond();
+        second = secondOf(s->time);
+        secondSum += *v;
+        ++secondCount;
     }
+    takeSecond();
     if (count > 0)
         points.push_back({bucket + step / 2, static_cast<float>(sum / count)});
     return points;

@@ -49,8 +49,10 @@ public:
     // transaction is still stuck in the kernel after limit.
     bool stopBus(std::chrono::milliseconds limit) { return jobs_.stop(limit); }
 
-    // Every poll of the run, for the Trends window.
+    // Every poll of the run, for the Trends window; a measuring harness may
+    // load it before the window runs.
     const History& history() const { return history_; }
+    History& history() { return history_; }
     // Records every poll, or each interval's last, to a CSV file; asks
     // before replacing one. False when it is not recording afterwards.
     bool startRecording(const QString& path, CsvRecorder::Interval interval);
@@ -96,6 +98,9 @@ private:
     void showRecordDialog();
     void showAbout();
     void recordPoll(const PollResult& poll);
+    // Writes a row whose interval has ended, even while the bus is slow.
+    void recordDueRow();
+    void recordingFailed(const std::string& problem);
     void showRecording(const QString& text);
     void showControllerBase(std::uint16_t base);
     void showStartup(const Startup& startup);

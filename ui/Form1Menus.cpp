@@ -89,16 +89,35 @@ void Form1::stopRecording()
 {
     if (!recorder_)
         return;
-    const auto problem = recorder_->finish();
+    if (const auto problem = recorder_->finish()) {
+        recordingFailed(*problem);
+        return;
+    }
     const QString name = QFileInfo(QString::fromStdString(recorder_->path())).fileName();
     const auto rows = recorder_->rows();
     recorder_.reset();
     stopRecordingAction_->setEnabled(false);
-    showRecording(problem ? QStringLiteral("Recording stopped: %1. %2 rows are in %3.")
-                                .arg(QString::fromStdString(*problem))
-                                .arg(rows)
-                                .arg(name)
-                          : QStringLiteral("Recorded %1 rows to %2").arg(rows).arg(name));
+    showRecording(QStringLiteral("Recorded %1 rows to %2").arg(rows).arg(name));
+}
+
+void Form1::recordingFailed(const std::string& problem)
+{
+    const QString name = QFileInfo(QString::fromStdString(recorder_->path())).fileName();
+    const auto rows = recorder_->rows();
+    recorder_.reset();
+    stopRecordingAction_->setEnabled(false);
+    showRecording(QStringLiteral("Recording stopped: %1. %2 rows are in %3.")
+                      .arg(QString::fromStdString(problem))
+                      .arg(rows)
+                      .arg(name));
+}
+
+void Form1::recordDueRow()
+{
+    if (!recorder_)
+        return;
+    if (const auto problem = recorder_->tick(std::chrono::system_clock::now()))
+        recordingFailed(*problem);
 }
 
 void Form1::recordPoll(const PollResult& poll)
@@ -109,14 +128,7 @@ void Form1::recordPoll(const PollResult& poll)
     if (!recorder_)
         return;
     if (const auto problem = recorder_->add(poll, TempOffsetMode)) {
-        const QString name = QFileInfo(QString::fromStdString(recorder_->path())).fileName();
-        const auto rows = recorder_->rows();
-        recorder_.reset();
-        stopRecordingAction_->setEnabled(false);
-        showRecording(QStringLiteral("Recording stopped: %1. %2 rows are in %3.")
-                          .arg(QString::fromStdString(*problem))
-                          .arg(rows)
-                          .arg(name));
+        recordingFailed(*problem);
         return;
     }
     // The count is rewritten at most once a second: a label repainted every

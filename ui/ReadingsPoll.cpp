@@ -33,6 +33,7 @@ bool Form1::PolledBytes::changed(Reading reading, int bytes)
 
 void Form1::Timer1_Timer()
 {
+    recordDueRow();
     // A tick that comes while the last poll is still on the bus is dropped,
     // not queued: a slow bus must not build a backlog of polls.
     if (pollOnBus_) {

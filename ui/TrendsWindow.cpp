@@ -224,10 +224,15 @@ void TrendsWindow::zoom(double factor)
 void TrendsWindow::scroll(double share)
 {
     pause();
-    const History::Milliseconds earliest = history_.empty() ? end_ : history_.first() + span_ / 2;
-    const History::Milliseconds latest = history_.empty() ? end_ : history_.last();
-    end_ = std::clamp<History::Milliseconds>(end_ + static_cast<History::Milliseconds>(span_ * share), earliest,
-                                             std::max(earliest, latest));
+    moveRightEdge(end_ + static_cast<History::Milliseconds>(span_ * share));
+}
+
+void TrendsWindow::moveRightEdge(History::Milliseconds end)
+{
+    // Never so far back that the run's start leaves the left half, nor past its end.
+    const History::Milliseconds earliest = history_.empty() ? end : history_.first() + span_ / 2;
+    const History::Milliseconds latest = history_.empty() ? end : history_.last();
+    end_ = std::clamp<History::Milliseconds>(end, std::min(earliest, latest), latest);
     redraw();
 }
 
@@ -358,8 +363,7 @@ bool TrendsWindow::eventFilter(QObject* watched, QEvent* event)
         pause();
         const History::Milliseconds oldSpan = span_;
         zoom(factor);
-        end_ = at + static_cast<History::Milliseconds>((right - at) * (double(span_) / double(oldSpan)));
-        redraw();
+        moveRightEdge(at + static_cast<History::Milliseconds>((right - at) * (double(span_) / double(oldSpan))));
         return true;
     }
     default:

@@ -54,6 +54,7 @@ private:
                         std::initializer_list<Poll::Reading> rightAxisReadings = {}, const QString& rightUnit = {});
     void buildActions();
     void redraw();
+    void moveRightEdge(History::Milliseconds end);
     void showCursorAt(History::Milliseconds time);
     void updateStateText();
 
