@@ -124,8 +124,9 @@ std::vector<History::Point> History::series(Reading reading, Milliseconds from, 
         }
     }
     const auto takeSecond = [&] {
+        // The second in hand may not have reached its middle yet.
         if (secondCount > 0)
-            take(second + 500, static_cast<float>(secondSum / secondCount));
+            take(std::clamp(second + 500, from, to), static_cast<float>(secondSum / secondCount));
         secondSum = 0;
         secondCount = 0;
     };

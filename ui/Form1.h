@@ -21,7 +21,7 @@
 #include <array>
 #include <chrono>
 
-class TrendsWindow;
+class TrendsView;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -59,8 +59,9 @@ public:
     void stopRecording();
     bool isRecording() const { return recorder_ != nullptr; }
     QString recordingText() const { return recordingLine_->text(); }
-    // Opens (or raises) the Trends window.
-    TrendsWindow* showTrends();
+    // Opens (or raises) the Trends window; nothing when its module cannot
+    // be loaded, which a message box then says.
+    TrendsView* showTrends();
 
     // Start-up and the readings poll.
     void Form_Load();
@@ -163,7 +164,9 @@ private:
     History history_;
     std::unique_ptr<CsvRecorder> recorder_;
     qint64 recordingShownAt_ = 0;
-    QPointer<TrendsWindow> trends_;
+    // The Trends window, while it is open: the view and its widget.
+    TrendsView* trends_ = nullptr;
+    QPointer<QWidget> trendsWindow_;
     QAction* stopRecordingAction_ = nullptr;
     QTimer Timer1;
     // Last, so it stops first: no job outlives what it reports to.

@@ -4,7 +4,7 @@
 #include "Form1.h"
 #include "MessageBoxes.h"
 #include "RecordDialog.h"
-#include "TrendsWindow.h"
+#include "TrendsLoader.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -38,8 +38,8 @@ void Form1::buildMenus()
 void Form1::closeEvent(QCloseEvent* event)
 {
     stopRecording();
-    if (trends_)
-        trends_->close();
+    if (trendsWindow_)
+        trendsWindow_->close();
     QMainWindow::closeEvent(event);
 }
 
@@ -123,7 +123,7 @@ void Form1::recordDueRow()
 void Form1::recordPoll(const PollResult& poll)
 {
     history_.add(poll, TempOffsetMode);
-    if (trends_)
+    if (trendsWindow_)
         trends_->historyGrew();
     if (!recorder_)
         return;
@@ -148,16 +148,22 @@ void Form1::showRecording(const QString& text)
         recordingLine_->setText(text);
 }
 
-TrendsWindow* Form1::showTrends()
+TrendsView* Form1::showTrends()
 {
-    if (!trends_) {
-        trends_ = new TrendsWindow(history_, this);
-        trends_->setAttribute(Qt::WA_DeleteOnClose);
+    if (!trendsWindow_) {
+        QString error;
+        trends_ = openTrendsView(history_, this, &error);
+        if (!trends_) {
+            showCannotOpen(this, QStringLiteral("The Trends window cannot be opened:\n%1").arg(error));
+            return nullptr;
+        }
+        trendsWindow_ = trends_->window();
+        trendsWindow_->setAttribute(Qt::WA_DeleteOnClose);
         // Closing the main window ends the program whatever else is open.
-        trends_->setAttribute(Qt::WA_QuitOnClose, false);
+        trendsWindow_->setAttribute(Qt::WA_QuitOnClose, false);
     }
-    trends_->show();
-    trends_->raise();
-    trends_->activateWindow();
+    trendsWindow_->show();
+    trendsWindow_->raise();
+    trendsWindow_->activateWindow();
     return trends_;
 }

@@ -70,11 +70,25 @@ bool confirmReplaceFile(QWidget* parent, const QString& path)
                           QStringLiteral("%1 exists. Replace it? What it holds will be lost.").arg(path));
 }
 
+namespace {
+
+void warn(QWidget* parent, const QString& name, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(ApplicationTitle), text, QMessageBox::Ok, parent);
+    box.setObjectName(name);
+    box.exec();
+}
+
+} // namespace
+
 void showCannotRecord(QWidget* parent, const QString& why)
 {
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(ApplicationTitle), why, QMessageBox::Ok, parent);
-    box.setObjectName(QStringLiteral("cannotRecordBox"));
-    box.exec();
+    warn(parent, QStringLiteral("cannotRecordBox"), why);
+}
+
+void showCannotOpen(QWidget* parent, const QString& why)
+{
+    warn(parent, QStringLiteral("cannotOpenBox"), why);
 }
 
 bool askToRunSimulated(QWidget* parent, const QString& reason)

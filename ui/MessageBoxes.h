@@ -26,6 +26,9 @@ bool confirmReplaceFile(QWidget* parent, const QString& path);
 // Recording could not start, and why.
 void showCannotRecord(QWidget* parent, const QString& why);
 
+// A window could not be opened, and why.
+void showCannotOpen(QWidget* parent, const QString& why);
+
 // The PC's SMBus cannot be used, for the reason given: offers the simulated
 // chip instead (Yes) or quitting (No).
 bool askToRunSimulated(QWidget* parent, const QString& reason);

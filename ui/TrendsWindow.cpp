@@ -187,10 +187,9 @@ void TrendsWindow::buildActions()
 
 void TrendsWindow::historyGrew()
 {
-    if (!following_ || !isVisible())
-        return;
-    const qint64 now = wallClockMs();
-    if (now - lastRedraw_ < 1000)
+    // Counted in polls, not in wall-clock time, so the cost per tick is the
+    // same on any machine.
+    if (!following_ || !isVisible() || ++pollsSinceRedraw_ < 10)
         return;
     redraw();
 }
@@ -248,8 +247,8 @@ QString TrendsWindow::cursorText() const
 
 void TrendsWindow::redraw()
 {
-    lastRedraw_ = wallClockMs();
-    const History::Milliseconds to = following_ ? (history_.empty() ? lastRedraw_ : history_.last()) : end_;
+    pollsSinceRedraw_ = 0;
+    const History::Milliseconds to = following_ ? (history_.empty() ? wallClockMs() : history_.last()) : end_;
     const History::Milliseconds from = to - span_;
     const History::Milliseconds step = std::max<History::Milliseconds>(100, span_ / PointsPerSeries);
     for (int r = 0; r < Poll::ReadingCount; ++r) {

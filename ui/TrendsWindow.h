@@ -4,8 +4,7 @@
 // last ten minutes until the user pauses, zooms or scrolls back, and shows
 // the values under the mouse with their time.
 
-#include "protocol/PollReadings.h"
-#include "recording/History.h"
+#include "TrendsView.h"
 
 #include <QMainWindow>
 #include <QPointF>
@@ -19,25 +18,25 @@ class QLabel;
 class QLineSeries;
 class QValueAxis;
 
-class TrendsWindow : public QMainWindow {
+class TrendsWindow : public QMainWindow, public TrendsView {
     Q_OBJECT
 public:
-    static constexpr History::Milliseconds DefaultSpan = 10 * 60 * 1000;
+    using TrendsView::DefaultSpan;
     // At most this many points a series at any zoom: the mean of each step.
     static constexpr int PointsPerSeries = 600;
 
     explicit TrendsWindow(const History& history, QWidget* parent = nullptr);
 
-    // A poll was added to the history: redrawn when following, at most once
-    // a second.
-    void historyGrew();
+    QMainWindow* window() override { return this; }
+    // Redrawn when following, once every ten polls: a second at 10 Hz.
+    void historyGrew() override;
 
-    bool isFollowing() const { return following_; }
-    History::Milliseconds span() const { return span_; }
-    History::Milliseconds rightEdge() const { return end_; }
-    QList<QPointF> points(Poll::Reading reading) const;
+    bool isFollowing() const override { return following_; }
+    History::Milliseconds span() const override { return span_; }
+    History::Milliseconds rightEdge() const override { return end_; }
+    QList<QPointF> points(Poll::Reading reading) const override;
+    QString cursorText() const override;
     QLineSeries* series(Poll::Reading reading) const { return series_[static_cast<std::size_t>(reading)]; }
-    QString cursorText() const;
 
     void pause();
     void follow();
@@ -62,7 +61,7 @@ private:
     bool following_ = true;
     History::Milliseconds span_ = DefaultSpan;
     History::Milliseconds end_ = 0; // the right edge while paused
-    qint64 lastRedraw_ = 0;
+    int pollsSinceRedraw_ = 0;
     std::array<QLineSeries*, Poll::ReadingCount> series_{};
     std::vector<QChart*> charts_;
     std::vector<QDateTimeAxis*> timeAxes_;

@@ -30,6 +30,7 @@ app_id=org.corvane.Bench
 
 expected_files=(
   usr/bin/corvane-bench
+  usr/lib/corvane-bench/corvane-trends.so
   usr/lib/modules-load.d/corvane-bench.conf
   usr/lib/udev/rules.d/60-corvane-bench-i2c.rules
   usr/share/applications/$app_id.desktop

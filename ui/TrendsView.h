@@ -1,0 +1,36 @@
+#pragma once
+// What the main window and the tests see of the Trends window. The window
+// itself lives in a module loaded when first opened, so Qt Charts costs a
+// run nothing until the user asks for a plot.
+
+#include "protocol/PollReadings.h"
+#include "recording/History.h"
+
+#include <QList>
+#include <QPointF>
+#include <QString>
+
+class QMainWindow;
+class QWidget;
+
+class TrendsView {
+public:
+    static constexpr History::Milliseconds DefaultSpan = 10 * 60 * 1000;
+
+    virtual QMainWindow* window() = 0;
+    // A poll was added to the history.
+    virtual void historyGrew() = 0;
+
+    virtual bool isFollowing() const = 0;
+    virtual History::Milliseconds span() const = 0;
+    virtual History::Milliseconds rightEdge() const = 0;
+    virtual QList<QPointF> points(Poll::Reading reading) const = 0;
+    virtual QString cursorText() const = 0;
+
+protected:
+    ~TrendsView() = default;
+};
+
+// The module's one entry point, by this name.
+using CreateTrendsView = TrendsView* (*)(const History& history, QWidget* parent);
+inline constexpr char CreateTrendsViewSymbol[] = "corvaneCreateTrendsView";
