@@ -1,5 +1,6 @@
 #include "Conversions.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -9,6 +10,10 @@ double roundHalfEven(double x, int decimals)
 {
     if (!std::isfinite(x))
         return x;
+    // To a whole number the FPU's own rounding (to nearest, ties to even)
+    // does the same to the exact value, at a hundredth of the cost.
+    if (decimals == 0)
+        return std::nearbyint(x);
     // to_chars with a precision rounds the double's exact binary value, ties
     // to even, and ignores the locale; multiplying by 10^n first would round
     // twice and turn 0.27499999... into 0.28.
@@ -36,9 +41,31 @@ std::optional<float> fanSpeed(std::uint8_t low, std::uint8_t high)
     return rpm < 100 ? 0.0f : rpm;
 }
 
-double vcc(std::uint8_t raw) { return roundHalfEven(raw * 3.3 / 192, 2); }
+namespace {
 
-double vccp(std::uint8_t raw) { return roundHalfEven(raw * 2.25 / 192, 2); }
+// A supply reading for each of the 256 raw values, rounded once: the
+// history and the plots convert many readings a second.
+std::array<double, 256> supplyTable(double fullScale)
+{
+    std::array<double, 256> table{};
+    for (int raw = 0; raw < 256; ++raw)
+        table[static_cast<std::size_t>(raw)] = roundHalfEven(raw * fullScale / 192, 2);
+    return table;
+}
+
+} // namespace
+
+double vcc(std::uint8_t raw)
+{
+    static const std::array<double, 256> table = supplyTable(3.3);
+    return table[raw];
+}
+
+double vccp(std::uint8_t raw)
+{
+    static const std::array<double, 256> table = supplyTable(2.25);
+    return table[raw];
+}
 
 std::uint8_t dutyPercent(std::uint8_t raw)
 {

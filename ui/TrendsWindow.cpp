@@ -272,8 +272,15 @@ void TrendsWindow::redraw()
         const double pad = std::max(1e-3, (high - low) * 0.1 + (high == low ? std::abs(high) * 0.05 + 1 : 0));
         // Speeds, supplies and duty are never negative: no axis below zero for them.
         const double floor = low >= 0 ? 0 : low - pad;
-        axis->setRange(any ? std::max(floor, low - pad) : 0, any ? high + pad : 1);
-        axis->applyNiceNumbers();
+        const double from = any ? std::max(floor, low - pad) : 0, to = any ? high + pad : 1;
+        // A new range re-lays the whole plot out: only when the data left it
+        // or no longer fills half of it.
+        const bool inside = from >= axis->min() && to <= axis->max();
+        const bool filled = (to - from) * 2 >= axis->max() - axis->min();
+        if (!inside || !filled) {
+            axis->setRange(from, to);
+            axis->applyNiceNumbers();
+        }
     }
     updateStateText();
 }

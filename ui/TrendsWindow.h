@@ -23,7 +23,7 @@ class TrendsWindow : public QMainWindow, public TrendsView {
 public:
     using TrendsView::DefaultSpan;
     // At most this many points a series at any zoom: the mean of each step.
-    static constexpr int PointsPerSeries = 600;
+    static constexpr int PointsPerSeries = 300;
 
     explicit TrendsWindow(const History& history, QWidget* parent = nullptr);
 
