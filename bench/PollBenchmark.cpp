@@ -34,6 +34,7 @@ public:
         registers_[reg] = data;
         return {};
     }
+    ByteRead ReceiveByte(std::uint8_t) override { return ByteRead::of(0); }
     std::string controllerName() const override { return "Memory"; }
 
     // Moves every polled register, so every value label changes.

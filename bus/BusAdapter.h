@@ -42,6 +42,14 @@ public:
     // after permitWriteBehindDriver(); until then the write fails with EBUSY.
     virtual BusOutcome WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) = 0;
 
+    // One receive-byte transaction, as i2cdetect -r probes with: it writes
+    // nothing to any device. Only the bus scan uses it.
+    virtual ByteRead ReceiveByte(std::uint8_t device) = 0;
+
+    // The kernel driver that owns an address on the chosen controller, as
+    // sysfs says, without a transaction; empty when none does.
+    virtual std::string kernelDriver(std::uint8_t /*device*/) const { return {}; }
+
     // The user agreed to write behind the kernel driver of this address on
     // the chosen controller.
     virtual void permitWriteBehindDriver(std::uint8_t /*device*/) {}

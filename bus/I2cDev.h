@@ -21,6 +21,9 @@ public:
     virtual int readByteData(int fd, std::uint8_t reg) = 0;
     // One SMBus byte-data transaction: 0 or -errno.
     virtual int writeByteData(int fd, std::uint8_t reg, std::uint8_t data) = 0;
+    // One SMBus receive-byte transaction, which writes nothing to the
+    // device: the byte (0..255), or -errno.
+    virtual int receiveByte(int fd) = 0;
 };
 
 // The real thing: open(2), ioctl(2) and libi2c.

@@ -37,6 +37,8 @@ public:
     {
         return i2c_smbus_write_byte_data(fd, reg, data);
     }
+
+    int receiveByte(int fd) override { return i2c_smbus_read_byte(fd); }
 };
 
 } // namespace

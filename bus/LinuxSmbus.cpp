@@ -71,6 +71,8 @@ int LinuxSmbus::addressDevice(AdapterFile& file, std::uint8_t device, bool force
         }
         // A kernel driver owns the address.
         file.driver = driverOf(device);
+        if (file.driver.empty())
+            file.driver = "unknown";
     }
     if (!forceAllowed)
         return -EBUSY;
@@ -89,7 +91,7 @@ std::string LinuxSmbus::driverOf(std::uint8_t device) const
     std::snprintf(client, sizeof client, "%d-%04x", controllers_[*chosen_]->number, device);
     std::error_code error;
     const auto driver = std::filesystem::read_symlink(sysfs_ / "bus" / "i2c" / "devices" / client / "driver", error);
-    return error ? std::string("unknown") : driver.filename().string();
+    return error ? std::string() : driver.filename().string();
 }
 
 void LinuxSmbus::dropIfGone(AdapterFile& file, int result)
@@ -135,6 +137,25 @@ BusOutcome LinuxSmbus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::ui
     const int result = i2cDev_->writeByteData(file.fd, reg, data);
     dropIfGone(file, result);
     return {result < 0 ? -result : 0, driver};
+}
+
+ByteRead LinuxSmbus::ReceiveByte(std::uint8_t device)
+{
+    const auto chosen = chosenFile();
+    if (const int* error = std::get_if<int>(&chosen))
+        return ByteRead::failed(-*error);
+    AdapterFile& file = *std::get<AdapterFile*>(chosen);
+    // A scan does not force its way past a driver: i2cdetect shows UU there.
+    if (const int result = addressDevice(file, device, false); result < 0)
+        return ByteRead::failed(-result, file.driver);
+    const int value = i2cDev_->receiveByte(file.fd);
+    dropIfGone(file, value);
+    return value >= 0 ? ByteRead::of(static_cast<std::uint8_t>(value)) : ByteRead::failed(-value);
+}
+
+std::string LinuxSmbus::kernelDriver(std::uint8_t device) const
+{
+    return chosen_ ? driverOf(device) : std::string();
 }
 
 void LinuxSmbus::permitWriteBehindDriver(std::uint8_t device)

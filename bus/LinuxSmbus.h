@@ -30,6 +30,8 @@ public:
     std::uint16_t DetectSmbus(std::int32_t controllerIndex) override;
     ByteRead ReadSmbus(std::uint8_t device, std::uint8_t reg) override;
     BusOutcome WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) override;
+    ByteRead ReceiveByte(std::uint8_t device) override;
+    std::string kernelDriver(std::uint8_t device) const override;
     void permitWriteBehindDriver(std::uint8_t device) override;
     std::string controllerName() const override;
 
@@ -49,6 +51,7 @@ private:
     std::variant<AdapterFile*, int> chosenFile();
     // 0, or -errno. Forces a driver's address only where allowed.
     int addressDevice(AdapterFile& file, std::uint8_t device, bool forceAllowed);
+    // The driver sysfs links to the client at device, empty when none.
     std::string driverOf(std::uint8_t device) const;
     void dropIfGone(AdapterFile& file, int result);
 

@@ -38,15 +38,39 @@ std::uint16_t SimulatedBus::DetectSmbus(std::int32_t controllerIndex)
 
 ByteRead SimulatedBus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
 {
+    if (SimulatedSpdEeprom* module = moduleAt(device))
+        return ByteRead::of(module->read(reg));
     return chipAnswers(device) ? ByteRead::of(chip_.read(reg)) : ByteRead::failed(ENXIO);
 }
 
 BusOutcome SimulatedBus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
 {
+    if (SimulatedSpdEeprom* module = moduleAt(device)) {
+        module->write(reg, data);
+        return {};
+    }
     if (!chipAnswers(device))
         return {ENXIO, {}};
     chip_.write(reg, data);
     return {};
+}
+
+ByteRead SimulatedBus::ReceiveByte(std::uint8_t device)
+{
+    if (SimulatedSpdEeprom* module = moduleAt(device))
+        return ByteRead::of(module->receive());
+    return chipAnswers(device) ? ByteRead::of(chip_.read(0x00)) : ByteRead::failed(ENXIO);
+}
+
+SimulatedSpdEeprom* SimulatedBus::moduleAt(std::uint8_t device)
+{
+    if (controller_ != 1)
+        return nullptr;
+    if (device == FirstModuleAddress)
+        return &firstModule_;
+    if (device == SecondModuleAddress)
+        return &secondModule_;
+    return nullptr;
 }
 
 std::string SimulatedBus::controllerName() const

@@ -39,6 +39,9 @@ double wave(double seconds, double period, double phase)
 std::array<std::uint8_t, 256> powerOnRegisters()
 {
     std::array<std::uint8_t, 256> registers{};
+    registers[0x3D] = 0x68;                   // device identification,
+    registers[0x3E] = 0x43;                   // maker,
+    registers[0x3F] = 0x12;                   // and stepping: read-only
     registers[0x40] = 0x01;                   // monitoring started
     registers[rm::Pwm1Configuration] = 0xC2;  // fastest of three channels
     registers[rm::FanDriveFrequency] = 0xC4;  // low frequency drive
@@ -73,6 +76,10 @@ std::uint8_t SimulatedCorvane::read(std::uint8_t reg)
 void SimulatedCorvane::write(std::uint8_t reg, std::uint8_t data)
 {
     updateIfDue();
+    // The identification registers are read-only: a write is acknowledged
+    // and changes nothing, as on the chip.
+    if (reg >= 0x3D && reg <= 0x3F)
+        return;
     if (reg == rm::Pwm1Duty) {
         // The chip drives the duty itself unless it is in manual mode.
         if (rm::behaviour(registers_[rm::Pwm1Configuration]) == rm::ManualBehaviour)

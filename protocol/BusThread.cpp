@@ -24,6 +24,11 @@ public:
     {
         return stopped_ ? BusOutcome{ECANCELED, {}} : bus_.WriteSmbus(device, reg, data);
     }
+    ByteRead ReceiveByte(std::uint8_t device) override
+    {
+        return stopped_ ? ByteRead::failed(ECANCELED) : bus_.ReceiveByte(device);
+    }
+    std::string kernelDriver(std::uint8_t device) const override { return bus_.kernelDriver(device); }
     void permitWriteBehindDriver(std::uint8_t device) override { bus_.permitWriteBehindDriver(device); }
     std::string controllerName() const override { return bus_.controllerName(); }
 

@@ -142,3 +142,47 @@ ByteRead CorvaneProtocol::readDuty(std::uint8_t device)
 {
     return bus_.ReadSmbus(device, rm::Pwm1Duty);
 }
+
+RegisterSweep CorvaneProtocol::sweep(std::uint8_t device)
+{
+    RegisterSweep result;
+    bool failed = false;
+    for (int reg = 0; reg < 256; ++reg) {
+        ByteRead byte = bus_.ReadSmbus(device, static_cast<std::uint8_t>(reg));
+        result.values[static_cast<std::size_t>(reg)] = byte.value;
+        result.failed[static_cast<std::size_t>(reg)] = !byte.ok();
+        if (!failed) {
+            failed = !byte.ok();
+            result.outcome = std::move(byte);
+        }
+    }
+    return result;
+}
+
+CheckedWrite CorvaneProtocol::writeAndReadBack(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
+{
+    CheckedWrite result;
+    result.wanted = data;
+    result.write = bus_.WriteSmbus(device, reg, data);
+    if (result.write.ok())
+        result.readBack = bus_.ReadSmbus(device, reg);
+    return result;
+}
+
+BusScan CorvaneProtocol::scan()
+{
+    BusScan result;
+    for (int address = BusScan::First; address <= BusScan::Last; ++address) {
+        const auto device = static_cast<std::uint8_t>(address);
+        const auto index = static_cast<std::size_t>(address);
+        std::string driver = bus_.kernelDriver(device);
+        if (!driver.empty()) {
+            result.marks[index] = BusScan::Mark::DriverOwned;
+            result.drivers[index] = std::move(driver);
+            continue;
+        }
+        if (bus_.ReceiveByte(device).ok())
+            result.marks[index] = BusScan::Mark::Answered;
+    }
+    return result;
+}

@@ -8,6 +8,8 @@
 #include "PollReadings.h"
 #include "bus/BusAdapter.h"
 
+#include <array>
+#include <bitset>
 #include <cerrno>
 #include <cstdint>
 #include <optional>
@@ -49,6 +51,30 @@ struct SettingChange {
     ByteRead duty = NotRead; // behaviour only: 0x30 read after a successful write
 };
 
+// All 256 registers of a device, as one sweep read them.
+struct RegisterSweep {
+    std::array<std::uint8_t, 256> values{}; // 0xFF where a read failed
+    std::bitset<256> failed;
+    BusOutcome outcome; // the first failure, or the last success
+};
+
+// What answered where, over the addresses i2cdetect probes.
+struct BusScan {
+    static constexpr std::uint8_t First = 0x08, Last = 0x77;
+    enum class Mark { Nothing, Answered, DriverOwned };
+    std::array<Mark, 128> marks{};
+    std::array<std::string, 128> drivers; // for DriverOwned
+};
+
+// A write and the read after it that says whether it took.
+struct CheckedWrite {
+    BusOutcome write;
+    ByteRead readBack = NotRead;
+    std::uint8_t wanted = 0;
+
+    bool took() const { return write.ok() && readBack.ok() && readBack.value == wanted; }
+};
+
 class CorvaneProtocol {
 public:
     explicit CorvaneProtocol(BusAdapter& bus) : bus_(bus) {}
@@ -78,6 +104,15 @@ public:
         return bus_.WriteSmbus(device, reg, data);
     }
     void permitWriteBehindDriver(std::uint8_t device) { bus_.permitWriteBehindDriver(device); }
+
+    // The register map: 256 byte-data reads, 0x00 to 0xFF.
+    RegisterSweep sweep(std::uint8_t device);
+    // Writes, then reads the register back.
+    CheckedWrite writeAndReadBack(std::uint8_t device, std::uint8_t reg, std::uint8_t data);
+    // The bus scan: one receive byte at each address from 0x08 to 0x77,
+    // which writes nothing to any device. An address a kernel driver owns,
+    // as sysfs says, is marked so and not probed, as i2cdetect does.
+    BusScan scan();
 
 private:
     BusAdapter& bus_;

@@ -81,6 +81,15 @@ public:
         return 0;
     }
 
+    int receiveByte(int fd) override
+    {
+        log.push_back("receive");
+        auto* device = answering(fd);
+        if (!device)
+            return -(transactionError ? transactionError : ENXIO);
+        return (*device)[0];
+    }
+
 private:
     std::map<int, int>* answering(int fd)
     {

@@ -13,6 +13,7 @@ void PrintTo(const BusCall& call, std::ostream* out)
     case BusCall::Kind::Write:
         *out << "Write(dev 0x" << call.device << ", reg 0x" << call.reg << ", 0x" << call.data << ")";
         break;
+    case BusCall::Kind::Receive: *out << "Receive(dev 0x" << call.device << ")"; break;
     }
     *out << std::dec << std::nouppercase;
 }
@@ -55,6 +56,19 @@ BusOutcome RecordingBus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::
     if (result.ok())
         set(reg, data, device);
     return result;
+}
+
+ByteRead RecordingBus::ReceiveByte(std::uint8_t device)
+{
+    std::this_thread::sleep_for(delay);
+    calls.push_back(Receive(device));
+    BusOutcome result = outcome(calls.back());
+    const auto scripted = registers_.lower_bound({device, 0});
+    if (result.ok() && (scripted == registers_.end() || scripted->first.first != device))
+        result.error = ENXIO;
+    if (!result.ok())
+        return ByteRead::failed(result.error, result.driver);
+    return {std::move(result), scripted->second};
 }
 
 std::uint8_t RecordingBus::get(std::uint8_t reg, std::uint8_t device) const

@@ -16,7 +16,7 @@
 #include <vector>
 
 struct BusCall {
-    enum class Kind { Detect, Read, Write };
+    enum class Kind { Detect, Read, Write, Receive };
     Kind kind;
     int device = 0; // the controller index for Detect
     int reg = 0;
@@ -28,6 +28,7 @@ struct BusCall {
 inline BusCall Detect(int controller) { return {BusCall::Kind::Detect, controller}; }
 inline BusCall Read(int reg, int device = 0x2E) { return {BusCall::Kind::Read, device, reg}; }
 inline BusCall Write(int reg, int data, int device = 0x2E) { return {BusCall::Kind::Write, device, reg, data}; }
+inline BusCall Receive(int device) { return {BusCall::Kind::Receive, device}; }
 
 void PrintTo(const BusCall& call, std::ostream* out);
 
@@ -36,6 +37,13 @@ public:
     std::uint16_t DetectSmbus(std::int32_t controllerIndex) override;
     ByteRead ReadSmbus(std::uint8_t device, std::uint8_t reg) override;
     BusOutcome WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) override;
+    // Answers where a register of the device was scripted.
+    ByteRead ReceiveByte(std::uint8_t device) override;
+    std::string kernelDriver(std::uint8_t device) const override
+    {
+        const auto found = drivers.find(device);
+        return found == drivers.end() ? std::string() : found->second;
+    }
     void permitWriteBehindDriver(std::uint8_t device) override { permitted_.insert(device); }
     std::string controllerName() const override { return "Recording controller " + std::to_string(controller_ + 1); }
 

@@ -29,6 +29,7 @@ public:
         ++writes;
         return {};
     }
+    ByteRead ReceiveByte(std::uint8_t) override { return ByteRead::of(nextByte_()); }
     std::string controllerName() const override { return "Scripted"; }
 
     std::map<int, std::uint8_t> lastRead;

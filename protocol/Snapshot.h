@@ -1,0 +1,37 @@
+#pragma once
+// A device's 256 registers as text in i2cdump's layout, and back: the
+// register map's copy, and its snapshot files. A snapshot reads back, and so
+// does i2cdump's own output pasted into a file.
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct RegisterFile {
+    std::array<std::uint8_t, 256> values{};
+    std::bitset<256> present; // registers the text had a cell for
+    std::bitset<256> failed;  // cells that read "XX": the read failed
+};
+
+// The grid: a header row, then sixteen rows "00: 2A 2B … 3F    ASCII".
+// Registers in changed are listed after the grid, so the mark survives a
+// copy without breaking the layout.
+std::string registerGridText(const std::array<std::uint8_t, 256>& values, const std::bitset<256>& failed,
+                             const std::bitset<256>& changed = {});
+
+struct SnapshotHeader {
+    std::string version;  // the program's
+    std::string adapter;  // the controller's name
+    std::uint8_t device = 0;
+    std::string timeUtc;  // ISO 8601
+};
+
+std::string snapshotText(const SnapshotHeader& header, const std::array<std::uint8_t, 256>& values,
+                         const std::bitset<256>& failed);
+
+// The registers a snapshot or an i2cdump output holds; nothing, with the
+// reason, when the text has no grid row at all.
+std::optional<RegisterFile> parseRegisterGrid(std::string_view text, std::string* error);
