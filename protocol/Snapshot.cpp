@@ -113,3 +113,16 @@ std::optional<RegisterFile> parseRegisterGrid(std::string_view text, std::string
     }
     return file;
 }
+
+std::vector<RegisterDifference> differences(const RegisterFile& snapshot, const std::array<std::uint8_t, 256>& live,
+                                            const std::bitset<256>& liveFailed)
+{
+    std::vector<RegisterDifference> found;
+    for (std::size_t reg = 0; reg < 256; ++reg) {
+        if (!snapshot.present[reg] || snapshot.failed[reg] || liveFailed[reg] || snapshot.values[reg] == live[reg])
+            continue;
+        const bool measurement = reg >= 0x20 && reg <= 0x2F;
+        found.push_back({static_cast<std::uint8_t>(reg), snapshot.values[reg], live[reg], !measurement});
+    }
+    return found;
+}

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct RegisterFile {
     std::array<std::uint8_t, 256> values{};
@@ -35,3 +36,17 @@ std::string snapshotText(const SnapshotHeader& header, const std::array<std::uin
 // The registers a snapshot or an i2cdump output holds; nothing, with the
 // reason, when the text has no grid row at all.
 std::optional<RegisterFile> parseRegisterGrid(std::string_view text, std::string* error);
+
+// A register whose live value differs from a snapshot's. Measurement
+// registers (0x20 to 0x2F) change on their own, so a restore leaves them
+// unticked unless the user ticks them.
+struct RegisterDifference {
+    std::uint8_t reg;
+    std::uint8_t snapshot;
+    std::uint8_t live;
+    bool tickedByDefault;
+};
+
+// The registers both hold a value for, where the values differ.
+std::vector<RegisterDifference> differences(const RegisterFile& snapshot, const std::array<std::uint8_t, 256>& live,
+                                            const std::bitset<256>& liveFailed);

@@ -175,3 +175,34 @@ void Form1::queueWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
                   refreshStatus();
               });
 }
+
+bool Form1::writeChecked(std::uint8_t device, std::uint8_t reg, std::uint8_t data, QObject* receiver,
+                         std::function<void(const CheckedWrite&)> done)
+{
+    if (!mayWrite(device))
+        return false;
+    queueCheckedWrite(device, reg, data, receiver, std::move(done));
+    return true;
+}
+
+void Form1::queueCheckedWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t data, QObject* receiver,
+                              std::function<void(const CheckedWrite&)> done)
+{
+    jobs_.run([=](CorvaneProtocol& chip) { return chip.writeAndReadBack(device, reg, data); }, receiver,
+              [=, this](const CheckedWrite& result) {
+                  if (agreedAfterDriverRefusal(result.write, device)) {
+                      queueCheckedWrite(device, reg, data, receiver, done);
+                      return;
+                  }
+                  if (!result.write.ok()) {
+                      health_.writeFailed(reg, device, result.write, now());
+                      refreshStatus();
+                  }
+                  done(result);
+              });
+}
+
+void Form1::chooseDevice(std::uint8_t device)
+{
+    c_.txtDevAddr->setText(QString::number(device, 16).rightJustified(2, QLatin1Char('0')));
+}

@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <array>
 #include <chrono>
+#include <functional>
 
 class TrendsView;
 
@@ -62,6 +63,25 @@ public:
     // Opens (or raises) the Trends window; nothing when its module cannot
     // be loaded, which a message box then says.
     TrendsView* showTrends();
+    // Open (or raise) the register map and the bus scan.
+    QWidget* showRegisterMap();
+    QWidget* showBusScan();
+
+    // For the program's other windows: a job on the one bus thread, in
+    // turn with the poll and the handlers.
+    template <typename Job, typename Done>
+    void runOnBus(Job job, QObject* receiver, Done done)
+    {
+        jobs_.run(std::move(job), receiver, std::move(done));
+    }
+    // The program's one write path for its other windows: asks what must be
+    // asked, writes, and reads the register back. False when the user said
+    // no, and nothing was written.
+    bool writeChecked(std::uint8_t device, std::uint8_t reg, std::uint8_t data, QObject* receiver,
+                      std::function<void(const CheckedWrite&)> done);
+    // Puts an address into the device field, as if the user typed it.
+    void chooseDevice(std::uint8_t device);
+    const std::string& controllerName() const { return controllerName_; }
 
     // Start-up and the readings poll.
     void Form_Load();
@@ -124,6 +144,8 @@ private:
     bool agreedAfterDriverRefusal(const BusOutcome& write, std::uint8_t device);
     void permitBehindDriver(std::uint8_t device);
     void queueWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t data);
+    void queueCheckedWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t data, QObject* receiver,
+                           std::function<void(const CheckedWrite&)> done);
 
     QString titleSuffix_;
     Module1 module_;
@@ -167,6 +189,8 @@ private:
     // The Trends window, while it is open: the view and its widget.
     TrendsView* trends_ = nullptr;
     QPointer<QWidget> trendsWindow_;
+    QPointer<QWidget> registerMap_;
+    QPointer<QWidget> busScan_;
     QAction* stopRecordingAction_ = nullptr;
     QTimer Timer1;
     // Last, so it stops first: no job outlives what it reports to.

@@ -4,6 +4,8 @@
 #include "Form1.h"
 #include "MessageBoxes.h"
 #include "RecordDialog.h"
+#include "BusScanWindow.h"
+#include "RegisterMapWindow.h"
 #include "TrendsLoader.h"
 
 #include <QCloseEvent>
@@ -31,6 +33,9 @@ void Form1::buildMenus()
     add(file, "actionQuit", QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     add(view, "actionTrends", QStringLiteral("&Trends"), QKeySequence(Qt::CTRL | Qt::Key_T), [this] { showTrends(); });
+    add(view, "actionRegisterMap", QStringLiteral("&Register Map"), QKeySequence(Qt::CTRL | Qt::Key_R),
+        [this] { showRegisterMap(); });
+    add(view, "actionBusScan", QStringLiteral("&Bus Scan"), {}, [this] { showBusScan(); });
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     add(help, "actionAbout", QStringLiteral("&About Corvane Bench"), {}, [this] { showAbout(); });
 }
@@ -38,8 +43,10 @@ void Form1::buildMenus()
 void Form1::closeEvent(QCloseEvent* event)
 {
     stopRecording();
-    if (trendsWindow_)
-        trendsWindow_->close();
+    for (QWidget* window : {trendsWindow_.data(), registerMap_.data(), busScan_.data()}) {
+        if (window)
+            window->close();
+    }
     QMainWindow::closeEvent(event);
 }
 
@@ -166,4 +173,34 @@ TrendsView* Form1::showTrends()
     trendsWindow_->raise();
     trendsWindow_->activateWindow();
     return trends_;
+}
+
+namespace {
+
+// Brings a window of the program's up, made on first use; closing the main
+// window ends the program whatever else is open.
+template <typename Window>
+QWidget* bringUp(QPointer<QWidget>& held, Form1& form)
+{
+    if (!held) {
+        held = new Window(form);
+        held->setAttribute(Qt::WA_DeleteOnClose);
+        held->setAttribute(Qt::WA_QuitOnClose, false);
+    }
+    held->show();
+    held->raise();
+    held->activateWindow();
+    return held;
+}
+
+} // namespace
+
+QWidget* Form1::showRegisterMap()
+{
+    return bringUp<RegisterMapWindow>(registerMap_, *this);
+}
+
+QWidget* Form1::showBusScan()
+{
+    return bringUp<BusScanWindow>(busScan_, *this);
 }

@@ -64,6 +64,13 @@ bool confirmWriteBehindDriver(QWidget* parent, std::uint8_t device, const std::s
                               .arg(QString::fromStdString(deviceText(device)), QString::fromStdString(driver)));
 }
 
+bool confirmRestore(QWidget* parent, std::uint8_t device, const QStringList& writes)
+{
+    return askNoByDefault(parent, QStringLiteral("restoreBox"),
+                          QStringLiteral("Write these registers of device %1 back to the snapshot's values?\n%2")
+                              .arg(QString::fromStdString(deviceText(device)), writes.join(QLatin1Char('\n'))));
+}
+
 bool confirmReplaceFile(QWidget* parent, const QString& path)
 {
     return askNoByDefault(parent, QStringLiteral("replaceFileBox"),

@@ -26,6 +26,9 @@ bool confirmReplaceFile(QWidget* parent, const QString& path);
 // Recording could not start, and why.
 void showCannotRecord(QWidget* parent, const QString& why);
 
+// Asks once before a restore, listing the writes. No is the default.
+bool confirmRestore(QWidget* parent, std::uint8_t device, const QStringList& writes);
+
 // A window could not be opened, and why.
 void showCannotOpen(QWidget* parent, const QString& why);
 

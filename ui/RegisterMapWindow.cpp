@@ -1,0 +1,343 @@
+#include "RegisterMapWindow.h"
+
+#include "Form1.h"
+#include "MessageBoxes.h"
+#include "chip/RegisterDescriptions.h"
+#include "recording/CsvRecorder.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTableView>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QString hexByte(std::uint8_t value)
+{
+    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+// Watch rates in seconds: a sweep is 256 transactions, so never the poll's 100 ms.
+const double WatchRates[] = {0.5, 1, 2, 5, 10};
+
+} // namespace
+
+RegisterMapWindow::RegisterMapWindow(Form1& form) : QMainWindow(&form), form_(form)
+{
+    setObjectName(QStringLiteral("registerMapWindow"));
+    setWindowTitle(QStringLiteral("Register Map - Corvane Bench"));
+    buildControls();
+    connect(&watch_, &QTimer::timeout, this, [this] { readAll(); });
+    connect(&model_, &RegisterGridModel::writeRequested, this, &RegisterMapWindow::writeCell);
+    connect(&model_, &RegisterGridModel::invalidEntry, this, [this] { showInvalidValue(this); });
+    resize(1080, 600);
+}
+
+void RegisterMapWindow::buildControls()
+{
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    heading_ = new QLabel(central);
+    heading_->setObjectName(QStringLiteral("mapHeading"));
+    layout->addWidget(heading_);
+
+    auto* buttons = new QHBoxLayout;
+    const auto button = [&](const char* name, const QString& text, auto slot) {
+        auto* b = new QPushButton(text, central);
+        b->setObjectName(QLatin1String(name));
+        connect(b, &QPushButton::clicked, this, slot);
+        buttons->addWidget(b);
+        return b;
+    };
+    button("readAll", QStringLiteral("&Read All"), [this] { readAll(); });
+    watchBox_ = new QCheckBox(QStringLiteral("&Watch every"), central);
+    watchBox_->setObjectName(QStringLiteral("watch"));
+    connect(watchBox_, &QCheckBox::toggled, this, &RegisterMapWindow::setWatching);
+    buttons->addWidget(watchBox_);
+    rate_ = new QComboBox(central);
+    rate_->setObjectName(QStringLiteral("watchRate"));
+    rate_->setAccessibleName(QStringLiteral("Watch rate"));
+    for (const double seconds : WatchRates)
+        rate_->addItem(QStringLiteral("%1 s").arg(seconds), seconds);
+    rate_->setCurrentIndex(1);
+    connect(rate_, &QComboBox::currentIndexChanged, this, [this] { setWatching(watchBox_->isChecked()); });
+    buttons->addWidget(rate_);
+    buttons->addStretch();
+    button("copyGrid", QStringLiteral("&Copy"), [this] { QApplication::clipboard()->setText(gridText()); });
+    button("saveSnapshot", QStringLiteral("&Save Snapshot…"), [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Snapshot"),
+                                                          QStringLiteral("corvane-registers.txt"));
+        if (!path.isEmpty())
+            saveSnapshot(path);
+    });
+    button("compareSnapshot", QStringLiteral("Com&pare…"), [this] {
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Compare with Snapshot"));
+        if (!path.isEmpty())
+            compareWith(path);
+    });
+    layout->addLayout(buttons);
+
+    auto* middle = new QHBoxLayout;
+    view_ = new QTableView(central);
+    view_->setObjectName(QStringLiteral("registerGrid"));
+    view_->setAccessibleName(QStringLiteral("Registers"));
+    view_->setModel(&model_);
+    view_->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                           QAbstractItemView::EditKeyPressed);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    view_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this, &RegisterMapWindow::showSelected);
+    // Wide enough for all sixteen columns and the ASCII one without scrolling.
+    view_->setMinimumWidth(700);
+    middle->addWidget(view_, 1);
+
+    auto* side = new QVBoxLayout;
+    selected_ = new QLabel(QStringLiteral("Select a register to read what it holds."), central);
+    selected_->setObjectName(QStringLiteral("selectedRegister"));
+    selected_->setAccessibleName(QStringLiteral("Selected register"));
+    selected_->setWordWrap(true);
+    selected_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    selected_->setMinimumWidth(240);
+    selected_->setMaximumWidth(340);
+    side->addWidget(selected_);
+    compare_ = new QTableWidget(0, 5, central);
+    compare_->setObjectName(QStringLiteral("snapshotDifferences"));
+    compare_->setAccessibleName(QStringLiteral("Registers that differ from the snapshot"));
+    compare_->setHorizontalHeaderLabels({QStringLiteral("Restore"), QStringLiteral("Register"), QStringLiteral("Name"),
+                                         QStringLiteral("Snapshot"), QStringLiteral("Live")});
+    compare_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    compare_->setVisible(false);
+    connect(compare_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+        if (item->column() == 0 && static_cast<std::size_t>(item->row()) < ticked_.size())
+            ticked_[static_cast<std::size_t>(item->row())] = item->checkState() == Qt::Checked;
+    });
+    side->addWidget(compare_, 1);
+    restore_ = new QPushButton(QStringLiteral("Res&tore Ticked…"), central);
+    restore_->setObjectName(QStringLiteral("restoreTicked"));
+    restore_->setVisible(false);
+    connect(restore_, &QPushButton::clicked, this, &RegisterMapWindow::restoreTicked);
+    side->addWidget(restore_);
+    report_ = new QLabel(central);
+    report_->setObjectName(QStringLiteral("restoreReport"));
+    report_->setWordWrap(true);
+    side->addWidget(report_);
+    side->addStretch();
+    middle->addLayout(side);
+    layout->addLayout(middle, 1);
+    setCentralWidget(central);
+}
+
+std::uint8_t RegisterMapWindow::device() const
+{
+    return form_.shared().DeviceAddress;
+}
+
+bool RegisterMapWindow::readAll()
+{
+    if (sweeping_)
+        return false; // the sweep before is still on the bus: never pile them up
+    sweeping_ = true;
+    const std::uint8_t d = device();
+    form_.runOnBus([d](CorvaneProtocol& chip) { return chip.sweep(d); }, this,
+                   [this, d](const RegisterSweep& sweep) {
+                       sweeping_ = false;
+                       showSweep(sweep, d);
+                   });
+    return true;
+}
+
+void RegisterMapWindow::setWatching(bool on)
+{
+    if (watchBox_->isChecked() != on)
+        watchBox_->setChecked(on);
+    if (!on) {
+        watch_.stop();
+        return;
+    }
+    watch_.start(static_cast<int>(rate_->currentData().toDouble() * 1000));
+    readAll();
+}
+
+void RegisterMapWindow::showSweep(const RegisterSweep& sweep, std::uint8_t device)
+{
+    model_.setOffsetCoded(form_.tempOffsetMode());
+    model_.showSweep(sweep);
+    heading_->setText(QStringLiteral("Device 0x%1 on %2%3")
+                          .arg(hexByte(device), QString::fromStdString(form_.controllerName()),
+                               sweep.outcome.ok() ? QString()
+                                                  : QStringLiteral(": some reads failed (%1)")
+                                                        .arg(QString::fromStdString(errorText(sweep.outcome.error)))));
+    showSelected();
+    if (snapshot_)
+        showDifferences();
+}
+
+void RegisterMapWindow::showSelected()
+{
+    const QModelIndex current = view_->currentIndex();
+    if (current.isValid() && current.column() != RegisterGridModel::AsciiColumn)
+        selected_->setText(model_.describe(RegisterGridModel::registerAt(current)));
+}
+
+QString RegisterMapWindow::gridText() const
+{
+    return QString::fromStdString(registerGridText(model_.values(), model_.failed(), model_.changed()));
+}
+
+void RegisterMapWindow::writeCell(std::uint8_t reg, std::uint8_t value)
+{
+    form_.writeChecked(device(), reg, value, this, [this, reg](const CheckedWrite& write) {
+        model_.showReadBack(reg, write);
+        showSelected();
+    });
+}
+
+bool RegisterMapWindow::saveSnapshot(const QString& path)
+{
+    if (!model_.hasSweep() && !readAll())
+        return false;
+    SnapshotHeader header{QCoreApplication::applicationVersion().toStdString(), form_.controllerName(), device(),
+                          isoUtcText(std::chrono::system_clock::now())};
+    // Whole or not at all: a half-written snapshot would restore garbage.
+    QSaveFile file(path);
+    const std::string text = snapshotText(header, model_.values(), model_.failed());
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), static_cast<qint64>(text.size())) < 0 ||
+        !file.commit()) {
+        showCannotOpen(this, QStringLiteral("The snapshot cannot be saved to %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+bool RegisterMapWindow::compareWith(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        showCannotOpen(this, QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()));
+        return false;
+    }
+    std::string error;
+    const QByteArray text = file.readAll();
+    auto parsed = parseRegisterGrid(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), &error);
+    if (!parsed) {
+        showCannotOpen(this, QStringLiteral("%1 is not a register snapshot: %2").arg(path, QString::fromStdString(error)));
+        return false;
+    }
+    snapshot_ = std::move(*parsed);
+    ticked_.clear();
+    differences_.clear();
+    if (model_.hasSweep())
+        showDifferences();
+    else
+        readAll();
+    return true;
+}
+
+void RegisterMapWindow::showDifferences()
+{
+    const auto found = differences(*snapshot_, model_.values(), model_.failed());
+    // Keep the user's ticks for registers still listed.
+    std::vector<bool> ticks;
+    for (const RegisterDifference& d : found) {
+        const auto before = std::find_if(differences_.begin(), differences_.end(),
+                                         [&d](const RegisterDifference& old) { return old.reg == d.reg; });
+        ticks.push_back(before == differences_.end() ? d.tickedByDefault
+                                                     : ticked_[static_cast<std::size_t>(before - differences_.begin())]);
+    }
+    differences_ = found;
+    ticked_ = ticks;
+    const QSignalBlocker quiet(compare_);
+    compare_->setRowCount(static_cast<int>(found.size()));
+    for (std::size_t row = 0; row < found.size(); ++row) {
+        const RegisterDifference& d = found[row];
+        auto* tick = new QTableWidgetItem;
+        tick->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        tick->setCheckState(ticked_[row] ? Qt::Checked : Qt::Unchecked);
+        const auto r = static_cast<int>(row);
+        compare_->setItem(r, 0, tick);
+        compare_->setItem(r, 1, new QTableWidgetItem(QStringLiteral("0x%1").arg(hexByte(d.reg))));
+        compare_->setItem(r, 2, new QTableWidgetItem(QString::fromStdString(RegisterMap::registerName(d.reg).value_or(""))));
+        compare_->setItem(r, 3, new QTableWidgetItem(hexByte(d.snapshot)));
+        compare_->setItem(r, 4, new QTableWidgetItem(hexByte(d.live)));
+    }
+    compare_->setVisible(true);
+    restore_->setVisible(true);
+    if (found.empty())
+        report_->setText(QStringLiteral("The live registers match the snapshot."));
+}
+
+void RegisterMapWindow::setTicked(std::uint8_t reg, bool ticked)
+{
+    for (std::size_t row = 0; row < differences_.size(); ++row) {
+        if (differences_[row].reg == reg)
+            compare_->item(static_cast<int>(row), 0)->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+void RegisterMapWindow::restoreTicked()
+{
+    std::vector<RegisterDifference> chosen;
+    QStringList lines;
+    for (std::size_t row = 0; row < differences_.size(); ++row) {
+        if (!ticked_[row])
+            continue;
+        const RegisterDifference& d = differences_[row];
+        chosen.push_back(d);
+        lines << QStringLiteral("0x%1: %2 to %3").arg(hexByte(d.reg), hexByte(d.live), hexByte(d.snapshot));
+    }
+    if (chosen.empty()) {
+        report_->setText(QStringLiteral("No register is ticked: nothing was written."));
+        return;
+    }
+    restoreDevice_ = device();
+    if (!confirmRestore(this, restoreDevice_, lines))
+        return;
+    restoring_ = std::move(chosen);
+    untaken_.clear();
+    report_->setText(QStringLiteral("Restoring…"));
+    restoreNext();
+}
+
+void RegisterMapWindow::restoreNext()
+{
+    if (restoring_.empty()) {
+        report_->setText(restoreReport());
+        readAll();
+        return;
+    }
+    const RegisterDifference d = restoring_.front();
+    restoring_.erase(restoring_.begin());
+    const bool asked = form_.writeChecked(restoreDevice_, d.reg, d.snapshot, this, [this, d](const CheckedWrite& write) {
+        model_.showReadBack(d.reg, write);
+        if (!write.took())
+            untaken_.push_back(d.reg);
+        restoreNext();
+    });
+    if (!asked) { // the user said no to this one
+        untaken_.push_back(d.reg);
+        restoreNext();
+    }
+}
+
+QString RegisterMapWindow::restoreReport() const
+{
+    if (untaken_.empty())
+        return QStringLiteral("Every ticked register took its snapshot value.");
+    QStringList regs;
+    for (const std::uint8_t reg : untaken_)
+        regs << QStringLiteral("0x%1 (reads %2)").arg(hexByte(reg), hexByte(model_.values()[reg]));
+    return QStringLiteral("These did not take: %1. They are read-only, or the chip changed them itself.")
+        .arg(regs.join(QStringLiteral(", ")));
+}
