@@ -294,6 +294,7 @@ TEST(CommandLineEndToEnd, AnswersWithoutADisplay)
         {"--smbus 'no adapter of this name'", 2, "There is no I2C adapter \"no adapter of this name\""},
         {"stray", 2, "unexpected argument 'stray'"},
         {"--hold-readings", 2, "give it with --simulate"},
+        {"--simulate --record ''", 2, "--record needs a file name"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
