@@ -26,6 +26,9 @@ int runWindow(BusAdapter& bus, const QString& titleSuffix, const std::function<v
     QTimer::singleShot(StartupShowLimit, &window, [&window] { window.show(); });
 
     const int status = QApplication::exec();
+    // A signal ends the loop without closing the window: the recording's
+    // last row goes out here, before anything may leave in a hurry.
+    window.stopRecording();
     qCInfo(runStatistics, "%llu readings polls, %llu ticks skipped", static_cast<unsigned long long>(window.pollCount()),
            static_cast<unsigned long long>(window.skippedTicks()));
     if (!window.stopBus(BusStopLimit)) {

@@ -7,6 +7,7 @@
 #include "CorvaneProtocol.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QThread>
 #include <atomic>
 #include <chrono>
@@ -22,8 +23,8 @@ public:
     BusThread(const BusThread&) = delete;
     BusThread& operator=(const BusThread&) = delete;
 
-    // Runs job(protocol) on the bus thread, then done(result) on receiver's
-    // thread. A result whose receiver is gone is dropped.
+    // Runs job(protocol) on the bus thread, then done(result) on the thread
+    // that made this object, if receiver is still there then.
     template <typename Job, typename Done>
     void run(Job job, QObject* receiver, Done done)
     {
@@ -31,12 +32,19 @@ public:
         ++*pending_;
         // Released once the result is shown or dropped, whichever happens.
         std::shared_ptr<void> inFlight(nullptr, [pending = pending_](void*) { --*pending; });
+        // Taken here, on the receiver's thread: a window closed while its
+        // job runs is gone by the time the result comes back.
+        QPointer<QObject> alive(receiver);
         QMetaObject::invokeMethod(
             &worker_,
-            [this, job = std::move(job), receiver, done = std::move(done), inFlight]() mutable {
+            [this, job = std::move(job), alive, done = std::move(done), inFlight]() mutable {
                 auto result = std::make_shared<Result>(job(protocol_));
                 QMetaObject::invokeMethod(
-                    receiver, [result, done, inFlight]() mutable { done(std::move(*result)); },
+                    &mailbox_,
+                    [result, alive, done, inFlight]() mutable {
+                        if (alive)
+                            done(std::move(*result));
+                    },
                     Qt::QueuedConnection);
             },
             Qt::QueuedConnection);
@@ -56,6 +64,9 @@ private:
     std::unique_ptr<StoppableBus> bus_;
     CorvaneProtocol protocol_;
     std::shared_ptr<std::atomic<int>> pending_ = std::make_shared<std::atomic<int>>(0);
+    // Lives on the thread that made this object, the window's: results are
+    // calls to it.
+    QObject mailbox_;
     QThread thread_;
     QObject worker_; // lives on thread_; jobs are calls to it
 };

@@ -70,6 +70,18 @@ std::string snapshotText(const SnapshotHeader& header, const std::array<std::uin
            "# device: " + device + "\n" + "# time: " + header.timeUtc + "\n" + registerGridText(values, failed);
 }
 
+std::optional<std::uint8_t> snapshotDeviceIn(std::string_view text)
+{
+    constexpr std::string_view Key = "# device: 0x";
+    const auto at = text.find(Key);
+    if (at == std::string_view::npos || at + Key.size() + 2 > text.size())
+        return std::nullopt;
+    const auto high = hexDigit(text[at + Key.size()]), low = hexDigit(text[at + Key.size() + 1]);
+    if (!high || !low)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(*high * 16 + *low);
+}
+
 std::optional<RegisterFile> parseRegisterGrid(std::string_view text, std::string* error)
 {
     RegisterFile file;
@@ -93,6 +105,12 @@ std::optional<RegisterFile> parseRegisterGrid(std::string_view text, std::string
             const std::size_t at = 4 + 3 * static_cast<std::size_t>(column);
             if (at + 2 > line.size())
                 break;
+            // Cells stand three characters apart; anything else (i2cdump's
+            // word mode, a mangled paste) is not this layout.
+            if (at + 2 < line.size() && line[at + 2] != ' ') {
+                *error = "row " + std::string(line.substr(0, 2)) + " is not in i2cdump's byte layout";
+                return std::nullopt;
+            }
             const auto reg = static_cast<std::size_t>(row + column);
             const std::string_view cell = line.substr(at, 2);
             if (cell == "XX" || cell == "xx") {

@@ -33,6 +33,9 @@ struct SnapshotHeader {
 std::string snapshotText(const SnapshotHeader& header, const std::array<std::uint8_t, 256>& values,
                          const std::bitset<256>& failed);
 
+// The device a snapshot's header names, if it names one.
+std::optional<std::uint8_t> snapshotDeviceIn(std::string_view text);
+
 // The registers a snapshot or an i2cdump output holds; nothing, with the
 // reason, when the text has no grid row at all.
 std::optional<RegisterFile> parseRegisterGrid(std::string_view text, std::string* error);

@@ -122,9 +122,14 @@ std::optional<std::string> CsvRecorder::write(std::string text)
     const ssize_t written = ::write(fd_, text.data(), text.size());
     if (written == static_cast<ssize_t>(text.size())) {
         headerWritten_ = true;
+        wholeRowsEnd_ += written;
         return std::nullopt;
     }
     const int error = written < 0 ? errno : ENOSPC;
+    // Take back the part of a row that fitted: the file ends on a whole row.
+    if (written > 0) {
+        [[maybe_unused]] const int truncated = ::ftruncate(fd_, wholeRowsEnd_);
+    }
     ::close(fd_);
     fd_ = -1;
     return path_ + ": " + errorText(error);
@@ -157,6 +162,8 @@ std::optional<std::string> CsvRecorder::add(const PollResult& poll, bool offsetC
             ++rows_;
         return problem;
     }
+    if (lastWrittenInterval_ && bucketOf(poll.time) <= *lastWrittenInterval_)
+        return std::nullopt;
     std::optional<std::string> problem;
     if (pending_ && bucketOf(pending_->time) != bucketOf(poll.time))
         problem = finish();
@@ -182,6 +189,8 @@ std::optional<std::string> CsvRecorder::finish()
     if (!pending_ || fd_ < 0)
         return std::nullopt;
     auto problem = write(row(*pending_, pendingOffsetCoded_));
+    if (interval_.count() > 0)
+        lastWrittenInterval_ = bucketOf(pending_->time);
     pending_.reset();
     if (!problem)
         ++rows_;

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <variant>
 
 class CsvRecorder {
@@ -60,6 +61,10 @@ private:
     Interval interval_;
     std::uint64_t rows_ = 0;
     bool headerWritten_ = false;
+    off_t wholeRowsEnd_ = 0; // the file's size after the last whole row
+    // The last interval a row was written for: a poll that finishes after
+    // its interval's row went out must not add a second one.
+    std::optional<std::int64_t> lastWrittenInterval_;
     std::optional<PollResult> pending_; // the last poll of the interval in hand
     bool pendingOffsetCoded_ = false;
     std::chrono::system_clock::time_point lastCheck_{};

@@ -30,7 +30,12 @@ std::optional<float> History::value(const Sample& sample, Reading reading)
 
 void History::add(const PollResult& poll, bool offsetCoded)
 {
-    recent_.push_back({millisecondsOf(poll.time), poll.bytes, poll.failedReads, offsetCoded});
+    // Times never go back, though the wall clock may be set back: the
+    // stores are searched as sorted.
+    Milliseconds time = millisecondsOf(poll.time);
+    if (!recent_.empty())
+        time = std::max(time, recent_.back().time);
+    recent_.push_back({time, poll.bytes, poll.failedReads, offsetCoded});
     ++polls_;
     while (recent_.back().time - recent_.front().time > FullRateSpan) {
         fold(recent_.front());
@@ -125,7 +130,7 @@ std::vector<History::Point> History::series(Reading reading, Milliseconds from, 
     }
     const auto takeSecond = [&] {
         // The second in hand may not have reached its middle yet.
-        if (secondCount > 0)
+        if (secondCount > 0 && second + 999 >= from && second <= to)
             take(std::clamp(second + 500, from, to), static_cast<float>(secondSum / secondCount));
         secondSum = 0;
         secondCount = 0;

@@ -104,6 +104,8 @@ void Form1::showStartup(const Startup& startup)
         showSettings(startup.settings);
     } else {
         health_.answeredNowhere(startup.outcome, module_.DeviceAddress, now());
+        // Read the chip's settings at each tick until it answers.
+        followPending_ = true;
         // The lists stay empty; one of the duty entry and display shows.
         SetManualDutyMode(false, ByteRead::failed(startup.outcome.error));
     }
@@ -144,9 +146,9 @@ bool Form1::mayWrite(std::uint8_t device)
     return true;
 }
 
-bool Form1::agreedAfterDriverRefusal(const BusOutcome& write, std::uint8_t device)
+bool Form1::agreedAfterDriverRefusal(const BusOutcome& write, std::uint8_t device, std::uint64_t choice)
 {
-    if (write.error != EBUSY || write.driver.empty())
+    if (write.error != EBUSY || write.driver.empty() || choice != controllerChoice_)
         return false;
     guard_.learnDriver(device, write.driver);
     if (!confirmWriteBehindDriver(this, device, write.driver))
@@ -163,11 +165,12 @@ void Form1::permitBehindDriver(std::uint8_t device)
 
 void Form1::queueWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
 {
+    const std::uint64_t choice = controllerChoice_;
     jobs_.run([=](CorvaneProtocol& chip) { return chip.writeRegister(device, reg, data); }, this,
               [=, this](const BusOutcome& write) {
                   if (write.ok())
                       return;
-                  if (agreedAfterDriverRefusal(write, device)) {
+                  if (agreedAfterDriverRefusal(write, device, choice)) {
                       queueWrite(device, reg, data);
                       return;
                   }
@@ -188,9 +191,10 @@ bool Form1::writeChecked(std::uint8_t device, std::uint8_t reg, std::uint8_t dat
 void Form1::queueCheckedWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t data, QObject* receiver,
                               std::function<void(const CheckedWrite&)> done)
 {
+    const std::uint64_t choice = controllerChoice_;
     jobs_.run([=](CorvaneProtocol& chip) { return chip.writeAndReadBack(device, reg, data); }, receiver,
               [=, this](const CheckedWrite& result) {
-                  if (agreedAfterDriverRefusal(result.write, device)) {
+                  if (agreedAfterDriverRefusal(result.write, device, choice)) {
                       queueCheckedWrite(device, reg, data, receiver, done);
                       return;
                   }

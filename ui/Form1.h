@@ -135,13 +135,16 @@ private:
     void showField(Setting setting, int field);
     void pickSetting(Setting setting);
     void queueSettingChange(Setting setting, int k, int shownBefore, std::uint8_t device);
-    void showSettingChange(Setting setting, int k, int shownBefore, std::uint8_t device, const SettingChange& change);
+    void showSettingChange(Setting setting, int k, int shownBefore, std::uint8_t device, std::uint64_t choice,
+                           const SettingChange& change);
 
     // Writes. Asks what the guard says to ask; false when the user said no.
     bool mayWrite(std::uint8_t device);
     // A write a kernel driver's ownership held back: asks once, and true
     // when the user agreed, so the caller makes it again.
-    bool agreedAfterDriverRefusal(const BusOutcome& write, std::uint8_t device);
+    // Not when the controller has been chosen again since the write was
+    // made (choice): the answer would send it to another bus.
+    bool agreedAfterDriverRefusal(const BusOutcome& write, std::uint8_t device, std::uint64_t choice);
     void permitBehindDriver(std::uint8_t device);
     void queueWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t data);
     void queueCheckedWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t data, QObject* receiver,
@@ -161,6 +164,8 @@ private:
     // failed pick puts it back.
     std::array<int, 3> shownField_{-1, -1, -1};
     std::string controllerName_;
+    // Counts controller choices, so a late result can tell it is stale.
+    std::uint64_t controllerChoice_ = 0;
     BusHealth health_;
     WriteGuard guard_;
 

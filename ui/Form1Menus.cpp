@@ -75,10 +75,11 @@ void Form1::showRecordDialog()
 
 bool Form1::startRecording(const QString& path, CsvRecorder::Interval interval)
 {
-    stopRecording();
+    // Asked before the recording in hand ends: No leaves it running.
     const bool exists = QFileInfo::exists(path);
     if (exists && !confirmReplaceFile(this, path))
         return false;
+    stopRecording();
     auto started = CsvRecorder::start(path.toStdString(), interval, exists);
     if (auto* problem = std::get_if<std::string>(&started)) {
         showRecording(QStringLiteral("Not recording"));

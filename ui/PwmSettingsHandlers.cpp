@@ -47,11 +47,14 @@ void Form1::pickSetting(Setting setting)
 
 void Form1::queueSettingChange(Setting setting, int k, int shownBefore, std::uint8_t device)
 {
+    const std::uint64_t choice = controllerChoice_;
     jobs_.run([=](CorvaneProtocol& chip) { return chip.changeSetting(setting, device, k); }, this,
-              [=, this](const SettingChange& change) { showSettingChange(setting, k, shownBefore, device, change); });
+              [=, this](const SettingChange& change) {
+                  showSettingChange(setting, k, shownBefore, device, choice, change);
+              });
 }
 
-void Form1::showSettingChange(Setting setting, int k, int shownBefore, std::uint8_t device,
+void Form1::showSettingChange(Setting setting, int k, int shownBefore, std::uint8_t device, std::uint64_t choice,
                               const SettingChange& change)
 {
     if (!change.read.ok()) {
@@ -64,7 +67,7 @@ void Form1::showSettingChange(Setting setting, int k, int shownBefore, std::uint
     if (!change.write->ok()) {
         // The register still holds what the read found.
         showField(setting, change.fieldBefore);
-        if (agreedAfterDriverRefusal(*change.write, device)) {
+        if (agreedAfterDriverRefusal(*change.write, device, choice)) {
             showField(setting, k);
             queueSettingChange(setting, k, shownBefore, device);
             return;

@@ -56,6 +56,10 @@ void Form1::Timer1_Timer()
         [this](const Tick& tick) {
             pollOnBus_ = false;
             if (tick.settings) {
+                // Until the device answers, its coding is not known: read
+                // again at the next tick rather than keep the old device's.
+                if (!tick.settings->complete() && tick.poll.device == module_.DeviceAddress)
+                    followPending_ = true;
                 health_.observe(tick.settings->outcome, tick.poll.device, now());
                 guard_.learnDriver(tick.poll.device, tick.settings->outcome.driver);
                 // A device that does not answer leaves the lists and the

@@ -44,6 +44,16 @@ void RegisterGridModel::showSweep(const RegisterSweep& sweep)
     cellsChanged();
 }
 
+void RegisterGridModel::clear()
+{
+    values_.fill(0);
+    failed_.reset();
+    changed_.reset();
+    untaken_.reset();
+    swept_ = false;
+    cellsChanged();
+}
+
 void RegisterGridModel::showReadBack(std::uint8_t reg, const CheckedWrite& write)
 {
     if (write.readBack.ok()) {
@@ -153,8 +163,9 @@ bool RegisterGridModel::setData(const QModelIndex& index, const QVariant& value,
     const QString text = value.toString().trimmed();
     if (text == data(index, Qt::EditRole).toString())
         return false; // left as it was: nothing to write
-    // Two hex digits, no more: a byte typed as the grid shows it.
-    const bool hexDigits = !text.isEmpty() && text.size() <= 2 &&
+    // Exactly two hex digits: a byte typed as the grid shows it, so a stray
+    // key cannot write.
+    const bool hexDigits = text.size() == 2 &&
                            std::all_of(text.begin(), text.end(), [](QChar c) { return std::isxdigit(c.toLatin1()); });
     if (!hexDigits) {
         emit invalidEntry();

@@ -20,6 +20,8 @@ public:
     // A write's read-back: the cell shows what the register holds now.
     void showReadBack(std::uint8_t reg, const CheckedWrite& write);
     void setOffsetCoded(bool offsetCoded) { offsetCoded_ = offsetCoded; }
+    // Nothing read: the grid of another device is coming.
+    void clear();
 
     bool hasSweep() const { return swept_; }
     const std::array<std::uint8_t, 256>& values() const { return values_; }

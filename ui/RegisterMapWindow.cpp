@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -30,6 +31,23 @@ QString hexByte(std::uint8_t value)
 
 // Watch rates in seconds: a sweep is 256 transactions, so never the poll's 100 ms.
 const double WatchRates[] = {0.5, 1, 2, 5, 10};
+
+// A cell's edit is written on Enter (or Tab) only: leaving the cell any
+// other way, a click elsewhere included, discards what was typed.
+class CommitOnEnter : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    bool eventFilter(QObject* editor, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusOut) {
+            emit closeEditor(qobject_cast<QWidget*>(editor), QAbstractItemDelegate::NoHint);
+            return false;
+        }
+        return QStyledItemDelegate::eventFilter(editor, event);
+    }
+};
 
 } // namespace
 
@@ -93,6 +111,7 @@ void RegisterMapWindow::buildControls()
     view_->setObjectName(QStringLiteral("registerGrid"));
     view_->setAccessibleName(QStringLiteral("Registers"));
     view_->setModel(&model_);
+    view_->setItemDelegate(new CommitOnEnter(view_));
     view_->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
                            QAbstractItemView::EditKeyPressed);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -139,17 +158,13 @@ void RegisterMapWindow::buildControls()
     setCentralWidget(central);
 }
 
-std::uint8_t RegisterMapWindow::device() const
-{
-    return form_.shared().DeviceAddress;
-}
-
 bool RegisterMapWindow::readAll()
 {
     if (sweeping_)
         return false; // the sweep before is still on the bus: never pile them up
     sweeping_ = true;
-    const std::uint8_t d = device();
+    // The device the main window watches now.
+    const std::uint8_t d = form_.shared().DeviceAddress;
     form_.runOnBus([d](CorvaneProtocol& chip) { return chip.sweep(d); }, this,
                    [this, d](const RegisterSweep& sweep) {
                        sweeping_ = false;
@@ -172,6 +187,10 @@ void RegisterMapWindow::setWatching(bool on)
 
 void RegisterMapWindow::showSweep(const RegisterSweep& sweep, std::uint8_t device)
 {
+    // Another device's grid: its changes and its comparison mean nothing here.
+    if (model_.hasSweep() && device != sweptDevice_)
+        model_.clear();
+    sweptDevice_ = device;
     model_.setOffsetCoded(form_.tempOffsetMode());
     model_.showSweep(sweep);
     heading_->setText(QStringLiteral("Device 0x%1 on %2%3")
@@ -198,7 +217,7 @@ QString RegisterMapWindow::gridText() const
 
 void RegisterMapWindow::writeCell(std::uint8_t reg, std::uint8_t value)
 {
-    form_.writeChecked(device(), reg, value, this, [this, reg](const CheckedWrite& write) {
+    form_.writeChecked(sweptDevice_, reg, value, this, [this, reg](const CheckedWrite& write) {
         model_.showReadBack(reg, write);
         showSelected();
     });
@@ -206,9 +225,12 @@ void RegisterMapWindow::writeCell(std::uint8_t reg, std::uint8_t value)
 
 bool RegisterMapWindow::saveSnapshot(const QString& path)
 {
-    if (!model_.hasSweep() && !readAll())
+    // A snapshot of nothing read would restore zeros.
+    if (!model_.hasSweep()) {
+        showCannotOpen(this, QStringLiteral("Read the registers first (Read All), then save them."));
         return false;
-    SnapshotHeader header{QCoreApplication::applicationVersion().toStdString(), form_.controllerName(), device(),
+    }
+    SnapshotHeader header{QCoreApplication::applicationVersion().toStdString(), form_.controllerName(), sweptDevice_,
                           isoUtcText(std::chrono::system_clock::now())};
     // Whole or not at all: a half-written snapshot would restore garbage.
     QSaveFile file(path);
@@ -238,6 +260,7 @@ bool RegisterMapWindow::compareWith(const QString& path)
     snapshot_ = std::move(*parsed);
     ticked_.clear();
     differences_.clear();
+    snapshotDevice_ = snapshotDeviceIn(text.toStdString());
     if (model_.hasSweep())
         showDifferences();
     else
@@ -274,8 +297,13 @@ void RegisterMapWindow::showDifferences()
     }
     compare_->setVisible(true);
     restore_->setVisible(true);
-    if (found.empty())
+    if (snapshotDevice_ && *snapshotDevice_ != sweptDevice_)
+        report_->setText(QStringLiteral("The snapshot was taken of device 0x%1; this grid is device 0x%2.")
+                             .arg(hexByte(*snapshotDevice_), hexByte(sweptDevice_)));
+    else if (found.empty())
         report_->setText(QStringLiteral("The live registers match the snapshot."));
+    else
+        report_->clear();
 }
 
 void RegisterMapWindow::setTicked(std::uint8_t reg, bool ticked)
@@ -301,8 +329,7 @@ void RegisterMapWindow::restoreTicked()
         report_->setText(QStringLiteral("No register is ticked: nothing was written."));
         return;
     }
-    restoreDevice_ = device();
-    if (!confirmRestore(this, restoreDevice_, lines))
+    if (!confirmRestore(this, sweptDevice_, lines))
         return;
     restoring_ = std::move(chosen);
     untaken_.clear();
@@ -319,7 +346,7 @@ void RegisterMapWindow::restoreNext()
     }
     const RegisterDifference d = restoring_.front();
     restoring_.erase(restoring_.begin());
-    const bool asked = form_.writeChecked(restoreDevice_, d.reg, d.snapshot, this, [this, d](const CheckedWrite& write) {
+    const bool asked = form_.writeChecked(sweptDevice_, d.reg, d.snapshot, this, [this, d](const CheckedWrite& write) {
         model_.showReadBack(d.reg, write);
         if (!write.took())
             untaken_.push_back(d.reg);

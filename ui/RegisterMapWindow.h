@@ -51,7 +51,8 @@ private:
     void showDifferences();
     void writeCell(std::uint8_t reg, std::uint8_t value);
     void restoreNext();
-    std::uint8_t device() const;
+    // The device the grid shows: edits, restores and snapshots are about it.
+    std::uint8_t sweptDevice_ = 0;
 
     Form1& form_;
     RegisterGridModel model_;
@@ -66,11 +67,11 @@ private:
     QTimer watch_;
     bool sweeping_ = false;
     std::optional<RegisterFile> snapshot_;
+    std::optional<std::uint8_t> snapshotDevice_; // as its header says
     std::vector<RegisterDifference> differences_;
     std::vector<bool> ticked_;
     // A restore in progress: the registers still to write, and those that
     // did not take.
     std::vector<RegisterDifference> restoring_;
     std::vector<std::uint8_t> untaken_;
-    std::uint8_t restoreDevice_ = 0;
 };

@@ -73,6 +73,7 @@ void Form1::selectController(int index)
 {
     // What was learnt about drivers, and agreed to, was about the other bus.
     guard_.forgetController();
+    ++controllerChoice_;
     followPending_ = true;
     jobs_.run(
         [index](CorvaneProtocol& chip) { return std::make_pair(chip.selectController(index), chip.controllerName()); },

@@ -63,6 +63,9 @@ TEST(Snapshot, ReadsI2cdumpsOwnOutput)
     EXPECT_EQ(file->values[0x61], 0xFF);
     EXPECT_FALSE(parseRegisterGrid("not a dump\n", &error));
     EXPECT_FALSE(error.empty());
+    // i2cdump's word mode is another layout: refused, never misread.
+    EXPECT_FALSE(parseRegisterGrid("     0,8  1,9  2,a  3,b\n00: 0102 0304 0506 0708\n", &error));
+    EXPECT_EQ(snapshotDeviceIn("# device: 0x51\n"), 0x51);
 }
 
 TEST(Snapshot, DifferencesLeaveMeasurementsUnticked)

@@ -117,13 +117,20 @@ TEST(CsvRecorder, RowsReachTheFileAsSoonAsTheyAreDue)
         {1000ms, {0ms, 300ms, 700ms}, 800ms, {}},
         {1000ms, {0ms, 300ms, 700ms}, 900ms, {"05.823"}},
         {10000ms, {0ms, 4s, 9s, 12s}, 13s, {"09.123"}},
+        // A poll begun before the boundary and handed over after the row for
+        // its interval went out adds no second row.
+        {1000ms, {0ms, 700ms, 880ms, 750ms}, 900ms, {"05.823"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.interval.count());
         TempFile temp;
         auto recorder = start(temp.file(), c.interval);
-        for (const auto offset : c.polls)
+        for (const auto offset : c.polls) {
             ASSERT_FALSE(recorder->add(poll(T0 + offset), false));
+            if (offset == 880ms) {
+                ASSERT_FALSE(recorder->tick(T0 + 900ms));
+            }
+        }
         ASSERT_FALSE(recorder->tick(T0 + c.tickAt));
         auto lines = temp.lines();
         if (!lines.empty())

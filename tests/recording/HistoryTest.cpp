@@ -68,6 +68,16 @@ TEST(History, ATickWhereNothingAnsweredIsAGapNotAZero)
     EXPECT_FALSE(history.at(Start + 1500, 40)->readings[static_cast<std::size_t>(Reading::Local)]);
 }
 
+TEST(History, AClockSetBackDoesNotUnsortIt)
+{
+    History history;
+    history.add(pollAt(Start + 1000, 30), false);
+    history.add(pollAt(Start + 500, 31), false); // the wall clock went back
+    history.add(pollAt(Start + 1100, 32), false);
+    EXPECT_EQ(history.last(), Start + 1100);
+    EXPECT_EQ(history.series(Reading::Local, Start, Start + 2000, 100).size(), 2u) << "30 and 31 share a step, then 32";
+}
+
 TEST(History, ADayFitsInThirtyMegabytes)
 {
     History history;

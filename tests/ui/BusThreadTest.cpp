@@ -6,6 +6,7 @@
 #include "support/Traffic.h"
 
 #include <QElapsedTimer>
+#include "ui/RegisterMapWindow.h"
 
 namespace {
 
@@ -38,6 +39,21 @@ TEST_F(BusThread, AWriteAndAReadMadeInQuickSuccessionReachTheBusInThatOrder)
     ASSERT_TRUE(settleBus());
     EXPECT_EQ(bus.calls, (Calls{Write(0x25, 0x5A), Read(0x25)}));
     EXPECT_EQ(controls().lblReadData->text(), "5A");
+}
+
+// A window closed while its job is on the bus: the result finds nobody and
+// is dropped (the sanitized build would see a use after free).
+TEST_F(BusThread, AWindowClosedWhileItsJobRunsIsLeftAlone)
+{
+    openOnScreen();
+    bus.delay = 1ms; // a sweep takes a quarter of a second
+    auto* map = qobject_cast<RegisterMapWindow*>(form->showRegisterMap());
+    ASSERT_TRUE(map->readAll());
+    QPointer<QWidget> gone(map);
+    map->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return gone.isNull(); }, 2000));
+    ASSERT_TRUE(settleBus());
+    EXPECT_EQ(bus.calls.size(), 256u);
 }
 
 // Every transaction takes a second, as on an SMBus whose adapter times out.

@@ -7,6 +7,7 @@
 #include "ui/BusScanWindow.h"
 #include "ui/RegisterMapWindow.h"
 
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTableWidget>
 #include <filesystem>
@@ -47,6 +48,15 @@ TEST(RegisterGrid, MarksExactlyTheCellsThatChangedForOneSweep)
     EXPECT_TRUE(grid.data(grid.index(2, 6), Qt::FontRole).value<QFont>().bold());
     grid.showSweep(second);
     EXPECT_TRUE(grid.changed().none()) << "the mark lasts one sweep";
+
+    // Exactly two hex digits ask for a write; anything else is refused.
+    QSignalSpy writes(&grid, &RegisterGridModel::writeRequested);
+    QSignalSpy refused(&grid, &RegisterGridModel::invalidEntry);
+    for (const char* typed : {"5", "5g", "123", " 7f "})
+        grid.setData(grid.index(7, 11), QString::fromLatin1(typed), Qt::EditRole);
+    EXPECT_EQ(refused.count(), 3);
+    ASSERT_EQ(writes.count(), 1);
+    EXPECT_EQ(writes[0][1].value<std::uint8_t>(), 0x7F);
 }
 
 class RegisterMap : public Form1Fixture {
