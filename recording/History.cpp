@@ -49,6 +49,10 @@ void History::fold(const Sample& sample)
     if (folding_ && folding_->start != second) {
         seconds_.push_back(*folding_);
         folding_.reset();
+        while (seconds_.back().start - seconds_.front().start > PerSecondSpan) {
+            foldIntoMinute(seconds_.front());
+            seconds_.pop_front();
+        }
     }
     if (!folding_) {
         folding_ = Second{second, {}, {}, {}, 0};
@@ -68,8 +72,29 @@ void History::fold(const Sample& sample)
     }
 }
 
+void History::foldIntoMinute(const Second& second)
+{
+    const Milliseconds minute = second.start - ((second.start % 60000) + 60000) % 60000;
+    if (minutes_.empty() || minutes_.back().start != minute) {
+        minutes_.push_back(Second{minute, {}, {}, {}, 0});
+        minuteCounts_.fill(0);
+    }
+    Second& m = minutes_.back();
+    for (std::size_t r = 0; r < Poll::ReadingCount; ++r) {
+        if (!(second.present & (1u << r)))
+            continue;
+        const int n = ++minuteCounts_[r];
+        m.min[r] = n == 1 ? second.min[r] : std::min(m.min[r], second.min[r]);
+        m.max[r] = n == 1 ? second.max[r] : std::max(m.max[r], second.max[r]);
+        m.mean[r] = n == 1 ? second.mean[r] : m.mean[r] + (second.mean[r] - m.mean[r]) / static_cast<float>(n);
+        m.present = static_cast<std::uint16_t>(m.present | (1u << r));
+    }
+}
+
 History::Milliseconds History::first() const
 {
+    if (!minutes_.empty())
+        return minutes_.front().start;
     if (!seconds_.empty())
         return seconds_.front().start;
     if (folding_)
@@ -106,6 +131,12 @@ std::vector<History::Point> History::series(Reading reading, Milliseconds from, 
         sum += value;
         ++count;
     };
+    const auto firstMinute = std::lower_bound(minutes_.begin(), minutes_.end(), from - 59'999,
+                                              [](const Second& s, Milliseconds t) { return s.start < t; });
+    for (auto m = firstMinute; m != minutes_.end() && m->start <= to; ++m) {
+        if (m->present & (1u << r))
+            take(m->start + 30'000, m->mean[r]);
+    }
     const auto firstSecond = std::lower_bound(seconds_.begin(), seconds_.end(), from - 999,
                                               [](const Second& s, Milliseconds t) { return s.start < t; });
     for (auto s = firstSecond; s != seconds_.end() && s->start <= to; ++s) {
@@ -174,11 +205,20 @@ std::optional<History::Values> History::at(Milliseconds time, Milliseconds maxDi
             values.readings[static_cast<std::size_t>(r)] = value(*nearest, static_cast<Reading>(r));
         return values;
     }
-    const auto second = std::lower_bound(seconds_.begin(), seconds_.end(), secondOf(time),
-                                         [](const Second& s, Milliseconds t) { return s.start < t; });
-    if (second == seconds_.end() || second->start != secondOf(time))
+    // A summary: the second, or before the last day the minute, holding time.
+    const auto summaryAt = [time](const std::deque<Second>& store, Milliseconds length) -> const Second* {
+        const Milliseconds start = time - ((time % length) + length) % length;
+        const auto found = std::lower_bound(store.begin(), store.end(), start,
+                                            [](const Second& s, Milliseconds t) { return s.start < t; });
+        return found != store.end() && found->start == start ? &*found : nullptr;
+    };
+    const Second* second = summaryAt(seconds_, 1000);
+    const Milliseconds length = second ? 1000 : 60'000;
+    if (!second)
+        second = summaryAt(minutes_, 60'000);
+    if (!second)
         return std::nullopt;
-    Values values{second->start + 500, {}};
+    Values values{second->start + length / 2, {}};
     for (int r = 0; r < Poll::ReadingCount; ++r) {
         if (second->present & (1u << r))
             values.readings[static_cast<std::size_t>(r)] = second->mean[static_cast<std::size_t>(r)];
@@ -188,5 +228,5 @@ std::optional<History::Values> History::at(Milliseconds time, Milliseconds maxDi
 
 std::size_t History::bytes() const
 {
-    return recent_.size() * sizeof(Sample) + seconds_.size() * sizeof(Second);
+    return recent_.size() * sizeof(Sample) + (seconds_.size() + minutes_.size()) * sizeof(Second);
 }

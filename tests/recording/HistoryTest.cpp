@@ -78,13 +78,29 @@ TEST(History, AClockSetBackDoesNotUnsortIt)
     EXPECT_EQ(history.series(Reading::Local, Start, Start + 2000, 100).size(), 2u) << "30 and 31 share a step, then 32";
 }
 
-TEST(History, ADayFitsInThirtyMegabytes)
+TEST(History, ADayFitsInThirtyMegabytesAndOlderPollsAMinuteAtATime)
 {
     History history;
     for (History::Milliseconds t = 0; t < 24LL * 3600 * 1000; t += 100)
         history.add(pollAt(Start + t, 30), false);
     EXPECT_EQ(history.polls(), 864'000u);
-    EXPECT_LE(history.bytes(), 30u * 1024 * 1024);
+    const std::size_t day = history.bytes();
+    EXPECT_LE(day, 30u * 1024 * 1024);
+
+    // Two hours more: the first hour is now older than a day and an hour.
+    const History::Milliseconds end = 26LL * 3600 * 1000;
+    for (History::Milliseconds t = 24LL * 3600 * 1000; t < end; t += 100)
+        history.add(pollAt(Start + t, 40), false);
+    EXPECT_LT(history.bytes(), day + day / 20) << "the oldest seconds went into minutes";
+    const History::Milliseconds firstMinute = Start - Start % 60'000;
+    EXPECT_EQ(history.first(), firstMinute) << "the minute of the first poll";
+    const auto oldest = history.series(Reading::Local, firstMinute, firstMinute + 3600 * 1000 - 1, 60'000);
+    ASSERT_EQ(oldest.size(), 60u);
+    EXPECT_EQ(oldest.front().value, 30);
+    const auto values = history.at(firstMinute + 90'000, 100);
+    ASSERT_TRUE(values);
+    EXPECT_EQ(values->time, firstMinute + 90'000) << "the middle of its minute";
+    EXPECT_EQ(values->readings[static_cast<std::size_t>(Reading::Local)], 30);
 }
 
 } // namespace
