@@ -109,48 +109,41 @@ void LinuxSmbus::dropIfGone(AdapterFile& file, int result)
     file.forced = false;
 }
 
-ByteRead LinuxSmbus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
+template <typename Transfer>
+LinuxSmbus::Transaction LinuxSmbus::transact(std::uint8_t device, bool forceAllowed, Transfer transfer)
 {
     const auto chosen = chosenFile();
     if (const int* error = std::get_if<int>(&chosen))
-        return ByteRead::failed(-*error);
+        return {*error, {}};
     AdapterFile& file = *std::get<AdapterFile*>(chosen);
+    if (const int result = addressDevice(file, device, forceAllowed); result < 0)
+        return {result, file.driver};
+    std::string driver = file.forced ? file.driver : std::string();
+    const int result = transfer(file.fd);
+    dropIfGone(file, result);
+    return {result, std::move(driver)};
+}
+
+ByteRead LinuxSmbus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
+{
     // Reading behind a driver is what i2cget -f does at a bench.
-    if (const int result = addressDevice(file, device, true); result < 0)
-        return ByteRead::failed(-result, file.driver);
-    const std::string driver = file.forced ? file.driver : std::string();
-    const int value = i2cDev_->readByteData(file.fd, reg);
-    dropIfGone(file, value);
-    return value >= 0 ? ByteRead{{0, driver}, static_cast<std::uint8_t>(value)} : ByteRead::failed(-value, driver);
+    const Transaction t = transact(device, true, [&](int fd) { return i2cDev_->readByteData(fd, reg); });
+    return t.result >= 0 ? ByteRead{{0, t.driver}, static_cast<std::uint8_t>(t.result)}
+                         : ByteRead::failed(-t.result, t.driver);
 }
 
 BusOutcome LinuxSmbus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
 {
-    const auto chosen = chosenFile();
-    if (const int* error = std::get_if<int>(&chosen))
-        return {-*error, {}};
-    AdapterFile& file = *std::get<AdapterFile*>(chosen);
-    const bool permitted = files_[*chosen_].writableBehindDriver.contains(device);
-    if (const int result = addressDevice(file, device, permitted); result < 0)
-        return {-result, file.driver};
-    const std::string driver = file.forced ? file.driver : std::string();
-    const int result = i2cDev_->writeByteData(file.fd, reg, data);
-    dropIfGone(file, result);
-    return {result < 0 ? -result : 0, driver};
+    const bool permitted = chosen_ && files_[*chosen_].writableBehindDriver.contains(device);
+    const Transaction t = transact(device, permitted, [&](int fd) { return i2cDev_->writeByteData(fd, reg, data); });
+    return {t.result < 0 ? -t.result : 0, t.driver};
 }
 
 ByteRead LinuxSmbus::ReceiveByte(std::uint8_t device)
 {
-    const auto chosen = chosenFile();
-    if (const int* error = std::get_if<int>(&chosen))
-        return ByteRead::failed(-*error);
-    AdapterFile& file = *std::get<AdapterFile*>(chosen);
     // A scan does not force its way past a driver: i2cdetect shows UU there.
-    if (const int result = addressDevice(file, device, false); result < 0)
-        return ByteRead::failed(-result, file.driver);
-    const int value = i2cDev_->receiveByte(file.fd);
-    dropIfGone(file, value);
-    return value >= 0 ? ByteRead::of(static_cast<std::uint8_t>(value)) : ByteRead::failed(-value);
+    const Transaction t = transact(device, false, [&](int fd) { return i2cDev_->receiveByte(fd); });
+    return t.result >= 0 ? ByteRead::of(static_cast<std::uint8_t>(t.result)) : ByteRead::failed(-t.result, t.driver);
 }
 
 std::string LinuxSmbus::kernelDriver(std::uint8_t device) const

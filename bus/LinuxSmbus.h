@@ -46,6 +46,16 @@ private:
         std::set<std::uint8_t> writableBehindDriver;
     };
 
+    // One transaction at device on the chosen controller: what transfer
+    // returned (a byte, 0, or -errno), or the -errno of reaching the device;
+    // and the driver that owns the address, where the transaction went past one.
+    struct Transaction {
+        int result;
+        std::string driver;
+    };
+    template <typename Transfer>
+    Transaction transact(std::uint8_t device, bool forceAllowed, Transfer transfer);
+
     // The chosen controller's file, opened on first use and kept; or -errno
     // when there is no controller or its file cannot be opened.
     std::variant<AdapterFile*, int> chosenFile();

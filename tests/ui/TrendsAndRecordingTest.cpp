@@ -1,9 +1,7 @@
 // The menu bar's new windows on the simulated chip with its readings held:
 // the Trends window loaded from its module, and recording from the File menu.
 
-#include "UserInput.h"
-#include "bus/SimulatedBus.h"
-#include "chip/ValueText.h"
+#include "HeldSimulatedForm.h"
 #include "support/MessageBoxAnswerer.h"
 #include "ui/TrendsView.h"
 
@@ -19,14 +17,13 @@ namespace {
 using Poll::Reading;
 using Answer = MessageBoxAnswerer::Answer;
 
-class TrendsAndRecording : public testing::Test {
+class TrendsAndRecording : public HeldSimulatedForm {
 protected:
     void SetUp() override
     {
-        bus.holdReadings();
-        form = std::make_unique<Form1>(bus);
-        ASSERT_TRUE(QTest::qWaitFor([this] { return form->hasStarted(); }, 5000));
-        form->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+        HeldSimulatedForm::SetUp();
+        if (HasFatalFailure())
+            return;
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
         std::filesystem::create_directories(folder);
@@ -36,16 +33,6 @@ protected:
         form.reset();
         std::filesystem::remove_all(folder);
     }
-
-    void ticks(int count)
-    {
-        for (int i = 0; i < count; ++i) {
-            form->Timer1_Timer();
-            ASSERT_TRUE(settleBus());
-        }
-    }
-
-    double shown(const QLabel* label) const { return RegisterMap::decimalValue(label->text().toStdString()); }
 
     std::vector<std::string> lines(const std::filesystem::path& file) const
     {
@@ -70,10 +57,7 @@ protected:
         });
     }
 
-    double now = 0;
-    SimulatedBus bus{[this] { return now; }, [] { return 0.0; }};
     MessageBoxAnswerer boxes;
-    std::unique_ptr<Form1> form;
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("corvane-rec-" + std::to_string(std::random_device{}()));
 };

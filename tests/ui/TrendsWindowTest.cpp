@@ -2,9 +2,7 @@
 // series hold what the main window shows, and its range is paused, zoomed,
 // scrolled and followed by keyboard and mouse.
 
-#include "UserInput.h"
-#include "bus/SimulatedBus.h"
-#include "chip/ValueText.h"
+#include "HeldSimulatedForm.h"
 #include "ui/TrendsWindow.h"
 
 #include <QChart>
@@ -18,30 +16,7 @@ namespace {
 
 using Poll::Reading;
 
-class Trends : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        bus.holdReadings();
-        form = std::make_unique<Form1>(bus);
-        ASSERT_TRUE(QTest::qWaitFor([this] { return form->hasStarted(); }, 5000));
-        form->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
-    }
-
-    void ticks(int count)
-    {
-        for (int i = 0; i < count; ++i) {
-            form->Timer1_Timer();
-            ASSERT_TRUE(settleBus());
-        }
-    }
-
-    double shown(const QLabel* label) const { return RegisterMap::decimalValue(label->text().toStdString()); }
-
-    double now = 0;
-    SimulatedBus bus{[this] { return now; }, [] { return 0.0; }};
-    std::unique_ptr<Form1> form;
-};
+class Trends : public HeldSimulatedForm {};
 
 TEST_F(Trends, TrendsPlotWhatTheWindowShows)
 {
