@@ -1,7 +1,14 @@
 #include "CommandLine.h"
 
+#include "chip/RegisterMap.h"
+#include "protocol/CorvaneProtocol.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace rm = RegisterMap;
 
 namespace {
 
@@ -10,25 +17,140 @@ EarlyExit badCommandLine(const QString& why)
     return {BadCommandLineStatus, QStringLiteral("corvane-bench: %1\nTry 'corvane-bench --help'.\n").arg(why)};
 }
 
+struct CommandInfo {
+    Command command;
+    const char* name;
+    const char* arguments; // as the help shows them
+    int argumentCount;
+};
+
+constexpr CommandInfo Commands[] = {
+    {Command::Read, "read", "", 0},
+    {Command::Record, "record", "FILE|-", 1},
+    {Command::Dump, "dump", "", 0},
+    {Command::Scan, "scan", "", 0},
+    {Command::Get, "get", "REG", 1},
+    {Command::Set, "set", "REG VALUE", 2},
+    {Command::Pwm, "pwm", "", 0},
+    {Command::Restore, "restore", "FILE", 1},
+};
+
 const QString HelpEpilogue = QStringLiteral(
+    "\nCommands (none opens a window or needs a display):\n"
+    "  read                 one set of readings and the PWM1 settings; --json for JSON\n"
+    "  record FILE|-        record the readings as CSV until --duration, SIGINT or SIGTERM;\n"
+    "                       --interval, --limit KEY<=VALUE or KEY>=VALUE\n"
+    "  dump                 all 256 registers, in the snapshot format\n"
+    "  scan                 the bus scan, in i2cdetect's layout\n"
+    "  get REG              one register, as two hex digits\n"
+    "  set REG VALUE        write one register, then print what it reads back\n"
+    "  pwm                  --behaviour, --frequency, --pulses, --duty; prints the settings\n"
+    "  restore FILE         write the registers that differ from a snapshot, read them back\n"
+    "REG, VALUE and --device are hex, with or without 0x. Writes to 0x00, 0x30-0x37,\n"
+    "0x50-0x57 or to a device a kernel driver owns are refused without --force.\n"
     "\nExamples:\n"
-    "  corvane-bench                         the PC's SMBus controllers\n"
+    "  corvane-bench                         the window, on the PC's SMBus controllers\n"
     "  corvane-bench --smbus /dev/i2c-3      one adapter, as controller 1\n"
     "  corvane-bench --smbus 'SMBus I801 adapter at efa0',/dev/i2c-7\n"
-    "  corvane-bench --record run.csv        record every poll to run.csv\n"
-    "\nExit status: 0 when the window was closed, 1 when the SMBus could not be\n"
-    "used and the simulated chip was declined, 2 for a bad command line or an\n"
-    "--smbus adapter that cannot be used.\n");
+    "  corvane-bench --record run.csv        the window, recording every poll to run.csv\n"
+    "  corvane-bench read --json\n"
+    "  corvane-bench pwm --behaviour manual --duty 60\n"
+    "  corvane-bench record run.csv --duration 2h --limit local_c<=80 --limit fan1_rpm>=500\n"
+    "\nExit status:\n"
+    "  0  done; for the window, it was closed\n"
+    "  1  the window: the SMBus could not be used and the simulated chip was declined\n"
+    "  2  a bad command line, a bus that cannot be used, or a file that cannot be used\n"
+    "  3  the device did not answer\n"
+    "  4  a write did not take, or was refused\n"
+    "  5  record: a limit was passed\n");
+
+// Hex as the command line takes it: one or two digits, with or without 0x.
+std::optional<std::uint8_t> hexByte(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(?:0[xX])?([0-9a-fA-F]{1,2})$"));
+    const auto match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return static_cast<std::uint8_t>(match.captured(1).toUInt(nullptr, 16));
+}
+
+// An entry by its one-word name, its list text, or its position.
+std::optional<int> entryNamed(const QString& text, const auto& names, const auto& entries)
+{
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (text.compare(QString::fromUtf8(names[i].data(), static_cast<qsizetype>(names[i].size())),
+                         Qt::CaseInsensitive) == 0 ||
+            text.compare(QString::fromUtf8(entries[i].data(), static_cast<qsizetype>(entries[i].size())),
+                         Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    }
+    return std::nullopt;
+}
+
+QString joined(const auto& names)
+{
+    QStringList list;
+    for (const auto name : names)
+        list << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    return list.join(QStringLiteral(", "));
+}
+
+// A duty as the window's entry takes it, but whole: a script's "6O" is a
+// typing mistake, not 6.
+std::optional<double> dutyPercent(const QString& text)
+{
+    bool ok = false;
+    const double percent = text.trimmed().toDouble(&ok);
+    return ok ? std::optional<double>(percent) : std::nullopt;
+}
 
 } // namespace
 
-std::variant<BusRequest, EarlyExit> parseCommandLine(const QStringList& arguments)
+QStringList commandNames()
+{
+    QStringList names;
+    for (const CommandInfo& info : Commands)
+        names << QString::fromLatin1(info.name);
+    return names;
+}
+
+std::optional<std::chrono::milliseconds> parseDuration(const QString& text)
+{
+    static const QRegularExpression seconds(QStringLiteral("^\\d+(?:\\.\\d+)?$"));
+    static const QRegularExpression whole(QStringLiteral("^(?:\\d+(?:\\.\\d+)?(?:ms|s|m|h))+$"));
+    static const QRegularExpression part(QStringLiteral("(\\d+(?:\\.\\d+)?)(ms|s|m|h)"));
+    double total = 0;
+    if (seconds.match(text).hasMatch()) {
+        total = text.toDouble() * 1000;
+    } else if (whole.match(text).hasMatch()) {
+        for (auto it = part.globalMatch(text); it.hasNext();) {
+            const auto match = it.next();
+            const QString unit = match.captured(2);
+            const double factor = unit == QLatin1String("ms") ? 1
+                                  : unit == QLatin1String("m") ? 60'000
+                                  : unit == QLatin1String("h") ? 3'600'000
+                                                               : 1000;
+            total += match.captured(1).toDouble() * factor;
+        }
+    } else {
+        return std::nullopt;
+    }
+    // A year at most: beyond that a typing mistake is likelier than a run.
+    if (total > 366.0 * 24 * 3'600'000)
+        return std::nullopt;
+    return std::chrono::milliseconds(static_cast<std::int64_t>(total + 0.5));
+}
+
+std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Watches and drives a Corvane hardware monitor and fan controller on the PC's SMBus.\n"
+        "With no command it opens the window; with one it runs it and prints the result.\n"
         "With no option it uses the PC's first two SMBus host controllers as\n"
         "\"SMBus Controller 1\" and \"SMBus Controller 2\" (needs i2c-dev and access to /dev/i2c-*)."));
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("One of the commands below; none opens the window."),
+                                 QStringLiteral("[COMMAND [ARGUMENTS]]"));
     // Not addHelpOption(): its --help-all lists Qt's own options, which this
     // command line does not take.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
@@ -36,7 +158,8 @@ std::variant<BusRequest, EarlyExit> parseCommandLine(const QStringList& argument
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption simulate(QStringLiteral("simulate"),
-                                      QStringLiteral("Use the built-in simulated chip instead of real hardware."));
+                                      QStringLiteral("Use the built-in simulated chip instead of real hardware. "
+                                                     "Between commands it keeps its registers, as a chip does."));
     const QCommandLineOption smbus(
         QStringLiteral("smbus"),
         QStringLiteral("Use these I2C adapters as controllers 1 and 2, each named by device file "
@@ -44,15 +167,47 @@ std::variant<BusRequest, EarlyExit> parseCommandLine(const QStringList& argument
         QStringLiteral("DEV1[,DEV2]"));
     const QCommandLineOption hold(QStringLiteral("hold-readings"),
                                   QStringLiteral("With --simulate: hold the simulated chip's readings still, "
-                                                 "for screenshots and measurements."));
+                                                 "for screenshots, measurements and tests."));
     const QCommandLineOption record(QStringLiteral("record"),
-                                    QStringLiteral("Record every poll's readings to FILE (CSV) from the start; "
-                                                   "an existing FILE is replaced only after asking."),
+                                    QStringLiteral("The window: record every poll's readings to FILE (CSV) from the "
+                                                   "start; an existing FILE is replaced only after asking."),
                                     QStringLiteral("FILE"));
-    parser.addOption(simulate);
-    parser.addOption(hold);
-    parser.addOption(smbus);
-    parser.addOption(record);
+    const QCommandLineOption controller(QStringLiteral("controller"),
+                                        QStringLiteral("Commands: use SMBus controller 1 or 2. Without it, where the "
+                                                       "device answers, controller 2 first; scan uses controller 2."),
+                                        QStringLiteral("1|2"));
+    const QCommandLineOption device(QStringLiteral("device"),
+                                    QStringLiteral("Commands: the device's address in hex (default 2E)."),
+                                    QStringLiteral("HEX"));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("read, pwm: print one JSON object."));
+    const QCommandLineOption force(QStringLiteral("force"),
+                                   QStringLiteral("set, pwm, restore: write to a dangerous address or behind a "
+                                                  "kernel driver all the same."));
+    const QCommandLineOption limit(QStringLiteral("limit"),
+                                   QStringLiteral("record: a bound on a reading, KEY<=VALUE or KEY>=VALUE with a "
+                                                  "JSON key (local_c<=80); repeatable."),
+                                   QStringLiteral("BOUND"));
+    const QCommandLineOption interval(QStringLiteral("interval"),
+                                      QStringLiteral("record: one row per interval (500ms, 1s, 1m); every poll "
+                                                     "(100 ms) without it."),
+                                      QStringLiteral("TIME"));
+    const QCommandLineOption duration(QStringLiteral("duration"),
+                                      QStringLiteral("record: stop after this long (30s, 2h, 1h30m)."),
+                                      QStringLiteral("TIME"));
+    const QCommandLineOption behaviour(QStringLiteral("behaviour"),
+                                       QStringLiteral("pwm: the PWM1 behaviour, by name (%1) or number 0-7.")
+                                           .arg(joined(rm::BehaviourNames)),
+                                       QStringLiteral("NAME|N"));
+    const QCommandLineOption frequency(QStringLiteral("frequency"), QStringLiteral("pwm: the fan drive frequency."),
+                                       QStringLiteral("low|high"));
+    const QCommandLineOption pulses(QStringLiteral("pulses"), QStringLiteral("pwm: Fan1's tach pulses per revolution."),
+                                    QStringLiteral("1-4"));
+    const QCommandLineOption duty(QStringLiteral("duty"),
+                                  QStringLiteral("pwm: the PWM1 duty, 0 to 100 %, in Manual Mode only."),
+                                  QStringLiteral("PERCENT"));
+    for (const auto* option : {&simulate, &hold, &smbus, &record, &controller, &device, &json, &force, &limit,
+                               &interval, &duration, &behaviour, &frequency, &pulses, &duty})
+        parser.addOption(*option);
 
     if (!parser.parse(arguments))
         return badCommandLine(parser.errorText());
@@ -62,30 +217,164 @@ std::variant<BusRequest, EarlyExit> parseCommandLine(const QStringList& argument
     if (parser.isSet(version))
         return EarlyExit{0, QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
                                                          QCoreApplication::applicationVersion())};
-    if (!parser.positionalArguments().isEmpty())
-        return badCommandLine(QStringLiteral("unexpected argument '%1'.").arg(parser.positionalArguments().first()));
     if (parser.isSet(simulate) && parser.isSet(smbus))
         return badCommandLine(QStringLiteral("--simulate and --smbus exclude each other."));
     if (parser.isSet(hold) && !parser.isSet(simulate))
         return badCommandLine(QStringLiteral("--hold-readings holds the simulated chip's readings: "
                                              "give it with --simulate."));
-    const QString recordPath = parser.value(record);
-    if (parser.isSet(record) && recordPath.trimmed().isEmpty())
-        return badCommandLine(QStringLiteral("--record needs a file name."));
-    if (parser.isSet(simulate))
-        return BusRequest{BusRequest::Kind::Simulated, {}, parser.isSet(hold), recordPath};
-    if (!parser.isSet(smbus))
-        return BusRequest{BusRequest::Kind::HostControllers, {}, false, recordPath};
 
-    const QStringList values = parser.values(smbus);
-    if (values.size() > 1)
-        return badCommandLine(QStringLiteral("--smbus is given once, with both adapters: --smbus DEV1,DEV2."));
-    QStringList names;
-    for (const QString& name : values.first().split(QLatin1Char(',')))
-        names << name.trimmed();
-    if (names.size() > 2)
-        return badCommandLine(QStringLiteral("--smbus takes at most two adapters, one per controller."));
-    if (names.contains(QString()))
-        return badCommandLine(QStringLiteral("--smbus '%1' names an empty adapter.").arg(values.first()));
-    return BusRequest{BusRequest::Kind::NamedAdapters, names, false, recordPath};
+    BusRequest bus;
+    bus.holdReadings = parser.isSet(hold);
+    if (parser.isSet(simulate)) {
+        bus.kind = BusRequest::Kind::Simulated;
+    } else if (parser.isSet(smbus)) {
+        const QStringList values = parser.values(smbus);
+        if (values.size() > 1)
+            return badCommandLine(QStringLiteral("--smbus is given once, with both adapters: --smbus DEV1,DEV2."));
+        for (const QString& name : values.first().split(QLatin1Char(',')))
+            bus.adapterNames << name.trimmed();
+        if (bus.adapterNames.size() > 2)
+            return badCommandLine(QStringLiteral("--smbus takes at most two adapters, one per controller."));
+        if (bus.adapterNames.contains(QString()))
+            return badCommandLine(QStringLiteral("--smbus '%1' names an empty adapter.").arg(values.first()));
+        bus.kind = BusRequest::Kind::NamedAdapters;
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        for (const auto* option : {&controller, &device, &json, &force, &limit, &interval, &duration, &behaviour,
+                                   &frequency, &pulses, &duty}) {
+            if (parser.isSet(*option))
+                return badCommandLine(QStringLiteral("--%1 goes with a command; the window does not take it.")
+                                          .arg(option->names().constLast()));
+        }
+        bus.recordPath = parser.value(record);
+        if (parser.isSet(record) && bus.recordPath.trimmed().isEmpty())
+            return badCommandLine(QStringLiteral("--record needs a file name."));
+        return bus;
+    }
+
+    const CommandInfo* info = nullptr;
+    for (const CommandInfo& candidate : Commands) {
+        if (positional.first() == QLatin1String(candidate.name))
+            info = &candidate;
+    }
+    if (!info)
+        return badCommandLine(QStringLiteral("'%1' is not a command; the commands are %2.")
+                                  .arg(positional.first(), commandNames().join(QStringLiteral(", "))));
+    const QString name = QString::fromLatin1(info->name);
+    const QStringList given = positional.mid(1);
+    if (given.size() != info->argumentCount)
+        return badCommandLine(info->argumentCount == 0
+                                  ? QStringLiteral("%1 takes no argument; '%2' is one too many.").arg(name, given.first())
+                                  : QStringLiteral("usage: corvane-bench %1 %2").arg(name, QLatin1String(info->arguments)));
+    if (parser.isSet(record))
+        return badCommandLine(QStringLiteral("--record is the window's; to record without it: corvane-bench record FILE."));
+
+    // Each option only with the commands it means something to.
+    const struct {
+        const QCommandLineOption* option;
+        std::initializer_list<Command> commands;
+    } belongs[] = {
+        {&json, {Command::Read, Command::Pwm}},
+        {&force, {Command::Set, Command::Pwm, Command::Restore}},
+        {&limit, {Command::Record}},
+        {&interval, {Command::Record}},
+        {&duration, {Command::Record}},
+        {&behaviour, {Command::Pwm}},
+        {&frequency, {Command::Pwm}},
+        {&pulses, {Command::Pwm}},
+        {&duty, {Command::Pwm}},
+    };
+    for (const auto& [option, commands] : belongs) {
+        if (parser.isSet(*option) && std::find(commands.begin(), commands.end(), info->command) == commands.end())
+            return badCommandLine(QStringLiteral("%1 does not take --%2.").arg(name, option->names().constLast()));
+    }
+
+    CommandRequest request;
+    request.command = info->command;
+    request.bus = bus;
+    request.json = parser.isSet(json);
+    request.force = parser.isSet(force);
+    if (parser.isSet(controller)) {
+        const QString text = parser.value(controller);
+        if (text != QLatin1String("1") && text != QLatin1String("2"))
+            return badCommandLine(QStringLiteral("--controller is 1 or 2, not '%1'.").arg(text));
+        request.controller = text.toInt() - 1;
+    }
+    if (parser.isSet(device)) {
+        const auto address = hexByte(parser.value(device));
+        if (!address || *address > 0x7F)
+            return badCommandLine(QStringLiteral("--device '%1' is not a 7-bit address in hex, 00 to 7F.")
+                                      .arg(parser.value(device)));
+        request.device = *address;
+        request.deviceGiven = true;
+    }
+    if (info->command == Command::Get || info->command == Command::Set) {
+        const auto reg = hexByte(given[0]);
+        if (!reg)
+            return badCommandLine(QStringLiteral("REG '%1' is not a register in hex, 00 to FF.").arg(given[0]));
+        request.reg = *reg;
+    }
+    if (info->command == Command::Set) {
+        const auto value = hexByte(given[1]);
+        if (!value)
+            return badCommandLine(QStringLiteral("VALUE '%1' is not a byte in hex, 00 to FF.").arg(given[1]));
+        request.value = *value;
+    }
+    if (info->command == Command::Record || info->command == Command::Restore) {
+        request.path = given[0];
+        if (request.path.trimmed().isEmpty())
+            return badCommandLine(QStringLiteral("%1 needs a file name.").arg(name));
+    }
+    for (const QString& text : parser.values(limit)) {
+        auto parsed = parseLimit(text.toStdString());
+        if (const auto* why = std::get_if<std::string>(&parsed))
+            return badCommandLine(QString::fromStdString(*why));
+        request.limits.push_back(std::get<Limit>(parsed));
+    }
+    if (parser.isSet(interval)) {
+        const auto time = parseDuration(parser.value(interval));
+        if (!time)
+            return badCommandLine(QStringLiteral("--interval '%1' is not a time: 500ms, 1s, 1m.").arg(parser.value(interval)));
+        request.interval = *time;
+    }
+    if (parser.isSet(duration)) {
+        request.duration = parseDuration(parser.value(duration));
+        if (!request.duration || request.duration->count() == 0)
+            return badCommandLine(QStringLiteral("--duration '%1' is not a time: 30s, 2h, 1h30m.").arg(parser.value(duration)));
+    }
+    if (parser.isSet(behaviour)) {
+        const QString text = parser.value(behaviour);
+        request.pwm.behaviour = entryNamed(text, rm::BehaviourNames, rm::BehaviourEntries);
+        bool number = false;
+        const int k = text.toInt(&number);
+        if (number && k >= 0 && k <= 7)
+            request.pwm.behaviour = k;
+        if (!request.pwm.behaviour)
+            return badCommandLine(QStringLiteral("--behaviour '%1' is not a behaviour; they are %2, or 0 to 7.")
+                                      .arg(text, joined(rm::BehaviourNames)));
+    }
+    if (parser.isSet(frequency)) {
+        request.pwm.frequency = entryNamed(parser.value(frequency), rm::FrequencyNames, rm::FrequencyEntries);
+        if (!request.pwm.frequency)
+            return badCommandLine(QStringLiteral("--frequency is low or high, not '%1'.").arg(parser.value(frequency)));
+    }
+    if (parser.isSet(pulses)) {
+        const QString text = parser.value(pulses);
+        if (text.size() != 1 || text[0] < QLatin1Char('1') || text[0] > QLatin1Char('4'))
+            return badCommandLine(QStringLiteral("--pulses is 1, 2, 3 or 4, not '%1'.").arg(text));
+        request.pwm.pulses = text.toInt() - 1;
+    }
+    if (parser.isSet(duty)) {
+        const auto percent = dutyPercent(parser.value(duty));
+        request.pwm.dutyByte = percent ? CorvaneProtocol::dutyByteFor(*percent) : std::nullopt;
+        if (!request.pwm.dutyByte)
+            return badCommandLine(QStringLiteral("Invalid Value: --duty '%1' is not a percent from 0 to 100.")
+                                      .arg(parser.value(duty)));
+        if (request.pwm.behaviour && *request.pwm.behaviour != rm::ManualBehaviour)
+            return badCommandLine(QStringLiteral("--duty is written only in Manual Mode: give --behaviour manual, "
+                                                 "or leave --behaviour out while the chip is in Manual Mode."));
+    }
+    return request;
 }

@@ -1,10 +1,18 @@
 #pragma once
-// The program's options. Parsed before any window exists, so --help,
-// --version and mistakes are answered on a terminal without a display.
+// The program's options and commands. Parsed before any window exists, so
+// --help, --version, the commands and mistakes are answered on a terminal
+// without a display.
+
+#include "ExitStatus.h"
+#include "recording/LimitWatch.h"
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <variant>
+#include <vector>
 
 struct BusRequest {
     enum class Kind {
@@ -15,7 +23,35 @@ struct BusRequest {
     Kind kind = Kind::HostControllers;
     QStringList adapterNames; // one or two, for NamedAdapters
     bool holdReadings = false; // Simulated only: readings that never move
-    QString recordPath;        // --record: a CSV file recorded from the start
+    QString recordPath;        // the window's --record: a CSV file recorded from the start
+};
+
+enum class Command { Read, Record, Dump, Scan, Get, Set, Pwm, Restore };
+
+// What "pwm" is to change; each is left alone where it is empty.
+struct PwmChange {
+    std::optional<int> behaviour; // the field, 0..7
+    std::optional<int> frequency; // 0 low, 1 high
+    std::optional<int> pulses;    // the field, 0..3
+    std::optional<std::uint8_t> dutyByte;
+};
+
+// A command, run without a window.
+struct CommandRequest {
+    Command command = Command::Read;
+    BusRequest bus;
+    std::optional<int> controller; // 0 or 1, as --controller 1|2 chose
+    std::uint8_t device = 0x2E;
+    bool deviceGiven = false;
+    bool json = false;
+    bool force = false;
+    std::uint8_t reg = 0;   // get, set
+    std::uint8_t value = 0; // set
+    QString path;           // record ("-" for standard output), restore
+    std::vector<Limit> limits;
+    std::chrono::milliseconds interval{0};
+    std::optional<std::chrono::milliseconds> duration;
+    PwmChange pwm;
 };
 
 // The program should stop at once: after --help or --version (status 0,
@@ -25,6 +61,12 @@ struct EarlyExit {
     QString text;
 };
 
-inline constexpr int BadCommandLineStatus = 2;
+inline constexpr int BadCommandLineStatus = ExitStatus::BadCommandLine;
 
-std::variant<BusRequest, EarlyExit> parseCommandLine(const QStringList& arguments);
+// The command names, as typed.
+QStringList commandNames();
+
+std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStringList& arguments);
+
+// "90", "90s", "500ms", "5m", "2h", "1h30m": seconds when there is no unit.
+std::optional<std::chrono::milliseconds> parseDuration(const QString& text);

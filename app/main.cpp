@@ -1,8 +1,9 @@
 // Opens the bench window on the bus the command line asks for and runs
-// until it closes.
+// until it closes, or runs the command the command line gives.
 
 #include "BusOpening.h"
 #include "CommandLine.h"
+#include "CommandMain.h"
 #include "RunWindow.h"
 #include "ui/Form1.h"
 #include "ui/ApplicationTitle.h"
@@ -11,11 +12,9 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <iostream>
 
 namespace {
-
-// The user chose to quit rather than run without the SMBus.
-constexpr int NoSmbusStatus = 1;
 
 QStringList argumentList(int argc, char* argv[])
 {
@@ -42,6 +41,10 @@ int main(int argc, char* argv[])
         print(exit->status == 0 ? stdout : stderr, exit->text);
         return exit->status;
     }
+    if (const auto* command = std::get_if<CommandRequest>(&parsed)) {
+        QCoreApplication app(argc, argv);
+        return runCommandLine(*command, std::cout, std::cerr);
+    }
     const BusRequest& request = std::get<BusRequest>(parsed);
 
     auto opened = openBus(request);
@@ -57,7 +60,7 @@ int main(int argc, char* argv[])
     applyBenchStyle(app);
     if (problem) {
         if (!askToRunSimulated(nullptr, QString::fromStdString(describe(*problem))))
-            return NoSmbusStatus;
+            return ExitStatus::NoSmbus;
         opened = simulatedBus();
     }
     OpenedBus& bus = std::get<OpenedBus>(opened);

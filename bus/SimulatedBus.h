@@ -24,6 +24,8 @@ public:
     // The chip's readings stay where they are from now on.
     void holdReadings() { chip_.holdMeasurements(); }
 
+    SimulatedCorvane& chip() { return chip_; }
+
     std::uint16_t DetectSmbus(std::int32_t controllerIndex) override;
     ByteRead ReadSmbus(std::uint8_t device, std::uint8_t reg) override;
     BusOutcome WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) override;

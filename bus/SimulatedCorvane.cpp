@@ -102,6 +102,25 @@ void SimulatedCorvane::holdMeasurements()
         pinned_[reg] = pinned_[reg] || rm::isMeasurement(static_cast<std::uint8_t>(reg));
 }
 
+SimulatedCorvane::State SimulatedCorvane::state() const
+{
+    State state{registers_, {}};
+    for (std::size_t reg = 0; reg < pinned_.size(); ++reg)
+        state.pinned[reg] = pinned_[reg];
+    return state;
+}
+
+void SimulatedCorvane::restore(const State& state)
+{
+    registers_ = state.registers;
+    for (std::size_t reg = 0; reg < pinned_.size(); ++reg)
+        pinned_[reg] = state.pinned[reg];
+    tachHighLatched_ = {};
+    update(clock_());
+    lastUpdate_ = clock_();
+    updated_ = true;
+}
+
 void SimulatedCorvane::updateIfDue()
 {
     const double now = clock_();

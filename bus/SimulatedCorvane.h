@@ -4,6 +4,7 @@
 // hardware. Time and randomness come from outside so tests can pin them.
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <functional>
 
@@ -21,6 +22,17 @@ public:
     // Holds every measurement where it stands now, as if each had been
     // written: steady readings for screenshots and measurements.
     void holdMeasurements();
+
+    // What a power cycle would lose: every register, and which measurements
+    // were written over. The command line keeps it between runs, so the
+    // simulated chip holds its settings from one command to the next as a
+    // real one does.
+    struct State {
+        std::array<std::uint8_t, 256> registers{};
+        std::bitset<256> pinned;
+    };
+    State state() const;
+    void restore(const State& state);
 
     // How often the chip refreshes its measurements.
     static constexpr double UpdateInterval = 0.1;

@@ -52,6 +52,11 @@ inline constexpr std::array<std::string_view, 2> FrequencyEntries = {"Low Freq. 
                                                                      "High Freq. (4-wire)"};
 inline constexpr std::array<std::string_view, 4> PulsesEntries = {"1", "2", "3", "4"};
 
+// The same entries as the command line names them, one word each.
+inline constexpr std::array<std::string_view, 8> BehaviourNames = {
+    "remote1", "local", "remote2", "full-speed", "disabled", "fastest-local-remote2", "fastest-of-3", "manual"};
+inline constexpr std::array<std::string_view, 2> FrequencyNames = {"low", "high"};
+
 inline constexpr int RemoteOneBehaviour = 0;
 inline constexpr int LocalBehaviour = 1;
 inline constexpr int RemoteTwoBehaviour = 2;

@@ -41,30 +41,33 @@ std::uint8_t withField(Setting setting, std::uint8_t registerByte, int k)
 
 } // namespace
 
-Startup CorvaneProtocol::startUp(std::uint8_t device)
+Located CorvaneProtocol::locate(std::uint8_t device, std::uint8_t reg, std::optional<int> controller)
+{
+    const int first = controller.value_or(1);
+    Located located{first, bus_.DetectSmbus(first), bus_.ReadSmbus(device, reg)};
+    if (located.answered() || controller)
+        return located;
+    const std::uint16_t base1 = bus_.DetectSmbus(0);
+    ByteRead onController1 = bus_.ReadSmbus(device, reg);
+    if (onController1.ok())
+        return {0, base1, std::move(onController1)};
+    // Back where the device is expected.
+    bus_.DetectSmbus(first);
+    return located;
+}
+
+Startup CorvaneProtocol::startUp(std::uint8_t device, std::optional<int> controller)
 {
     Startup startup;
-    startup.base = bus_.DetectSmbus(1);
-    ByteRead first = bus_.ReadSmbus(device, rm::StartupRead1);
-    if (!first.ok()) {
-        const std::uint16_t base1 = bus_.DetectSmbus(0);
-        ByteRead onController1 = bus_.ReadSmbus(device, rm::StartupRead1);
-        if (onController1.ok()) {
-            startup.controller = 0;
-            startup.base = base1;
-            first = std::move(onController1);
-        } else {
-            // Back where the chip is expected, and nothing more to read.
-            startup.base = bus_.DetectSmbus(1);
-            startup.outcome = first;
-            startup.controllerName = bus_.controllerName();
-            return startup;
-        }
+    const Located located = locate(device, rm::StartupRead1, controller);
+    startup.controller = located.controller;
+    startup.base = located.base;
+    startup.outcome = located.read;
+    startup.answered = located.answered();
+    if (startup.answered) {
+        bus_.ReadSmbus(device, rm::StartupRead2);
+        startup.settings = readSettings(device);
     }
-    startup.answered = true;
-    startup.outcome = first;
-    bus_.ReadSmbus(device, rm::StartupRead2);
-    startup.settings = readSettings(device);
     startup.controllerName = bus_.controllerName();
     return startup;
 }

@@ -30,6 +30,16 @@ struct ChipSettings {
     bool complete() const { return duty.ok(); }
 };
 
+// Where a device answered a read, trying controller 2 and then 1 unless
+// one was chosen.
+struct Located {
+    int controller = 1;     // 0 or 1: where it answered, else the one tried first
+    std::uint16_t base = 0; // that controller's base address
+    ByteRead read = NotRead;
+
+    bool answered() const { return read.ok(); }
+};
+
 struct Startup {
     int controller = 1;       // 0 or 1, where the chip answered (1 when nowhere)
     std::uint16_t base = 0;   // that controller's base address
@@ -79,10 +89,15 @@ class CorvaneProtocol {
 public:
     explicit CorvaneProtocol(BusAdapter& bus) : bus_(bus) {}
 
+    // Reads reg on the chosen controller, or on controller 2 and then on
+    // controller 1; leaves the controller where the device answered, or on
+    // the one tried first when it answered nowhere.
+    Located locate(std::uint8_t device, std::uint8_t reg, std::optional<int> controller = {});
     // Controller 2 when the chip answers there; otherwise controller 1 when
-    // it answers there; otherwise controller 2 with the chip missing.
-    // Whether it answers is the outcome of the first read, 0x41.
-    Startup startUp(std::uint8_t device);
+    // it answers there; otherwise controller 2 with the chip missing. Only
+    // the given controller when there is one. Whether it answers is the
+    // outcome of the first read, 0x41.
+    Startup startUp(std::uint8_t device, std::optional<int> controller = {});
     std::uint16_t selectController(int index) { return bus_.DetectSmbus(index); }
     std::string controllerName() const { return bus_.controllerName(); }
 

@@ -35,6 +35,15 @@ std::string withUnit(const std::string& number, const char* unit) { return numbe
 
 } // namespace
 
+std::optional<Reading> Poll::readingNamed(std::string_view name)
+{
+    for (std::size_t i = 0; i < Names.size(); ++i) {
+        if (Names[i] == name)
+            return static_cast<Reading>(i);
+    }
+    return std::nullopt;
+}
+
 int readingKey(const PollResult& poll, Reading reading, bool offsetCoded)
 {
     const std::size_t first = firstByte(reading);
@@ -44,14 +53,22 @@ int readingKey(const PollResult& poll, Reading reading, bool offsetCoded)
     return poll.bytes[first] | (isTemperature(reading) && offsetCoded ? 1 << 8 : 0);
 }
 
-std::optional<double> readingValue(const PollResult& poll, Reading reading, bool offsetCoded)
+bool readingFailed(const PollResult& poll, Reading reading)
 {
     const std::size_t first = firstByte(reading);
     const std::size_t count = isFan(reading) ? 2 : 1;
     for (std::size_t i = first; i < first + count; ++i) {
         if (poll.failedReads & (1u << i))
-            return std::nullopt;
+            return true;
     }
+    return false;
+}
+
+std::optional<double> readingValue(const PollResult& poll, Reading reading, bool offsetCoded)
+{
+    if (readingFailed(poll, reading))
+        return std::nullopt;
+    const std::size_t first = firstByte(reading);
     const std::uint8_t byte = poll.bytes[first];
     if (isTemperature(reading))
         return rm::temperature(byte, offsetCoded);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace Poll {
 
@@ -18,6 +19,23 @@ inline constexpr std::array<std::uint8_t, 14> Registers = {0x25, 0x26, 0x27, 0x2
 // The readings in the order the window lists them.
 enum class Reading { Remote1, Local, Remote2, Fan1, Fan2, Fan3, Fan4, Vcc, Vccp, Duty };
 inline constexpr int ReadingCount = 10;
+
+// Each reading's name where a program reads it: the CSV's columns, the
+// command line's JSON keys and limits. The unit is part of the name. These
+// are an interface: they never change.
+inline constexpr std::array<std::string_view, ReadingCount> Names = {
+    "remote1_c", "local_c", "remote2_c", "fan1_rpm", "fan2_rpm", "fan3_rpm", "fan4_rpm", "vcc_v", "vccp_v", "duty_pct"};
+// The caption the window shows beside each reading.
+inline constexpr std::array<std::string_view, ReadingCount> Captions = {
+    "Remote1", "Local", "Remote2", "Fan1", "Fan2", "Fan3", "Fan4", "Vcc", "Vccp", "PWM1 Duty Cycle"};
+// The order the window lists them in, top to bottom: its own temperature first.
+inline constexpr std::array<Reading, ReadingCount> ListedOrder = {
+    Reading::Local, Reading::Remote1, Reading::Remote2, Reading::Fan1, Reading::Fan2,
+    Reading::Fan3,  Reading::Fan4,    Reading::Vcc,     Reading::Vccp, Reading::Duty};
+
+constexpr std::string_view name(Reading reading) { return Names[static_cast<std::size_t>(reading)]; }
+constexpr std::string_view caption(Reading reading) { return Captions[static_cast<std::size_t>(reading)]; }
+std::optional<Reading> readingNamed(std::string_view name);
 
 } // namespace Poll
 
@@ -43,6 +61,9 @@ int readingKey(const PollResult& poll, Poll::Reading reading, bool offsetCoded);
 // duty. Nothing for a fan whose tach pair reads 0x00 0x00: the chip has no
 // new count, and the label keeps what it showed.
 std::optional<std::string> readingText(const PollResult& poll, Poll::Reading reading, bool offsetCoded);
+
+// A read behind the reading failed.
+bool readingFailed(const PollResult& poll, Poll::Reading reading);
 
 // The number a reading's label shows, in its unit (°C, rpm, V, %). Nothing
 // where a read behind it failed, or where the label keeps its text (a fan

@@ -24,6 +24,11 @@ AddressRisk addressRisk(std::uint8_t device);
 // "0x2E": a device address as the program's messages write it.
 std::string deviceText(std::uint8_t device);
 
+// Why a write to the device needs the user's word, in a sentence or two;
+// the window asks with it and the command line refuses with it.
+std::string riskText(std::uint8_t device, AddressRisk risk);
+std::string driverText(std::uint8_t device, const std::string& driver);
+
 struct WriteQuestion {
     enum class Kind { DangerousAddress, KernelDriver };
     Kind kind;

@@ -15,8 +15,6 @@ using Poll::Reading;
 
 namespace {
 
-constexpr const char* ReadingColumns =
-    "time,local_c,remote1_c,remote2_c,fan1_rpm,fan2_rpm,fan3_rpm,fan4_rpm,vcc_v,vccp_v,duty_pct";
 // The raw bytes in register order, as positions among the polled bytes.
 const std::array<std::size_t, Poll::Registers.size()> ByteColumns = [] {
     std::array<std::size_t, Poll::Registers.size()> order{};
@@ -26,11 +24,9 @@ const std::array<std::size_t, Poll::Registers.size()> ByteColumns = [] {
     return order;
 }();
 
-// The window lists Remote1 first; the file starts with the chip's own
-// temperature, as the column names say.
-constexpr Reading ColumnOrder[] = {Reading::Local, Reading::Remote1, Reading::Remote2, Reading::Fan1,
-                                   Reading::Fan2,  Reading::Fan3,    Reading::Fan4,    Reading::Vcc,
-                                   Reading::Vccp,  Reading::Duty};
+// The readings in the order the window lists them: the chip's own
+// temperature first.
+constexpr const auto& ColumnOrder = Poll::ListedOrder;
 
 // Shortest text that reads back as the value, with a '.'.
 std::string numberText(double value)
@@ -63,7 +59,9 @@ std::string isoUtcText(std::chrono::system_clock::time_point time)
 
 std::string CsvRecorder::header()
 {
-    std::string text = ReadingColumns;
+    std::string text = "time";
+    for (const Reading reading : ColumnOrder)
+        text.append(",").append(Poll::name(reading));
     for (const std::size_t i : ByteColumns) {
         char column[8];
         std::snprintf(column, sizeof column, ",r%02X", Poll::Registers[i]);
@@ -99,6 +97,14 @@ std::variant<std::unique_ptr<CsvRecorder>, std::string> CsvRecorder::start(const
     if (fd < 0)
         return "Cannot record to " + path + ": " + errorText(errno);
     return std::unique_ptr<CsvRecorder>(new CsvRecorder(fd, path, interval));
+}
+
+std::variant<std::unique_ptr<CsvRecorder>, std::string> CsvRecorder::toStandardOutput(Interval interval)
+{
+    const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        return "Cannot record to standard output: " + errorText(errno);
+    return std::unique_ptr<CsvRecorder>(new CsvRecorder(fd, "standard output", interval));
 }
 
 CsvRecorder::CsvRecorder(int fd, std::string path, Interval interval)
@@ -143,7 +149,7 @@ std::optional<std::string> CsvRecorder::checkStillThere(std::chrono::system_cloc
         return std::nullopt;
     lastCheck_ = now;
     struct stat status {};
-    if (::fstat(fd_, &status) == 0 && status.st_nlink > 0)
+    if (::fstat(fd_, &status) == 0 && (!S_ISREG(status.st_mode) || status.st_nlink > 0))
         return std::nullopt;
     ::close(fd_);
     fd_ = -1;

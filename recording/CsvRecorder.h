@@ -30,6 +30,8 @@ public:
     // caller asks the user first.
     static std::variant<std::unique_ptr<CsvRecorder>, std::string> start(const std::string& path, Interval interval,
                                                                           bool overwrite);
+    // Rows to standard output, for a pipe: the command line's "record -".
+    static std::variant<std::unique_ptr<CsvRecorder>, std::string> toStandardOutput(Interval interval);
     ~CsvRecorder();
     CsvRecorder(const CsvRecorder&) = delete;
     CsvRecorder& operator=(const CsvRecorder&) = delete;

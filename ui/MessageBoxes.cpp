@@ -26,42 +26,18 @@ bool askNoByDefault(QWidget* parent, const QString& name, const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
-QString riskText(std::uint8_t device, AddressRisk risk)
-{
-    const QString address = QString::fromStdString(deviceText(device));
-    switch (risk) {
-    case AddressRisk::GeneralCall:
-        return QStringLiteral("Device %1 is the SMBus general-call address: every device that honours it takes "
-                              "this write, and a write of 0x06 there resets them all.")
-            .arg(address);
-    case AddressRisk::MemoryModuleCommands:
-        return QStringLiteral("Device %1 is where memory modules take their EEPROM's write-protect and "
-                              "page-select commands. On DDR3 a write-protect set there is permanent.")
-            .arg(address);
-    case AddressRisk::MemoryModuleEeprom:
-    case AddressRisk::None:
-        break;
-    }
-    return QStringLiteral("Device %1 may be a memory module's configuration EEPROM. "
-                          "Writing to it can make the computer unbootable.")
-        .arg(address);
-}
-
 } // namespace
 
 bool confirmDangerousWrite(QWidget* parent, std::uint8_t device, AddressRisk risk)
 {
     return askNoByDefault(parent, QStringLiteral("dangerousWriteBox"),
-                          riskText(device, risk) + QStringLiteral(" Write anyway?"));
+                          QString::fromStdString(riskText(device, risk)) + QStringLiteral(" Write anyway?"));
 }
 
 bool confirmWriteBehindDriver(QWidget* parent, std::uint8_t device, const std::string& driver)
 {
     return askNoByDefault(parent, QStringLiteral("kernelDriverWriteBox"),
-                          QStringLiteral("Device %1 is driven by the kernel's %2 driver. Writing to it behind the "
-                                         "driver can confuse it, and the driver may overwrite the value. "
-                                         "Write anyway?")
-                              .arg(QString::fromStdString(deviceText(device)), QString::fromStdString(driver)));
+                          QString::fromStdString(driverText(device, driver)) + QStringLiteral(" Write anyway?"));
 }
 
 bool confirmRestore(QWidget* parent, std::uint8_t device, const QStringList& writes)

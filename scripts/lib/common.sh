@@ -14,8 +14,8 @@ headless_packages=(xvfb xauth x11-utils imagemagick xdotool)
 # The Debian package: CPack finds the program's library dependencies with
 # dpkg-shlibdeps, which needs file(1).
 package_packages=(dpkg-dev file)
-# Checking the menu entry and the software-centre metadata.
-desktop_packages=(desktop-file-utils appstream)
+# Checking the menu entry, the software-centre metadata and the completion.
+desktop_packages=(desktop-file-utils appstream bash-completion)
 
 # The tests: all of the above, GoogleTest, a locale with a decimal comma,
 # QEMU with cpio to boot Debian's kernel for the Linux SMBus test, and

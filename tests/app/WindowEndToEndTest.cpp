@@ -1,6 +1,8 @@
 // The built program in a real X server: Xvfb, the xcb platform, a window
 // found by its title the way a window manager sees it.
 
+#include "support/ChildProcess.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -23,112 +25,6 @@ extern char** environ;
 namespace {
 
 using namespace std::chrono_literals;
-
-// A child process that is killed when the test lets go of it.
-class Child {
-public:
-    explicit Child(std::vector<std::string> argv, std::vector<std::string> extraEnvironment = {},
-                   int keepOpenFd = -1)
-    {
-        std::vector<char*> args;
-        for (auto& arg : argv)
-            args.push_back(arg.data());
-        args.push_back(nullptr);
-        std::vector<char*> env;
-        for (auto& entry : extraEnvironment)
-            env.push_back(entry.data());
-        for (char** entry = environ; *entry; ++entry)
-            env.push_back(*entry);
-        env.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        const int devNull = open("/dev/null", O_WRONLY);
-        posix_spawn_file_actions_adddup2(&actions, devNull, STDERR_FILENO);
-        if (keepOpenFd < 0)
-            posix_spawn_file_actions_adddup2(&actions, devNull, STDOUT_FILENO);
-        if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), env.data()) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(devNull);
-    }
-
-    ~Child()
-    {
-        if (running()) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    bool started() const { return pid_ > 0; }
-
-    // Sends SIGTERM and waits up to ten seconds: the exit status, -1 when a
-    // signal ended it, -2 when it had to be killed.
-    int terminate()
-    {
-        if (pid_ <= 0 || exited_)
-            return -1;
-        kill(pid_, SIGTERM);
-        for (auto waited = 0ms; waited < 10s; waited += 50ms) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        exited_ = true;
-        return -2;
-    }
-
-    // SIGKILL: nothing of the program runs after it.
-    void kill9()
-    {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-            exited_ = true;
-        }
-    }
-
-    bool running()
-    {
-        if (pid_ <= 0 || exited_)
-            return false;
-        exited_ = waitpid(pid_, nullptr, WNOHANG) == pid_;
-        return !exited_;
-    }
-
-private:
-    pid_t pid_ = -1;
-    bool exited_ = false;
-};
-
-struct CommandResult {
-    std::string text;
-    int status = -1;
-};
-
-CommandResult run(const std::string& command)
-{
-    CommandResult result;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            result.text.append(buffer, n);
-        const int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    return result;
-}
-
-std::string output(const std::string& command)
-{
-    return run(command).text;
-}
 
 // Starts Xvfb on the first free display it finds and returns ":N".
 std::string startXvfb(std::unique_ptr<Child>& server)
@@ -292,7 +188,7 @@ TEST(CommandLineEndToEnd, AnswersWithoutADisplay)
         {"--smbus a,b,c", 2, "at most two adapters"},
         {"--simulate --smbus /dev/i2c-0", 2, "exclude each other"},
         {"--smbus 'no adapter of this name'", 2, "There is no I2C adapter \"no adapter of this name\""},
-        {"stray", 2, "unexpected argument 'stray'"},
+        {"stray", 2, "'stray' is not a command"},
         {"--hold-readings", 2, "give it with --simulate"},
         {"--simulate --record ''", 2, "--record needs a file name"},
     };

@@ -10,6 +10,7 @@
 set -euo pipefail
 source "$(dirname "$0")/../system-tools.sh"
 require_tools cpack dpkg-deb dpkg-shlibdeps file desktop-file-validate appstreamcli
+[ -f /usr/share/bash-completion/bash_completion ] || require_tools bash-completion-library
 
 build=$1
 version=$2
@@ -34,6 +35,7 @@ expected_files=(
   usr/lib/modules-load.d/corvane-bench.conf
   usr/lib/udev/rules.d/60-corvane-bench-i2c.rules
   usr/share/applications/$app_id.desktop
+  usr/share/bash-completion/completions/corvane-bench
   usr/share/doc/corvane-bench/copyright
   usr/share/icons/hicolor/32x32/apps/$app_id.png
   usr/share/icons/hicolor/scalable/apps/$app_id.svg
@@ -78,9 +80,36 @@ check "i2c-dev is loaded at boot" grep -qx 'i2c-dev' "$root/usr/lib/modules-load
 
 man_text=$(zcat "$root/usr/share/man/man1/corvane-bench.1.gz" | LC_ALL=C.UTF-8 nroff -man -ww -Tutf8 2>"$scratch/man-warnings" | col -bx | tr -s " ")
 check "the man page formats without warnings" test ! -s "$scratch/man-warnings"
-for topic in "--simulate" "--smbus" "EXIT STATUS" "modprobe i2c-dev" "usermod -aG i2c" "simulated chip"; do
+for topic in "--simulate" "--smbus" "EXIT STATUS" "modprobe i2c-dev" "usermod -aG i2c" "simulated chip" \
+  "JSON KEYS" "LIMITS" "--limit" "--json" "--force"; do
   check "the man page covers '$topic'" grep -qF -- "$topic" <<<"$man_text"
 done
+# Each command, and each JSON key, where the man page lists them.
+commands_section=$(sed -n '/^COMMANDS/,/^OPTIONS/p' <<<"$man_text")
+for command in read "record FILE" dump scan "get REG" "set REG VALUE" pwm "restore FILE"; do
+  check "the man page documents the command '$command'" grep -qE "^ +$command( |\||$)" <<<"$commands_section"
+done
+keys_section=$(sed -n '/^JSON KEYS/,/^LIMITS/p' <<<"$man_text")
+for key in device bus controller behaviour frequency pulses duty_pct time local_c remote1_c remote2_c \
+  fan1_rpm fan2_rpm fan3_rpm fan4_rpm vcc_v vccp_v; do
+  check "the man page documents the JSON key '$key'" grep -qE "(^| )$key(,|$| )" <<<"$keys_section"
+done
+for status in 0 1 2 3 4 5; do
+  check "the man page documents exit status $status" grep -qE "^ +$status( |$)" <<<"$(sed -n '/^EXIT STATUS/,/^SIMULATED/p' <<<"$man_text")"
+done
+
+# The completion as bash-completion loads it: commands, then a command's options.
+completion="$root/usr/share/bash-completion/completions/corvane-bench"
+complete_words() { # complete_words WORD... : what Tab offers after them
+  bash -c 'source /usr/share/bash-completion/bash_completion; source "$1"; shift
+    COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+    _corvane_bench corvane-bench "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
+    printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" "$@" | sort | tr '\n' ' '
+}
+check "bash completes the commands" test "$(complete_words corvane-bench '')" = "dump get pwm read record restore scan set "
+check "bash completes pwm's options" grep -q -- "--duty --force --frequency" <<<"$(complete_words corvane-bench --simulate pwm --)"
+check "bash completes --behaviour's names" test "$(complete_words corvane-bench pwm --behaviour ma)" = "manual "
+check "bash completes --limit's keys" grep -q "fan1_rpm" <<<"$(complete_words corvane-bench record - --limit f)"
 
 control="$scratch/control"
 dpkg-deb --control "$deb" "$control"

@@ -1,0 +1,54 @@
+#include "CommandSupport.h"
+
+#include "protocol/BusHealth.h"
+#include "protocol/WriteGuard.h"
+
+#include <cerrno>
+#include <ostream>
+
+int complain(std::ostream& err, int status, const std::string& why)
+{
+    err << "corvane-bench: " << why << "\n";
+    return status;
+}
+
+std::string noAnswerText(std::uint8_t device, int controller, const std::string& controllerName, const BusOutcome& outcome)
+{
+    return "Device " + deviceText(device) + " does not answer on SMBus Controller " + std::to_string(controller + 1) +
+           " (" + controllerName + "): " + errorText(outcome.error) + ".";
+}
+
+std::optional<std::string> writeRefusal(BusAdapter& bus, std::uint8_t device, bool force)
+{
+    if (force) {
+        bus.permitWriteBehindDriver(device);
+        return std::nullopt;
+    }
+    if (const AddressRisk risk = addressRisk(device); risk != AddressRisk::None)
+        return riskText(device, risk) + " Nothing was written; give --force to write all the same.";
+    if (const std::string driver = bus.kernelDriver(device); !driver.empty())
+        return driverText(device, driver) + " Nothing was written; give --force to write all the same.";
+    return std::nullopt;
+}
+
+std::string writeFailureText(std::uint8_t device, std::uint8_t reg, const BusOutcome& outcome)
+{
+    if (outcome.error == EBUSY && !outcome.driver.empty())
+        return driverText(device, outcome.driver) + " Nothing was written; give --force to write all the same.";
+    return "The write of register " + deviceText(reg) + " at device " + deviceText(device) +
+           " failed: " + errorText(outcome.error) + ".";
+}
+
+int scanController(const CommandRequest& request)
+{
+    if (request.controller)
+        return *request.controller;
+    const bool oneAdapter =
+        request.bus.kind == BusRequest::Kind::NamedAdapters && request.bus.adapterNames.size() == 1;
+    return oneAdapter ? 0 : 1;
+}
+
+ReportOrigin originOf(const CommandRequest& request, int controller, const std::string& controllerName)
+{
+    return {controller, controllerName, request.device};
+}

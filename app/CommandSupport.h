@@ -1,0 +1,31 @@
+#pragma once
+// What the commands share: finding the device, refusing writes that need
+// the user's word, and saying why a command failed.
+
+#include "CommandLine.h"
+#include "ChipReport.h"
+#include "protocol/CorvaneProtocol.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+// Prints "corvane-bench: why" and gives the status back.
+int complain(std::ostream& err, int status, const std::string& why);
+
+// "Device 0x48 does not answer on SMBus Controller 2 (Simulated chip): No
+// such device or address."
+std::string noAnswerText(std::uint8_t device, int controller, const std::string& controllerName, const BusOutcome& outcome);
+
+// Why a write to the device must not go out without --force; nothing when it
+// may. With --force, lets writes pass a kernel driver.
+std::optional<std::string> writeRefusal(BusAdapter& bus, std::uint8_t device, bool force);
+
+// Why a write that went out failed, in words the user can act on.
+std::string writeFailureText(std::uint8_t device, std::uint8_t reg, const BusOutcome& outcome);
+
+// The controller a device-less command uses: the one asked for, else
+// controller 2, or controller 1 when only one adapter was named.
+int scanController(const CommandRequest& request);
+
+ReportOrigin originOf(const CommandRequest& request, int controller, const std::string& controllerName);

@@ -1,0 +1,18 @@
+#pragma once
+// The program's exit statuses. Scripts act on them: they never change
+// meaning.
+
+namespace ExitStatus {
+
+inline constexpr int Ok = 0;
+// The window only: the SMBus could not be used and the simulated chip was
+// declined.
+inline constexpr int NoSmbus = 1;
+// A bad command line, a bus that cannot be used, or a file that cannot be
+// read or written.
+inline constexpr int BadCommandLine = 2;
+inline constexpr int NoAnswer = 3;      // the device did not answer
+inline constexpr int WriteNotTaken = 4; // a write did not take, or was refused
+inline constexpr int LimitPassed = 5;   // record: a limit was passed
+
+} // namespace ExitStatus

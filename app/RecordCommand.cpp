@@ -1,0 +1,109 @@
+// record: the window's poll and CSV writer without the window. Polls every
+// 100 ms on this thread; the bus has nothing else to wait for.
+
+#include "CommandSupport.h"
+#include "Commands.h"
+#include "QuitOnSignal.h"
+#include "protocol/BusHealth.h"
+#include "protocol/WriteGuard.h"
+#include "recording/CsvRecorder.h"
+#include "recording/LimitWatch.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <ostream>
+
+namespace {
+
+constexpr std::chrono::milliseconds PollInterval{100};
+
+struct RecordRun {
+    std::ostream& err;
+    CorvaneProtocol& chip;
+    std::uint8_t device;
+    bool offsetCoded;
+    CsvRecorder& recorder;
+    LimitWatch limits;
+    bool failing = false;    // the device does not answer now
+    bool everFailed = false;
+    std::optional<int> stopStatus; // the file failed: recording cannot go on
+
+    void pollOnce()
+    {
+        const PollResult poll = chip.poll(device);
+        if (auto problem = recorder.add(poll, offsetCoded)) {
+            stop(complain(err, ExitStatus::BadCommandLine, "Recording stopped: " + *problem));
+            return;
+        }
+        for (const std::string& line : limits.check(poll, offsetCoded))
+            err << line << "\n";
+        if (poll.answered() == failing) {
+            failing = !poll.answered();
+            everFailed = everFailed || failing;
+            err << isoUtcText(poll.time) << " device " << deviceText(device)
+                << (failing ? " stopped answering: " + errorText(poll.outcome.error) : std::string(" answers again"))
+                << "\n";
+        }
+        err.flush();
+    }
+
+    void tick()
+    {
+        pollOnce();
+        if (stopStatus)
+            return;
+        if (auto problem = recorder.tick(std::chrono::system_clock::now()))
+            stop(complain(err, ExitStatus::BadCommandLine, "Recording stopped: " + *problem));
+    }
+
+    void stop(int status)
+    {
+        stopStatus = status;
+        QCoreApplication::quit();
+    }
+};
+
+} // namespace
+
+int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
+{
+    CorvaneProtocol chip(bus);
+    const Startup startup = chip.startUp(request.device, request.controller);
+    if (!startup.answered || !startup.settings.complete()) {
+        const BusOutcome& why = startup.answered ? startup.settings.outcome : startup.outcome;
+        return complain(err, ExitStatus::NoAnswer,
+                        noAnswerText(request.device, startup.controller, startup.controllerName, why));
+    }
+    // An existing file is never replaced: a run's record is not lost to the next.
+    auto started = request.path == QLatin1String("-")
+                       ? CsvRecorder::toStandardOutput(request.interval)
+                       : CsvRecorder::start(request.path.toStdString(), request.interval, false);
+    if (const auto* why = std::get_if<std::string>(&started))
+        return complain(err, ExitStatus::BadCommandLine, *why + ". Nothing was recorded.");
+    CsvRecorder& recorder = *std::get<std::unique_ptr<CsvRecorder>>(started);
+
+    RecordRun run{err, chip, request.device, *startup.settings.offsetCoded, recorder, LimitWatch(request.limits), false,
+                  false, std::nullopt};
+    QObject scope;
+    quitOnTerminationSignals(scope);
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &scope, [&run] { run.tick(); });
+    timer.start(PollInterval);
+    if (request.duration)
+        QTimer::singleShot(*request.duration, Qt::PreciseTimer, &scope, [] { QCoreApplication::quit(); });
+    // The first row at once, not a tick later.
+    QTimer::singleShot(0, &scope, [&run] { run.tick(); });
+    QCoreApplication::exec();
+    timer.stop();
+
+    if (run.stopStatus)
+        return *run.stopStatus;
+    if (auto problem = recorder.finish())
+        return complain(err, ExitStatus::BadCommandLine, "Recording stopped: " + *problem);
+    if (request.path != QLatin1String("-"))
+        err << "Recorded " << recorder.rows() << " rows to " << recorder.path() << ".\n";
+    if (run.limits.everPassed())
+        return ExitStatus::LimitPassed;
+    return run.everFailed ? ExitStatus::NoAnswer : ExitStatus::Ok;
+}

@@ -1,0 +1,70 @@
+#include "LimitWatch.h"
+
+#include "CsvRecorder.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+std::string numberText(double value)
+{
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    return error == std::errc{} ? std::string(text, end) : std::string();
+}
+
+} // namespace
+
+std::string Limit::text() const
+{
+    return std::string(Poll::name(reading)) + (atMost ? "<=" : ">=") + numberText(bound);
+}
+
+std::variant<Limit, std::string> parseLimit(std::string_view text)
+{
+    const std::string usage = "a limit is KEY<=VALUE or KEY>=VALUE, e.g. local_c<=80";
+    const auto at = text.find_first_of("<>");
+    if (at == std::string_view::npos || at + 1 >= text.size() || text[at + 1] != '=')
+        return "'" + std::string(text) + "': " + usage + ".";
+    Limit limit;
+    limit.atMost = text[at] == '<';
+    const std::string_view key = text.substr(0, at);
+    const auto reading = Poll::readingNamed(key);
+    if (!reading) {
+        std::string keys;
+        for (const auto name : Poll::Names)
+            keys.append(keys.empty() ? "" : ", ").append(name);
+        return "'" + std::string(key) + "' is not a reading; the readings are " + keys + ".";
+    }
+    limit.reading = *reading;
+    const std::string_view value = text.substr(at + 2);
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), limit.bound);
+    if (error != std::errc{} || end != value.data() + value.size() || !std::isfinite(limit.bound))
+        return "'" + std::string(text) + "': '" + std::string(value) + "' is not a number.";
+    return limit;
+}
+
+LimitWatch::LimitWatch(std::vector<Limit> limits) : limits_(std::move(limits)), passed_(limits_.size(), false) {}
+
+std::vector<std::string> LimitWatch::check(const PollResult& poll, bool offsetCoded)
+{
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < limits_.size(); ++i) {
+        const Limit& limit = limits_[i];
+        const auto value = readingValue(poll, limit.reading, offsetCoded);
+        const bool failed = readingFailed(poll, limit.reading);
+        if (!value && !failed) // a fan's count that has not changed
+            continue;
+        const bool passed = failed || (limit.atMost ? *value > limit.bound : *value < limit.bound);
+        if (passed == passed_[i])
+            continue;
+        passed_[i] = passed;
+        everPassed_ = everPassed_ || passed;
+        std::string line = isoUtcText(poll.time) + " " + limit.text() + (passed ? " passed: " : " holds again: ");
+        line += failed ? "no reading (" + std::string(std::strerror(poll.outcome.error)) + ")" : numberText(*value);
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}

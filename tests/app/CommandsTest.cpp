@@ -1,0 +1,250 @@
+// The commands on a simulated chip whose readings are held still, and on a
+// recording bus where the exact traffic matters: output, exit status, and
+// what was written.
+
+#include "app/CommandLine.h"
+#include "app/Commands.h"
+#include "bus/SimulatedBus.h"
+#include "protocol/Snapshot.h"
+#include "support/RecordingBus.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+struct Ran {
+    int status = -1;
+    std::string out, err;
+};
+
+Ran runOn(BusAdapter& bus, QStringList arguments)
+{
+    arguments.prepend(QStringLiteral("corvane-bench"));
+    const auto parsed = parseCommandLine(arguments);
+    const auto* request = std::get_if<CommandRequest>(&parsed);
+    if (!request) {
+        ADD_FAILURE() << "not a command: " << arguments.join(' ').toStdString();
+        return {};
+    }
+    std::ostringstream out, err;
+    const int status = runCommand(*request, bus, out, err);
+    return {status, out.str(), err.str()};
+}
+
+// The simulated chip at its start, held: the same readings every time.
+class HeldChip : public ::testing::Test {
+protected:
+    HeldChip() { bus.holdReadings(); }
+    Ran run(const QStringList& arguments) { return runOn(bus, arguments); }
+    std::uint8_t reg(std::uint8_t index) { return bus.chip().read(index); }
+
+    SimulatedBus bus{[] { return 0.0; }, [] { return 0.0; }};
+};
+
+TEST_F(HeldChip, EachCommandPrintsWhatItFound)
+{
+    const struct {
+        QStringList arguments;
+        std::string out;
+    } cases[] = {
+        {{"read"},
+         "Local  39 °C\nRemote1  46 °C\nRemote2  32 °C\nFan1  2158 rpm\nFan2  2000 rpm\nFan3  1500 rpm\n"
+         "Fan4  0 rpm\nVcc  3.3 V\nVccp  1.2 V\nPWM1 Control Fastest Speed of 3 channels\n"
+         "3/4 Wire Fan Low Freq. (3-wire)\nFan1 Pulses/Rev 2\nPWM1 Duty Cycle 67\n"},
+        {{"pwm"}, "PWM1 Control Fastest Speed of 3 channels\n3/4 Wire Fan Low Freq. (3-wire)\n"
+                  "Fan1 Pulses/Rev 2\nPWM1 Duty Cycle 67\n"},
+        {{"get", "26"}, "27\n"},
+        {{"get", "0x3d", "--controller", "2"}, "68\n"},
+        {{"get", "00", "--device", "50"}, "23\n"},
+        {{"set", "5f", "cc"}, "CC\n"},
+        {{"scan"}, "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f\n"
+                   "00:                         -- -- -- -- -- -- -- --\n"
+                   "10: -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --\n"
+                   "20: -- -- -- -- -- -- -- -- -- -- -- -- -- -- 2e --\n"
+                   "30: -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --\n"
+                   "40: -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --\n"
+                   "50: 50 51 -- -- -- -- -- -- -- -- -- -- -- -- -- --\n"
+                   "60: -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --\n"
+                   "70: -- -- -- -- -- -- -- --                        \n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Ran ran = run(c.arguments);
+        EXPECT_EQ(ran.status, 0) << ran.err;
+        EXPECT_EQ(ran.out, c.out);
+        EXPECT_EQ(ran.err, "");
+    }
+}
+
+TEST_F(HeldChip, ReadsJsonWithUnitsInTheKeysAndNumbersAsNumbers)
+{
+    const Ran ran = run({"read", "--json"});
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    QJsonParseError error{};
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(ran.out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << ran.out;
+    const std::pair<const char*, double> numbers[] = {
+        {"local_c", 39},     {"remote1_c", 46},   {"remote2_c", 32},  {"fan1_rpm", 2158}, {"fan2_rpm", 2000},
+        {"fan3_rpm", 1500},  {"fan4_rpm", 0},     {"vcc_v", 3.3},     {"vccp_v", 1.2},    {"duty_pct", 67},
+        {"controller", 2},   {"pulses", 2}};
+    for (const auto& [key, value] : numbers) {
+        EXPECT_TRUE(json[QLatin1String(key)].isDouble()) << key;
+        EXPECT_DOUBLE_EQ(json[QLatin1String(key)].toDouble(), value) << key;
+    }
+    const std::pair<const char*, const char*> texts[] = {
+        {"device", "0x2E"}, {"bus", "Simulated chip"}, {"behaviour", "fastest-of-3"}, {"frequency", "low"}};
+    for (const auto& [key, value] : texts)
+        EXPECT_EQ(json[QLatin1String(key)].toString().toStdString(), value) << key;
+    EXPECT_TRUE(json[QLatin1String("time")].toString().endsWith('Z'));
+}
+
+// A duty in Manual Mode lands in register 0x30, as a later get shows.
+TEST_F(HeldChip, PwmChangesTheSettingsAndPrintsThemAsJson)
+{
+    bus.chip().write(0x5C, 0xC5); // the low bits must survive the change
+    const Ran ran = run({"pwm", "--behaviour", "manual", "--frequency", "high", "--pulses", "4", "--duty", "60", "--json"});
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(ran.out)).object();
+    EXPECT_EQ(json[QLatin1String("behaviour")].toString(), QStringLiteral("manual"));
+    EXPECT_EQ(json[QLatin1String("frequency")].toString(), QStringLiteral("high"));
+    EXPECT_EQ(json[QLatin1String("pulses")].toInt(), 4);
+    EXPECT_EQ(json[QLatin1String("duty_pct")].toInt(), 60);
+    EXPECT_EQ(reg(0x5C), 0xE5);
+    EXPECT_EQ(reg(0x5F), 0xCC);
+    EXPECT_EQ(reg(0x7B), 0x57);
+    EXPECT_EQ(run({"get", "30"}).out, "99\n");
+}
+
+// The identification register is read-only: its read-back says the write
+// did not take.
+TEST_F(HeldChip, ASetThatDoesNotTakeExitsWithFour)
+{
+    const Ran ran = run({"set", "3d", "00"});
+    EXPECT_EQ(ran.status, 4);
+    EXPECT_EQ(ran.out, "68\n");
+    EXPECT_NE(ran.err.find("did not take"), std::string::npos) << ran.err;
+}
+
+// Refused before any write goes out, each with its reason and status.
+TEST(CommandRefusals, NothingIsWrittenAndTheStatusSaysWhy)
+{
+    const struct {
+        QStringList arguments;
+        int status;
+        std::string saying;
+    } cases[] = {
+        {{"set", "--device", "50", "00", "01"}, 4, "memory module's configuration EEPROM"},
+        {{"set", "--device", "00", "00", "01"}, 4, "general-call address"},
+        {{"set", "--device", "34", "00", "01"}, 4, "write-protect"},
+        {{"pwm", "--device", "51", "--behaviour", "manual"}, 4, "--force"},
+        {{"set", "--device", "48", "00", "01"}, 4, "kernel's lm75 driver"},
+        {{"get", "00", "--device", "49"}, 3, "Device 0x49 does not answer on SMBus Controller 2"},
+        {{"read", "--device", "49"}, 3, "No such device or address"},
+        {{"dump", "--device", "49", "--controller", "1"}, 3, "SMBus Controller 1"},
+        // The chip is not in Manual Mode, so a duty alone is not written.
+        {{"pwm", "--duty", "50"}, 4, "written only in Manual Mode"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        RecordingBus bus;
+        bus.set(0x5C, 0xC2);
+        bus.set(0x00, 0x12, 0x48);
+        bus.drivers[0x48] = "lm75";
+        bus.fail = [](const BusCall& call, int) { return call.device == 0x49 ? ENXIO : 0; };
+        const Ran ran = runOn(bus, c.arguments);
+        EXPECT_EQ(ran.status, c.status);
+        EXPECT_NE(ran.err.find(c.saying), std::string::npos) << ran.err;
+        for (const BusCall& call : bus.calls)
+            EXPECT_NE(call.kind, BusCall::Kind::Write);
+    }
+}
+
+TEST(CommandRefusals, ForceWritesBehindADriverAndToADangerousAddress)
+{
+    RecordingBus bus;
+    bus.drivers[0x50] = "ee1004";
+    const Ran ran = runOn(bus, {"set", "--device", "50", "10", "AB", "--force"});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(ran.out, "AB\n");
+    EXPECT_EQ(bus.get(0x10, 0x50), 0xAB);
+}
+
+TEST(CommandLineParsing, MistakesAreRefusedBeforeAnyTraffic)
+{
+    const struct {
+        QStringList arguments;
+        const char* saying;
+    } cases[] = {
+        {{"pwm", "--duty", "150"}, "Invalid Value"},
+        {{"pwm", "--duty", "-1"}, "Invalid Value"},
+        {{"pwm", "--duty", "6O"}, "Invalid Value"},
+        {{"pwm", "--duty", "50", "--behaviour", "local"}, "only in Manual Mode"},
+        {{"pwm", "--behaviour", "turbo"}, "not a behaviour"},
+        {{"pwm", "--pulses", "5"}, "1, 2, 3 or 4"},
+        {{"get", "100"}, "not a register"},
+        {{"get"}, "usage: corvane-bench get REG"},
+        {{"set", "30", "1FF"}, "not a byte"},
+        {{"get", "30", "--device", "80"}, "7-bit address"},
+        {{"read", "--controller", "3"}, "1 or 2"},
+        {{"read", "--limit", "local_c<=80"}, "read does not take --limit"},
+        {{"record", "-", "--limit", "cpu_c<=80"}, "not a reading"},
+        {{"record", "-", "--limit", "local_c=80"}, "KEY<=VALUE"},
+        {{"record", "-", "--limit", "local_c<=hot"}, "not a number"},
+        {{"record", "-", "--duration", "2 hours"}, "not a time"},
+        {{"record", "-", "--interval", "1h30"}, "not a time"},
+        {{"fly"}, "not a command"},
+        {{"--json"}, "goes with a command"},
+        {{"dump", "--record", "x.csv"}, "--record is the window's"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const auto parsed = parseCommandLine(QStringList{"corvane-bench"} + c.arguments);
+        const auto* exit = std::get_if<EarlyExit>(&parsed);
+        ASSERT_NE(exit, nullptr);
+        EXPECT_EQ(exit->status, 2);
+        EXPECT_TRUE(exit->text.contains(QLatin1String(c.saying))) << exit->text.toStdString();
+    }
+}
+
+TEST(CommandLineParsing, DurationsInTheirUnits)
+{
+    using std::chrono::milliseconds;
+    const std::pair<const char*, std::int64_t> cases[] = {
+        {"90", 90'000}, {"1.5", 1'500}, {"500ms", 500}, {"30s", 30'000}, {"5m", 300'000},
+        {"2h", 7'200'000}, {"1h30m", 5'400'000}};
+    for (const auto& [text, ms] : cases)
+        EXPECT_EQ(parseDuration(QString::fromLatin1(text)), milliseconds(ms)) << text;
+}
+
+// A snapshot written by dump, changed on the chip, and restored: the
+// settings come back, the measurements are left to the chip.
+TEST_F(HeldChip, RestoreWritesBackWhatDiffersFromADump)
+{
+    const Ran dumped = run({"dump"});
+    ASSERT_EQ(dumped.status, 0) << dumped.err;
+    std::string why;
+    ASSERT_TRUE(parseRegisterGrid(dumped.out, &why)) << why;
+    EXPECT_EQ(snapshotDeviceIn(dumped.out), 0x2E);
+    const auto file = std::filesystem::temp_directory_path() / ("corvane-restore-" + std::to_string(getpid()) + ".txt");
+    std::ofstream(file) << dumped.out;
+
+    bus.chip().write(0x5F, 0x0C);
+    bus.chip().write(0x25, 0x50); // a measurement
+    bus.chip().write(0x3D, 0x00); // read-only: ignored by the chip
+    const Ran restored = run({"restore", QString::fromStdString(file.string())});
+    const Ran wrongDevice = run({"restore", "--device", "2F", QString::fromStdString(file.string())});
+    std::filesystem::remove(file);
+    EXPECT_EQ(restored.status, 0) << restored.err;
+    EXPECT_EQ(restored.out, "0x25: left at 50 (snapshot 2E): the chip measures it itself\n0x5F: 0C to C4\n");
+    EXPECT_EQ(reg(0x5F), 0xC4);
+    EXPECT_EQ(reg(0x25), 0x50);
+    EXPECT_EQ(wrongDevice.status, 2);
+}
+
+} // namespace
