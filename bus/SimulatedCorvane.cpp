@@ -11,8 +11,7 @@ namespace rm = RegisterMap;
 
 namespace {
 
-// Fan1's speed at full duty, and the steady speeds of fans 2 and 3.
-constexpr double Fan1FullSpeedRpm = 3200;
+// The steady speeds of fans 2 and 3.
 constexpr std::uint16_t Fan2Count = 2700; // 2000 rpm
 constexpr std::uint16_t Fan3Count = 3600; // 1500 rpm
 constexpr std::uint16_t StalledCount = 0xFFFF;
@@ -151,15 +150,31 @@ void SimulatedCorvane::update(double seconds)
         registers_[rm::Pwm1Duty] = automaticDuty(decoded(rm::Remote1Temperature), decoded(rm::LocalTemperature),
                                                  decoded(rm::Remote2Temperature));
 
-    const double fan1Rpm = Fan1FullSpeedRpm * registers_[rm::Pwm1Duty] / 255.0 * (1 + 0.005 * noise_());
-    const double fan1Count = fan1Rpm > 0 ? TachClock / fan1Rpm : StalledCount;
-    setTachCount(0, static_cast<std::uint16_t>(std::clamp(std::round(fan1Count), 1.0, double{StalledCount})));
+    updateFan1(seconds);
     setTachCount(1, static_cast<std::uint16_t>(Fan2Count + jitter(8)));
     setTachCount(2, static_cast<std::uint16_t>(Fan3Count + jitter(8)));
     setTachCount(3, StalledCount);
 
     setMeasurement(rm::VccReading, static_cast<std::uint8_t>(VccNominal + jitter(1)));
     setMeasurement(rm::VccpReading, static_cast<std::uint8_t>(VccpNominal + jitter(1)));
+}
+
+void SimulatedCorvane::updateFan1(double seconds)
+{
+    const double duty = registers_[rm::Pwm1Duty] * 100.0 / 255.0;
+    if (fan1Turning_ && duty < Fan1StallPercent)
+        fan1Turning_ = false;
+    else if (!fan1Turning_ && duty > Fan1StartPercent)
+        fan1Turning_ = true;
+    const double target = fan1Turning_ ? Fan1FullSpeedRpm * duty / 100.0 : 0;
+    if (fan1Rpm_ < 0)
+        fan1Rpm_ = target;
+    else
+        fan1Rpm_ += (target - fan1Rpm_) * (1 - std::exp(-std::max(0.0, seconds - lastUpdate_) / Fan1TimeConstant));
+    const double measured = fan1Rpm_ * (1 + 0.005 * noise_());
+    // A fan coasting below what the tach can count reads as stalled.
+    const double count = measured > TachClock / StalledCount ? TachClock / measured : StalledCount;
+    setTachCount(0, static_cast<std::uint16_t>(std::clamp(std::round(count), 1.0, double{StalledCount})));
 }
 
 void SimulatedCorvane::setMeasurement(std::uint8_t reg, std::uint8_t value)

@@ -37,6 +37,14 @@ public:
     // How often the chip refreshes its measurements.
     static constexpr double UpdateInterval = 0.1;
 
+    // Fan1 on PWM1: its speed follows the duty's with a first-order lag. It
+    // stops below the stall duty, and from standstill starts only above the
+    // start duty, as a real fan's bearing friction makes it.
+    static constexpr double Fan1FullSpeedRpm = 3200;
+    static constexpr double Fan1TimeConstant = 1.5; // seconds
+    static constexpr double Fan1StallPercent = 20;
+    static constexpr double Fan1StartPercent = 30;
+
 private:
     void updateIfDue();
     void update(double seconds);
@@ -55,6 +63,12 @@ private:
     // byte read before it gives the current value.
     std::array<std::uint8_t, 4> latchedTachHigh_{};
     std::array<bool, 4> tachHighLatched_{};
+    void updateFan1(double seconds);
+
     double lastUpdate_ = 0;
     bool updated_ = false;
+    // Fan1's speed as the lag has brought it; below zero until the first
+    // update, which starts the fan at the speed its duty holds it at.
+    double fan1Rpm_ = -1;
+    bool fan1Turning_ = true;
 };

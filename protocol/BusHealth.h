@@ -29,6 +29,8 @@ public:
     // A write the user asked for failed, or a manual read did.
     void writeFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now);
     void readFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now);
+    // Anything else worth a note: a fan test's end.
+    void note(std::string text, Time now) { note_ = Note{std::move(text), now + NoteLasts}; }
     void pollTook(double seconds) { lastPollSeconds_ = seconds; }
 
     std::string text(Time now) const;

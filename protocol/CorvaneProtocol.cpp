@@ -146,6 +146,30 @@ ByteRead CorvaneProtocol::readDuty(std::uint8_t device)
     return bus_.ReadSmbus(device, rm::Pwm1Duty);
 }
 
+FanSpeedRead CorvaneProtocol::readFanSpeed(std::uint8_t device, int fan)
+{
+    FanSpeedRead result;
+    const ByteRead low = bus_.ReadSmbus(device, rm::fanTachLow(fan));
+    result.outcome = low;
+    if (!low.ok())
+        return result;
+    const ByteRead high = bus_.ReadSmbus(device, rm::fanTachHigh(fan));
+    result.outcome = high;
+    if (!high.ok())
+        return result;
+    if (const auto rpm = rm::fanSpeed(low.value, high.value))
+        result.rpm = *rpm;
+    return result;
+}
+
+PwmRestore CorvaneProtocol::restorePwm(std::uint8_t device, int behaviour, std::uint8_t duty)
+{
+    PwmRestore result;
+    result.behaviour = changeSetting(Setting::Behaviour, device, behaviour);
+    result.duty = writeAndReadBack(device, rm::Pwm1Duty, duty);
+    return result;
+}
+
 RegisterSweep CorvaneProtocol::sweep(std::uint8_t device)
 {
     RegisterSweep result;

@@ -85,6 +85,24 @@ struct CheckedWrite {
     bool took() const { return write.ok() && readBack.ok() && readBack.value == wanted; }
 };
 
+// One fan's speed, read as its tach pair: low byte, then high.
+struct FanSpeedRead {
+    BusOutcome outcome;       // the first failure, or the last success
+    std::optional<double> rpm; // nothing when a read failed, or the pair read 0x00 0x00
+};
+
+// PWM1 put back as it was: the behaviour's bits by read-modify-write, then
+// the duty.
+struct PwmRestore {
+    SettingChange behaviour;
+    CheckedWrite duty;
+
+    bool took() const
+    {
+        return behaviour.read.ok() && behaviour.write && behaviour.write->ok() && duty.write.ok();
+    }
+};
+
 class CorvaneProtocol {
 public:
     explicit CorvaneProtocol(BusAdapter& bus) : bus_(bus) {}
@@ -112,6 +130,8 @@ public:
     // the duty write is then a write of register 0x30.
     static std::optional<std::uint8_t> dutyByteFor(double percent);
     ByteRead readDuty(std::uint8_t device);
+    FanSpeedRead readFanSpeed(std::uint8_t device, int fan);
+    PwmRestore restorePwm(std::uint8_t device, int behaviour, std::uint8_t duty);
 
     ByteRead readRegister(std::uint8_t device, std::uint8_t reg) { return bus_.ReadSmbus(device, reg); }
     BusOutcome writeRegister(std::uint8_t device, std::uint8_t reg, std::uint8_t data)

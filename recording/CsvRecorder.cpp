@@ -1,4 +1,5 @@
 #include "CsvRecorder.h"
+#include "CsvText.h"
 
 #include <algorithm>
 #include <array>
@@ -27,14 +28,6 @@ const std::array<std::size_t, Poll::Registers.size()> ByteColumns = [] {
 // The readings in the order the window lists them: the chip's own
 // temperature first.
 constexpr const auto& ColumnOrder = Poll::ListedOrder;
-
-// Shortest text that reads back as the value, with a '.'.
-std::string numberText(double value)
-{
-    char text[32];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
-    return error == std::errc{} ? std::string(text, end) : std::string();
-}
 
 std::string errorText(int error)
 {
@@ -76,7 +69,7 @@ std::string CsvRecorder::row(const PollResult& poll, bool offsetCoded)
     for (const Reading reading : ColumnOrder) {
         text += ',';
         if (const auto value = readingValue(poll, reading, offsetCoded))
-            text += numberText(*value);
+            text += csvNumber(*value);
     }
     for (const std::size_t i : ByteColumns) {
         text += ',';

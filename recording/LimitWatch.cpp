@@ -1,25 +1,15 @@
 #include "LimitWatch.h"
 
 #include "CsvRecorder.h"
+#include "CsvText.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
-namespace {
-
-std::string numberText(double value)
-{
-    char text[32];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
-    return error == std::errc{} ? std::string(text, end) : std::string();
-}
-
-} // namespace
-
 std::string Limit::text() const
 {
-    return std::string(Poll::name(reading)) + (atMost ? "<=" : ">=") + numberText(bound);
+    return std::string(Poll::name(reading)) + (atMost ? "<=" : ">=") + csvNumber(bound);
 }
 
 std::variant<Limit, std::string> parseLimit(std::string_view text)
@@ -63,7 +53,7 @@ std::vector<std::string> LimitWatch::check(const PollResult& poll, bool offsetCo
         passed_[i] = passed;
         everPassed_ = everPassed_ || passed;
         std::string line = isoUtcText(poll.time) + " " + limit.text() + (passed ? " passed: " : " holds again: ");
-        line += failed ? "no reading (" + std::string(std::strerror(poll.outcome.error)) + ")" : numberText(*value);
+        line += failed ? "no reading (" + std::string(std::strerror(poll.outcome.error)) + ")" : csvNumber(*value);
         lines.push_back(std::move(line));
     }
     return lines;

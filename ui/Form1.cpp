@@ -76,6 +76,12 @@ void Form1::showControllerBase(std::uint16_t base)
     setWindowTitle(QStringLiteral("SMBBA = 0x") + QString::fromStdString(rm::hexText(base)) + titleSuffix_);
 }
 
+void Form1::announce(const QString& text)
+{
+    health_.note(text.toStdString(), now());
+    refreshStatus();
+}
+
 void Form1::refreshStatus()
 {
     const QString text = QString::fromStdString(health_.text(now()));

@@ -66,6 +66,11 @@ public:
     // Open (or raise) the register map and the bus scan.
     QWidget* showRegisterMap();
     QWidget* showBusScan();
+    QWidget* showFanTest();
+
+    // Before the program ends, however it ends: the recording's last row,
+    // then the fan test's restore, waited for up to limit.
+    void finishBeforeLeaving(std::chrono::milliseconds limit);
 
     // For the program's other windows: a job on the one bus thread, in
     // turn with the poll and the handlers.
@@ -79,6 +84,15 @@ public:
     // no, and nothing was written.
     bool writeChecked(std::uint8_t device, std::uint8_t reg, std::uint8_t data, QObject* receiver,
                       std::function<void(const CheckedWrite&)> done);
+    // Asks what must be asked before writing to the device, as every write
+    // does. False when the user said no.
+    bool askBeforeWriting(std::uint8_t device) { return mayWrite(device); }
+    // Another window changed PWM1: the lists and the duty entry follow it.
+    void followSettingChange(Setting setting, int k, const SettingChange& change);
+    void followDutyWrite(const CheckedWrite& write);
+    // A message for the status line, kept there for a while.
+    void announce(const QString& text);
+
     // Puts an address into the device field, as if the user typed it.
     void chooseDevice(std::uint8_t device);
     const std::string& controllerName() const { return controllerName_; }
@@ -196,6 +210,7 @@ private:
     QPointer<QWidget> trendsWindow_;
     QPointer<QWidget> registerMap_;
     QPointer<QWidget> busScan_;
+    QPointer<QWidget> fanTest_;
     QAction* stopRecordingAction_ = nullptr;
     QTimer Timer1;
     // Last, so it stops first: no job outlives what it reports to.

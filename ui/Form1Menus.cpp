@@ -5,10 +5,12 @@
 #include "MessageBoxes.h"
 #include "RecordDialog.h"
 #include "BusScanWindow.h"
+#include "FanTestWindow.h"
 #include "RegisterMapWindow.h"
 #include "TrendsLoader.h"
 
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
@@ -36,6 +38,7 @@ void Form1::buildMenus()
     add(view, "actionRegisterMap", QStringLiteral("&Register Map"), QKeySequence(Qt::CTRL | Qt::Key_R),
         [this] { showRegisterMap(); });
     add(view, "actionBusScan", QStringLiteral("&Bus Scan"), {}, [this] { showBusScan(); });
+    add(view, "actionFanTest", QStringLiteral("&Fan Test"), {}, [this] { showFanTest(); });
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     add(help, "actionAbout", QStringLiteral("&About Corvane Bench"), {}, [this] { showAbout(); });
 }
@@ -43,7 +46,8 @@ void Form1::buildMenus()
 void Form1::closeEvent(QCloseEvent* event)
 {
     stopRecording();
-    for (QWidget* window : {trendsWindow_.data(), registerMap_.data(), busScan_.data()}) {
+    // The fan test's window puts PWM1 back as it closes.
+    for (QWidget* window : {trendsWindow_.data(), registerMap_.data(), busScan_.data(), fanTest_.data()}) {
         if (window)
             window->close();
     }
@@ -204,4 +208,21 @@ QWidget* Form1::showRegisterMap()
 QWidget* Form1::showBusScan()
 {
     return bringUp<BusScanWindow>(busScan_, *this);
+}
+
+QWidget* Form1::showFanTest()
+{
+    return bringUp<FanTestWindow>(fanTest_, *this);
+}
+
+void Form1::finishBeforeLeaving(std::chrono::milliseconds limit)
+{
+    stopRecording();
+    if (fanTest_)
+        fanTest_->close();
+    // The restore's jobs are queued: let them run, and their results show,
+    // before the bus thread is told to stop.
+    QDeadlineTimer deadline(limit);
+    while (!busIdle() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }

@@ -81,6 +81,23 @@ void Form1::showSettingChange(Setting setting, int k, int shownBefore, std::uint
         SetManualDutyMode(k == rm::ManualBehaviour, change.duty);
 }
 
+void Form1::followSettingChange(Setting setting, int k, const SettingChange& change)
+{
+    if (!change.read.ok() || !change.write || !change.write->ok())
+        return;
+    showField(setting, k);
+    if (setting == Setting::Behaviour)
+        SetManualDutyMode(k == rm::ManualBehaviour, change.duty);
+}
+
+void Form1::followDutyWrite(const CheckedWrite& write)
+{
+    if (!write.write.ok())
+        return;
+    module_.DutyPercent = rm::dutyPercent(write.wanted);
+    c_.txtDutyCycle->setText(QString::fromStdString(rm::trimmedNumberText(module_.DutyPercent)));
+}
+
 void Form1::SetManualDutyMode(bool on, const ByteRead& duty)
 {
     c_.txtDutyCycle->setVisible(on);

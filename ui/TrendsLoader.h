@@ -1,7 +1,11 @@
 #pragma once
-// Loads the Trends module and makes its window.
+// Loads the Trends module, where the program's Qt Charts plots live, and
+// makes them.
 
+#include "FanCurvePlot.h"
 #include "TrendsView.h"
 
 // A new Trends window, or nothing with the reason in *error.
 TrendsView* openTrendsView(const History& history, QWidget* parent, QString* error);
+// A new plot for the fan test, or nothing with the reason in *error.
+FanCurvePlot* openFanCurvePlot(QWidget* parent, QString* error);

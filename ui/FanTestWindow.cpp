@@ -1,0 +1,241 @@
+#include "FanTestWindow.h"
+
+#include "Form1.h"
+#include "MessageBoxes.h"
+#include "TrendsLoader.h"
+#include "recording/FanTestCsv.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int StepChoices[] = {1, 2, 5, 10};
+
+template <typename Control>
+Control* named(Control* control, const char* objectName, const QString& accessibleName)
+{
+    control->setObjectName(QLatin1String(objectName));
+    control->setAccessibleName(accessibleName);
+    return control;
+}
+
+QString numberText(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+} // namespace
+
+FanTestWindow::FanTestWindow(Form1& form, FanTestRun::Clock clock, FanTestRun::Wait wait)
+    : QMainWindow(&form), run_(form, std::move(clock), std::move(wait))
+{
+    setObjectName(QStringLiteral("fanTestWindow"));
+    setWindowTitle(QStringLiteral("Fan Test - Corvane Bench"));
+    auto* central = new QWidget(this);
+    auto* layout = new QHBoxLayout(central);
+    auto* side = new QVBoxLayout;
+    layout->addLayout(side);
+
+    auto* intro = new QLabel(QStringLiteral("Fan1 on PWM1: the duty steps down from 100 % to 0 %, then up again. "
+                                            "PWM1 is switched to Manual Mode for the test and put back after it."),
+                             central);
+    intro->setWordWrap(true);
+    intro->setMaximumWidth(300);
+    side->addWidget(intro);
+
+    auto* form_ = new QFormLayout;
+    step_ = named(new QComboBox(central), "fanTestStep", QStringLiteral("Step"));
+    for (const int step : StepChoices)
+        step_->addItem(QStringLiteral("%1 %").arg(step), step);
+    step_->setCurrentIndex(2);
+    form_->addRow(QStringLiteral("S&tep:"), step_);
+    tolerance_ = named(new QDoubleSpinBox(central), "fanTestTolerance", QStringLiteral("Settled within plus or minus percent"));
+    tolerance_->setRange(0.5, 20);
+    tolerance_->setSingleStep(0.5);
+    tolerance_->setDecimals(1);
+    tolerance_->setValue(2);
+    tolerance_->setPrefix(QStringLiteral("± "));
+    tolerance_->setSuffix(QStringLiteral(" %"));
+    form_->addRow(QStringLiteral("Settled &within:"), tolerance_);
+    readings_ = named(new QSpinBox(central), "fanTestReadings", QStringLiteral("Settled after readings in a row"));
+    readings_->setRange(2, 10);
+    readings_->setValue(3);
+    readings_->setSuffix(QStringLiteral(" readings in a row"));
+    form_->addRow(QStringLiteral("&For:"), readings_);
+    limit_ = named(new QSpinBox(central), "fanTestLimit", QStringLiteral("Longest wait per step in seconds"));
+    limit_->setRange(2, 120);
+    limit_->setValue(10);
+    limit_->setSuffix(QStringLiteral(" s at most per step"));
+    form_->addRow(QStringLiteral("&Or:"), limit_);
+    side->addLayout(form_);
+
+    auto* buttons = new QHBoxLayout;
+    start_ = named(new QPushButton(QStringLiteral("&Start"), central), "fanTestStart", QStringLiteral("Start"));
+    cancel_ = named(new QPushButton(QStringLiteral("&Cancel"), central), "fanTestCancel", QStringLiteral("Cancel"));
+    save_ = named(new QPushButton(QStringLiteral("Save &CSV…"), central), "fanTestSave", QStringLiteral("Save CSV"));
+    cancel_->setEnabled(false);
+    save_->setEnabled(false);
+    for (QPushButton* button : {start_, cancel_, save_})
+        buttons->addWidget(button);
+    side->addLayout(buttons);
+    connect(start_, &QPushButton::clicked, this, &FanTestWindow::start);
+    connect(cancel_, &QPushButton::clicked, &run_, &FanTestRun::cancel);
+    connect(save_, &QPushButton::clicked, this, &FanTestWindow::chooseCsvFile);
+
+    progress_ = named(new QLabel(QStringLiteral("Not started."), central), "fanTestProgress", QStringLiteral("Progress"));
+    progress_->setWordWrap(true);
+    progress_->setMaximumWidth(300);
+    side->addWidget(progress_);
+    auto* findings = new QFormLayout;
+    stopDuty_ = named(new QLabel(QStringLiteral("—"), central), "fanTestStopDuty", QStringLiteral("Stop duty"));
+    startDuty_ = named(new QLabel(QStringLiteral("—"), central), "fanTestStartDuty", QStringLiteral("Start duty"));
+    maxSpeed_ = named(new QLabel(QStringLiteral("—"), central), "fanTestMaxSpeed", QStringLiteral("Maximum speed"));
+    findings->addRow(QStringLiteral("Stop duty:"), stopDuty_);
+    findings->addRow(QStringLiteral("Start duty:"), startDuty_);
+    findings->addRow(QStringLiteral("Maximum speed:"), maxSpeed_);
+    side->addLayout(findings);
+
+    table_ = named(new QTableWidget(0, 5, central), "fanTestSteps", QStringLiteral("Steps"));
+    table_->setHorizontalHeaderLabels({QStringLiteral("Sweep"), QStringLiteral("Duty %"), QStringLiteral("Fan1 rpm"),
+                                       QStringLiteral("Settle s"), QStringLiteral("Settled")});
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->setVisible(false);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->setMinimumHeight(160);
+    side->addWidget(table_, 1);
+
+    QString error;
+    plot_ = openFanCurvePlot(central, &error);
+    if (plot_) {
+        layout->addWidget(plot_->widget(), 1);
+    } else {
+        auto* missing = new QLabel(QStringLiteral("The plot needs the Trends module, which could not be loaded:\n%1")
+                                       .arg(error),
+                                   central);
+        missing->setWordWrap(true);
+        layout->addWidget(missing, 1);
+    }
+    setCentralWidget(central);
+    resize(900, 560);
+
+    connect(&run_, &FanTestRun::stepStarted, this, [this](int index, int duty, bool down) {
+        progress_->setText(QStringLiteral("Step %1 of %2: duty %3 % on the way %4, waiting for Fan1 to settle…")
+                               .arg(index + 1)
+                               .arg(run_.sweep().stepCount())
+                               .arg(duty)
+                               .arg(down ? QStringLiteral("down") : QStringLiteral("up")));
+    });
+    connect(&run_, &FanTestRun::stepDone, this, &FanTestWindow::showStep);
+    connect(&run_, &FanTestRun::finished, this, &FanTestWindow::showFinished);
+}
+
+FanSweepSettings FanTestWindow::settings() const
+{
+    FanSweepSettings settings;
+    settings.stepPercent = step_->currentData().toInt();
+    settings.tolerancePercent = tolerance_->value();
+    settings.settleReadings = readings_->value();
+    settings.stepLimitSeconds = limit_->value();
+    return settings;
+}
+
+void FanTestWindow::start()
+{
+    table_->setRowCount(0);
+    if (plot_)
+        plot_->showSteps({});
+    if (!run_.start(settings()))
+        return;
+    setRunning(true);
+    showFindings();
+    progress_->setText(QStringLiteral("Saving PWM1's settings…"));
+}
+
+void FanTestWindow::setRunning(bool running)
+{
+    start_->setEnabled(!running);
+    cancel_->setEnabled(running);
+    for (QWidget* control : {static_cast<QWidget*>(step_), static_cast<QWidget*>(tolerance_),
+                             static_cast<QWidget*>(readings_), static_cast<QWidget*>(limit_)})
+        control->setEnabled(!running);
+    save_->setEnabled(!running && !run_.sweep().steps().empty());
+}
+
+void FanTestWindow::showStep(const FanStep& step)
+{
+    const int row = table_->rowCount();
+    table_->insertRow(row);
+    const QString cells[] = {step.down ? QStringLiteral("down") : QStringLiteral("up"),
+                             QString::number(step.dutyPercent), numberText(step.rpm), numberText(step.settleSeconds),
+                             step.settled ? QStringLiteral("yes") : QStringLiteral("no")};
+    for (int column = 0; column < 5; ++column)
+        table_->setItem(row, column, new QTableWidgetItem(cells[column]));
+    table_->scrollToBottom();
+    if (plot_)
+        plot_->showSteps(run_.sweep().steps());
+    showFindings();
+}
+
+void FanTestWindow::showFindings()
+{
+    const FanFindings found = run_.sweep().findings();
+    stopDuty_->setText(found.stopDuty ? QStringLiteral("%1 %").arg(*found.stopDuty) : QStringLiteral("—"));
+    startDuty_->setText(found.startDuty ? QStringLiteral("%1 %").arg(*found.startDuty) : QStringLiteral("—"));
+    maxSpeed_->setText(found.maxRpm ? QStringLiteral("%1 rpm").arg(numberText(*found.maxRpm)) : QStringLiteral("—"));
+}
+
+void FanTestWindow::showFinished(const QString& text)
+{
+    progress_->setText(text);
+    setRunning(false);
+}
+
+QString FanTestWindow::findingsText() const
+{
+    return QStringLiteral("Stop duty: %1; start duty: %2; maximum speed: %3")
+        .arg(stopDuty_->text(), startDuty_->text(), maxSpeed_->text());
+}
+
+QString FanTestWindow::progressText() const
+{
+    return progress_->text();
+}
+
+void FanTestWindow::chooseCsvFile()
+{
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Fan Test"), QStringLiteral("fan-test.csv"),
+                                                      QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (!path.isEmpty())
+        saveCsv(path);
+}
+
+bool FanTestWindow::saveCsv(const QString& path)
+{
+    // Whole or not at all.
+    QSaveFile file(path);
+    const std::string text = fanTestCsv(run_.sweep().steps());
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), static_cast<qint64>(text.size())) < 0 ||
+        !file.commit()) {
+        showCannotOpen(this, QStringLiteral("The fan test cannot be saved to %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+void FanTestWindow::closeEvent(QCloseEvent* event)
+{
+    run_.cancel();
+    QMainWindow::closeEvent(event);
+}
