@@ -49,7 +49,9 @@ Located CorvaneProtocol::locate(std::uint8_t device, std::uint8_t reg, std::opti
         return located;
     const std::uint16_t base1 = bus_.DetectSmbus(0);
     ByteRead onController1 = bus_.ReadSmbus(device, reg);
-    if (onController1.ok())
+    // Where there is no controller 2 (one adapter named), controller 1 is
+    // where the device was looked for, and its failure the one to tell.
+    if (onController1.ok() || located.read.error == ENODEV)
         return {0, base1, std::move(onController1)};
     // Back where the device is expected.
     bus_.DetectSmbus(first);

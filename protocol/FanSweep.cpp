@@ -58,7 +58,8 @@ bool FanSweep::addReading(double seconds, double rpm, std::chrono::system_clock:
     step.time = now;
     step.rpm = rpm;
     // Settled: from the duty write to the first of the readings in tolerance.
-    step.settleSeconds = settled ? (readings_.end() - std::max(1, settings_.settleReadings))->seconds : seconds;
+    const double settle = settled ? (readings_.end() - std::max(1, settings_.settleReadings))->seconds : seconds;
+    step.settleSeconds = std::round(settle * 1000) / 1000; // to the millisecond, as recordings' times
     steps_.push_back(step);
     readings_.clear();
     return true;

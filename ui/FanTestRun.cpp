@@ -192,8 +192,10 @@ void FanTestRun::stop(const QString& ended)
     // shown even when the Fan Test window has closed meanwhile.
     Form1& form = form_;
     QPointer<FanTestRun> self(this);
+    form.holdLeaving();
     form_.runOnBus([device, behaviour, duty](CorvaneProtocol& chip) { return chip.restorePwm(device, behaviour, duty); },
                    &form_, [&form, self, ended, behaviour, duty](const PwmRestore& restore) {
+                       form.releaseLeaving();
                        form.followSettingChange(Setting::Behaviour, behaviour, restore.behaviour);
                        if (restore.took() && behaviour == rm::ManualBehaviour)
                            form.followDutyWrite(restore.duty);

@@ -45,14 +45,16 @@ FanTestWindow::FanTestWindow(Form1& form, FanTestRun::Clock clock, FanTestRun::W
     setWindowTitle(QStringLiteral("Fan Test - Corvane Bench"));
     auto* central = new QWidget(this);
     auto* layout = new QHBoxLayout(central);
-    auto* side = new QVBoxLayout;
-    layout->addLayout(side);
+    auto* panel = new QWidget(central);
+    panel->setFixedWidth(400);
+    auto* side = new QVBoxLayout(panel);
+    side->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(panel);
 
     auto* intro = new QLabel(QStringLiteral("Fan1 on PWM1: the duty steps down from 100 % to 0 %, then up again. "
                                             "PWM1 is switched to Manual Mode for the test and put back after it."),
                              central);
     intro->setWordWrap(true);
-    intro->setMaximumWidth(300);
     side->addWidget(intro);
 
     auto* form_ = new QFormLayout;
@@ -96,7 +98,6 @@ FanTestWindow::FanTestWindow(Form1& form, FanTestRun::Clock clock, FanTestRun::W
 
     progress_ = named(new QLabel(QStringLiteral("Not started."), central), "fanTestProgress", QStringLiteral("Progress"));
     progress_->setWordWrap(true);
-    progress_->setMaximumWidth(300);
     side->addWidget(progress_);
     auto* findings = new QFormLayout;
     stopDuty_ = named(new QLabel(QStringLiteral("—"), central), "fanTestStopDuty", QStringLiteral("Stop duty"));
@@ -112,7 +113,7 @@ FanTestWindow::FanTestWindow(Form1& form, FanTestRun::Clock clock, FanTestRun::W
                                        QStringLiteral("Settle s"), QStringLiteral("Settled")});
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->setVisible(false);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table_->setMinimumHeight(160);
     side->addWidget(table_, 1);
 
@@ -128,7 +129,7 @@ FanTestWindow::FanTestWindow(Form1& form, FanTestRun::Clock clock, FanTestRun::W
         layout->addWidget(missing, 1);
     }
     setCentralWidget(central);
-    resize(900, 560);
+    resize(1000, 600);
 
     connect(&run_, &FanTestRun::stepStarted, this, [this](int index, int duty, bool down) {
         progress_->setText(QStringLiteral("Step %1 of %2: duty %3 % on the way %4, waiting for Fan1 to settle…")
@@ -178,7 +179,8 @@ void FanTestWindow::showStep(const FanStep& step)
     const int row = table_->rowCount();
     table_->insertRow(row);
     const QString cells[] = {step.down ? QStringLiteral("down") : QStringLiteral("up"),
-                             QString::number(step.dutyPercent), numberText(step.rpm), numberText(step.settleSeconds),
+                             QString::number(step.dutyPercent), numberText(step.rpm),
+                             QString::number(step.settleSeconds, 'f', 1),
                              step.settled ? QStringLiteral("yes") : QStringLiteral("no")};
     for (int column = 0; column < 5; ++column)
         table_->setItem(row, column, new QTableWidgetItem(cells[column]));

@@ -90,6 +90,10 @@ public:
     // Another window changed PWM1: the lists and the duty entry follow it.
     void followSettingChange(Setting setting, int k, const SettingChange& change);
     void followDutyWrite(const CheckedWrite& write);
+    // Work the program must see through before it ends (a fan test's
+    // restore): finishBeforeLeaving waits for it.
+    void holdLeaving() { ++leavingHeld_; }
+    void releaseLeaving() { --leavingHeld_; }
     // A message for the status line, kept there for a while.
     void announce(const QString& text);
 
@@ -211,6 +215,7 @@ private:
     QPointer<QWidget> registerMap_;
     QPointer<QWidget> busScan_;
     QPointer<QWidget> fanTest_;
+    int leavingHeld_ = 0;
     QAction* stopRecordingAction_ = nullptr;
     QTimer Timer1;
     // Last, so it stops first: no job outlives what it reports to.

@@ -220,9 +220,9 @@ void Form1::finishBeforeLeaving(std::chrono::milliseconds limit)
     stopRecording();
     if (fanTest_)
         fanTest_->close();
-    // The restore's jobs are queued: let them run, and their results show,
-    // before the bus thread is told to stop.
+    // A restore's job is queued: let it run, and its result show, before
+    // the bus thread is told to stop.
     QDeadlineTimer deadline(limit);
-    while (!busIdle() && !deadline.hasExpired())
+    while (leavingHeld_ > 0 && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }

@@ -137,6 +137,7 @@ TEST(SimulatedBus, FixedDutyBehavioursHoldTheDutyAndDriveFan1)
         SCOPED_TRACE(testing::Message() << "behaviour " << c.behaviour);
         Rig rig;
         rig.settle(c.behaviour);
+        rig.advance(15); // ten of Fan1's time constants: it has followed the duty
         for (int step = 0; step < 20; ++step, rig.advance(3.1)) {
             ASSERT_EQ(rig.duty(), c.duty);
             const float rpm = fanRpm(rig.bus, 0).value();
@@ -150,10 +151,42 @@ TEST(SimulatedBus, FixedDutyBehavioursHoldTheDutyAndDriveFan1)
     Rig rig;
     rig.settle(rm::ManualBehaviour);
     rig.write(rm::Pwm1Duty, 0x40);
-    rig.advance();
+    rig.advance(15);
     const float lowDutyRpm = fanRpm(rig.bus, 0).value();
     rig.settle(rm::FullSpeedBehaviour);
+    rig.advance(15);
     EXPECT_GT(fanRpm(rig.bus, 0).value(), lowDutyRpm + 1000);
+}
+
+// Fan1 follows a duty step with a lag: after one time constant it has come
+// 63 % of the way. Below the stall duty it stops, and it starts again only
+// above the start duty.
+TEST(SimulatedBus, Fan1LagsStallsAndNeedsMoreDutyToStart)
+{
+    Rig rig;
+    rig.settle(rm::ManualBehaviour);
+    const auto settleAt = [&rig](std::uint8_t duty) {
+        rig.write(rm::Pwm1Duty, duty);
+        for (int i = 0; i < 150; ++i)
+            rig.advance(0.1), fanRpm(rig.bus, 0);
+        return fanRpm(rig.bus, 0).value();
+    };
+    const float full = settleAt(0xFF);
+    EXPECT_NEAR(full, SimulatedCorvane::Fan1FullSpeedRpm, 20);
+    rig.write(rm::Pwm1Duty, 0x80);
+    for (int i = 0; i < 15; ++i)
+        rig.advance(0.1), fanRpm(rig.bus, 0);
+    const float half = SimulatedCorvane::Fan1FullSpeedRpm * 0x80 / 255;
+    EXPECT_NEAR((full - fanRpm(rig.bus, 0).value()) / (full - half), 0.632, 0.03);
+
+    const struct {
+        std::uint8_t duty;
+        bool turning;
+    } steps[] = {{52, true}, {50, false}, {76, false}, {78, true}, {52, true}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(static_cast<int>(step.duty));
+        EXPECT_EQ(settleAt(step.duty) > 0, step.turning);
+    }
 }
 
 TEST(SimulatedBus, AutomaticBehavioursFollowTheirSensorsAlongTheFanCurve)
@@ -260,6 +293,7 @@ TEST(SimulatedBus, TachPairReadAcrossAnUpdateBelongsToOneCount)
 {
     Rig rig;
     rig.settle(rm::FullSpeedBehaviour);
+    rig.advance(15);
     const std::uint8_t fullLow = rig.read(rm::fanTachLow(0));
     const std::uint8_t fullHigh = rig.read(rm::fanTachHigh(0));
     ASSERT_NE(fullHigh, 0xFF);
@@ -267,7 +301,7 @@ TEST(SimulatedBus, TachPairReadAcrossAnUpdateBelongsToOneCount)
     // Start a pair, stop the fan, and let the chip refresh before the second half.
     EXPECT_EQ(rig.read(rm::fanTachLow(0)), fullLow);
     rig.setBehaviour(rm::DisabledBehaviour);
-    rig.advance();
+    rig.advance(15);
     EXPECT_EQ(rig.read(rm::fanTachHigh(0)), fullHigh);
 
     EXPECT_EQ(rig.read(rm::fanTachLow(0)), 0xFF);
