@@ -218,8 +218,9 @@ QWidget* Form1::showFanTest()
 void Form1::finishBeforeLeaving(std::chrono::milliseconds limit)
 {
     stopRecording();
-    if (fanTest_)
-        fanTest_->close();
+    // Closing a fan test's window puts PWM1 back.
+    for (FanTestWindow* fanTest : findChildren<FanTestWindow*>(Qt::FindDirectChildrenOnly))
+        fanTest->close();
     // A restore's job is queued: let it run, and its result show, before
     // the bus thread is told to stop.
     QDeadlineTimer deadline(limit);
