@@ -18,14 +18,19 @@ std::string noAnswerText(std::uint8_t device, int controller, const std::string&
            " (" + controllerName + "): " + errorText(outcome.error) + ".";
 }
 
-std::optional<std::string> writeRefusal(BusAdapter& bus, std::uint8_t device, bool force)
+std::optional<std::string> addressRefusal(std::uint8_t device, bool force)
+{
+    if (const AddressRisk risk = addressRisk(device); risk != AddressRisk::None && !force)
+        return riskText(device, risk) + " Nothing was written; give --force to write all the same.";
+    return std::nullopt;
+}
+
+std::optional<std::string> driverRefusal(BusAdapter& bus, std::uint8_t device, bool force)
 {
     if (force) {
         bus.permitWriteBehindDriver(device);
         return std::nullopt;
     }
-    if (const AddressRisk risk = addressRisk(device); risk != AddressRisk::None)
-        return riskText(device, risk) + " Nothing was written; give --force to write all the same.";
     if (const std::string driver = bus.kernelDriver(device); !driver.empty())
         return driverText(device, driver) + " Nothing was written; give --force to write all the same.";
     return std::nullopt;

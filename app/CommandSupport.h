@@ -17,9 +17,13 @@ int complain(std::ostream& err, int status, const std::string& why);
 // such device or address."
 std::string noAnswerText(std::uint8_t device, int controller, const std::string& controllerName, const BusOutcome& outcome);
 
-// Why a write to the device must not go out without --force; nothing when it
-// may. With --force, lets writes pass a kernel driver.
-std::optional<std::string> writeRefusal(BusAdapter& bus, std::uint8_t device, bool force);
+// Why a write to the device's address must not go out without --force;
+// nothing when it may. Asked before any traffic.
+std::optional<std::string> addressRefusal(std::uint8_t device, bool force);
+// Why a write behind the kernel driver that owns the device on the chosen
+// controller must not go out without --force; with --force, lets it pass.
+// Asked once the controller is chosen.
+std::optional<std::string> driverRefusal(BusAdapter& bus, std::uint8_t device, bool force);
 
 // Why a write that went out failed, in words the user can act on.
 std::string writeFailureText(std::uint8_t device, std::uint8_t reg, const BusOutcome& outcome);

@@ -4,11 +4,14 @@
 #include "chip/RegisterMap.h"
 #include "protocol/ScanText.h"
 #include "protocol/Snapshot.h"
+#include "protocol/BusHealth.h"
 #include "protocol/WriteGuard.h"
 #include "recording/CsvRecorder.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ostream>
@@ -115,8 +118,20 @@ int CommandRun::dump()
 
 int CommandRun::scan()
 {
-    const int controller = scanController(request_);
+    int controller = scanController(request_);
     chip_.selectController(controller);
+    // 0x08 is the scan's first probe anyway: whether the controller is there.
+    BusOutcome probe = bus_.ReceiveByte(BusScan::First);
+    if (probe.error == ENODEV && controller == 1 && !request_.controller) {
+        controller = 0; // one controller only, as on many PCs
+        chip_.selectController(controller);
+        probe = bus_.ReceiveByte(BusScan::First);
+    }
+    if (probe.error == ENODEV || probe.error == EACCES || probe.error == EPERM || probe.error == ECANCELED)
+        return complain(err_, ExitStatus::BadCommandLine,
+                        "SMBus Controller " + std::to_string(controller + 1) + " (" + chip_.controllerName() +
+                            ") cannot be scanned: " + errorText(probe.error) + ".");
+    err_ << "Scanned SMBus Controller " << controller + 1 << " (" << chip_.controllerName() << ").\n";
     out_ << busScanText(chip_.scan());
     return ExitStatus::Ok;
 }
@@ -132,17 +147,21 @@ int CommandRun::get()
 
 int CommandRun::set()
 {
-    if (const auto why = writeRefusal(bus_, device_, request_.force))
+    if (const auto why = addressRefusal(device_, request_.force))
         return refused(*why);
     // A read first: it finds the controller without writing anywhere else.
     const auto located = locate(request_.reg);
     if (!located)
         return ExitStatus::NoAnswer;
+    if (const auto why = driverRefusal(bus_, device_, request_.force))
+        return refused(*why);
     const CheckedWrite write = chip_.writeAndReadBack(device_, request_.reg, request_.value);
     if (!write.write.ok())
         return refused(writeFailureText(device_, request_.reg, write.write));
-    if (!write.readBack.ok())
+    if (!write.readBack.ok()) {
+        err_ << "corvane-bench: the write of " << hexByte(request_.value) << " went out, but reading it back failed.\n";
         return noAnswer(write.readBack);
+    }
     out_ << hexByte(write.readBack.value) << "\n";
     if (!write.took())
         return refused("Register " + deviceText(request_.reg) + " reads " + hexByte(write.readBack.value) +
@@ -165,12 +184,16 @@ int CommandRun::pwm()
     const PwmChange& wanted = request_.pwm;
     const bool writes = wanted.behaviour || wanted.frequency || wanted.pulses || wanted.dutyByte;
     if (writes) {
-        if (const auto why = writeRefusal(bus_, device_, request_.force))
+        if (const auto why = addressRefusal(device_, request_.force))
             return refused(*why);
     }
     const auto startup = startUp();
     if (!startup)
         return ExitStatus::NoAnswer;
+    if (writes) {
+        if (const auto why = driverRefusal(bus_, device_, request_.force))
+            return refused(*why);
+    }
     // The duty is the chip's own outside Manual Mode: refused before
     // anything is written, so a half-done change never happens.
     if (wanted.dutyByte && !wanted.behaviour && startup->settings.behaviour != rm::ManualBehaviour)
@@ -205,6 +228,8 @@ int CommandRun::pwm()
         if (k && now != k)
             return refused("Register " + deviceText(settingRegister(setting)) + " did not take the change.");
     }
+    if (duty && !duty->readBack.ok())
+        return noAnswer(duty->readBack);
     if (duty && !duty->took())
         return refused("The duty register 0x30 reads " + hexByte(duty->readBack.value) + " after the write of " +
                        hexByte(duty->wanted) + ": the write did not take.");
@@ -230,19 +255,40 @@ int CommandRun::restore()
                                 ". Nothing was written.");
         device_ = *device;
     }
-    if (const auto why = writeRefusal(bus_, device_, request_.force))
+    if (const auto why = addressRefusal(device_, request_.force))
         return refused(*why);
     const auto located = locate(0x00);
     if (!located)
         return ExitStatus::NoAnswer;
+    if (const auto why = driverRefusal(bus_, device_, request_.force))
+        return refused(*why);
     const RegisterSweep live = chip_.sweep(device_);
+    if (live.failed.all())
+        return noAnswer(live.outcome);
     int status = ExitStatus::Ok;
+    // A register the snapshot holds but the live read missed cannot be
+    // compared: said, never passed over.
+    for (int reg = 0; reg < 256; ++reg) {
+        const auto r = static_cast<std::size_t>(reg);
+        if (snapshot->present[r] && !snapshot->failed[r] && live.failed[r]) {
+            out_ << deviceText(static_cast<std::uint8_t>(reg)) << ": not compared: its read failed\n";
+            status = ExitStatus::NoAnswer;
+        }
+    }
+    std::vector<RegisterDifference> found = differences(*snapshot, live.values, live.failed);
+    // The behaviour first: the chip takes a duty only in Manual Mode.
+    std::stable_partition(found.begin(), found.end(),
+                          [](const RegisterDifference& d) { return d.reg == rm::Pwm1Configuration; });
+    const std::uint8_t snapshotConfiguration =
+        snapshot->present[rm::Pwm1Configuration] ? snapshot->values[rm::Pwm1Configuration] : live.values[rm::Pwm1Configuration];
+    const bool dutyIsTheChips = rm::behaviour(snapshotConfiguration) != rm::ManualBehaviour;
     int written = 0;
-    for (const RegisterDifference& d : differences(*snapshot, live.values, live.failed)) {
+    for (const RegisterDifference& d : found) {
         const std::string reg = deviceText(d.reg);
-        if (!d.tickedByDefault) {
-            out_ << reg << ": left at " << hexByte(d.live) << " (snapshot " << hexByte(d.snapshot)
-                 << "): the chip measures it itself\n";
+        if (!d.tickedByDefault || (d.reg == rm::Pwm1Duty && dutyIsTheChips)) {
+            out_ << reg << ": left at " << hexByte(d.live) << " (snapshot " << hexByte(d.snapshot) << "): "
+                 << (d.tickedByDefault ? "the chip sets the duty outside Manual Mode" : "the chip measures it itself")
+                 << "\n";
             continue;
         }
         const CheckedWrite write = chip_.writeAndReadBack(device_, d.reg, d.snapshot);
@@ -255,10 +301,10 @@ int CommandRun::restore()
         if (!write.write.ok())
             out_ << reg << ": not written: " << writeFailureText(device_, d.reg, write.write) << "\n";
         else
-            out_ << reg << ": did not take: reads " << (write.readBack.ok() ? hexByte(write.readBack.value) : "XX")
+            out_ << reg << ": did not take: " << (write.readBack.ok() ? "reads " + hexByte(write.readBack.value) : std::string("its read-back failed"))
                  << ", wanted " << hexByte(d.snapshot) << "\n";
     }
-    if (written == 0)
+    if (written == 0 && status == ExitStatus::Ok)
         out_ << "Every register the program writes already holds the snapshot's value.\n";
     return status;
 }

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <csignal>
 #include <ostream>
 
 namespace {
@@ -27,6 +28,7 @@ struct RecordRun {
     bool failing = false;    // the device does not answer now
     bool everFailed = false;
     std::optional<int> stopStatus; // the file failed: recording cannot go on
+    std::optional<std::chrono::steady_clock::time_point> deadline; // --duration
 
     void pollOnce()
     {
@@ -49,6 +51,12 @@ struct RecordRun {
 
     void tick()
     {
+        // A deadline rather than a timer: a run of weeks outlasts what a
+        // timer's interval can hold.
+        if (deadline && std::chrono::steady_clock::now() >= *deadline) {
+            QCoreApplication::quit();
+            return;
+        }
         pollOnce();
         if (stopStatus)
             return;
@@ -83,15 +91,18 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
     CsvRecorder& recorder = *std::get<std::unique_ptr<CsvRecorder>>(started);
 
     RecordRun run{err, chip, request.device, *startup.settings.offsetCoded, recorder, LimitWatch(request.limits), false,
-                  false, std::nullopt};
+                  false, std::nullopt, std::nullopt};
+    if (request.duration)
+        run.deadline = std::chrono::steady_clock::now() + *request.duration;
+    // A reader that goes away (record - | head) ends the run through a
+    // failed write, with its reason, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     QObject scope;
     quitOnTerminationSignals(scope);
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, &scope, [&run] { run.tick(); });
     timer.start(PollInterval);
-    if (request.duration)
-        QTimer::singleShot(*request.duration, Qt::PreciseTimer, &scope, [] { QCoreApplication::quit(); });
     // The first row at once, not a tick later.
     QTimer::singleShot(0, &scope, [&run] { run.tick(); });
     QCoreApplication::exec();

@@ -29,7 +29,7 @@ int runWindow(BusAdapter& bus, const QString& titleSuffix, const std::function<v
     // A signal ends the loop without closing the window: the recording's
     // last row goes out here, and a fan test puts PWM1 back, before
     // anything may leave in a hurry.
-    window.finishBeforeLeaving(BusStopLimit);
+    window.finishBeforeLeaving(RestoreLimit);
     qCInfo(runStatistics, "%llu readings polls, %llu ticks skipped", static_cast<unsigned long long>(window.pollCount()),
            static_cast<unsigned long long>(window.skippedTicks()));
     if (!window.stopBus(BusStopLimit)) {

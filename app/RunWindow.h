@@ -12,6 +12,9 @@ class Form1;
 
 // How long leaving waits for the bus thread's transaction in hand.
 inline constexpr std::chrono::milliseconds BusStopLimit{1000};
+// How long leaving waits for a fan test to put PWM1 back: four
+// transactions, behind whatever is on the bus.
+inline constexpr std::chrono::milliseconds RestoreLimit{3000};
 // How long the window waits for start-up's result before it shows anyway.
 inline constexpr std::chrono::milliseconds StartupShowLimit{500};
 

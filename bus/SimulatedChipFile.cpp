@@ -1,15 +1,27 @@
 #include "SimulatedChipFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <fcntl.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr const char* Heading = "corvane-bench simulated chip 1";
+
+// The folder is the user's own and nobody else's, and not a link someone
+// else planted in a shared /tmp.
+bool ownPrivateFolder(const std::filesystem::path& folder)
+{
+    ::mkdir(folder.c_str(), 0700);
+    struct stat status {};
+    return ::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::getuid() &&
+           (status.st_mode & 077) == 0;
+}
 
 } // namespace
 
@@ -25,7 +37,16 @@ std::filesystem::path simulatedChipFile()
 
 std::optional<SimulatedCorvane::State> loadSimulatedChip(const std::filesystem::path& file)
 {
-    std::ifstream in(file);
+    if (!ownPrivateFolder(file.parent_path()))
+        return std::nullopt;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    std::string text(2048, '\0');
+    const ssize_t length = ::read(fd, text.data(), text.size());
+    ::close(fd);
+    text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    std::istringstream in(text);
     std::string heading, registers, pinned;
     if (!std::getline(in, heading) || heading != Heading || !std::getline(in, registers) ||
         !std::getline(in, pinned) || registers.size() != 512 || pinned.size() != 256)
@@ -43,8 +64,8 @@ std::optional<SimulatedCorvane::State> loadSimulatedChip(const std::filesystem::
 
 bool saveSimulatedChip(const std::filesystem::path& file, const SimulatedCorvane::State& state)
 {
-    std::error_code error;
-    std::filesystem::create_directories(file.parent_path(), error);
+    if (!ownPrivateFolder(file.parent_path()))
+        return false;
     std::ostringstream text;
     text << Heading << '\n';
     for (const std::uint8_t value : state.registers) {
@@ -56,15 +77,18 @@ bool saveSimulatedChip(const std::filesystem::path& file, const SimulatedCorvane
     for (std::size_t reg = 0; reg < 256; ++reg)
         text << (state.pinned[reg] ? '1' : '0');
     text << '\n';
-    // Written whole under another name and renamed, so two commands at once
+    // Written whole under a fresh name and renamed, so two commands at once
     // never leave half a file.
-    const std::filesystem::path temporary = file.string() + "." + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << text.str();
-        if (!out.flush())
-            return false;
+    std::string temporary = file.string() + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return false;
+    const std::string bytes = text.str();
+    const bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temporary.c_str(), file.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
     }
-    std::filesystem::rename(temporary, file, error);
-    return !error;
+    return true;
 }

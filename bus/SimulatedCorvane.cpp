@@ -97,8 +97,7 @@ void SimulatedCorvane::write(std::uint8_t reg, std::uint8_t data)
 void SimulatedCorvane::holdMeasurements()
 {
     updateIfDue();
-    for (int reg = 0; reg < 256; ++reg)
-        pinned_[reg] = pinned_[reg] || rm::isMeasurement(static_cast<std::uint8_t>(reg));
+    held_ = true;
 }
 
 SimulatedCorvane::State SimulatedCorvane::state() const
@@ -179,7 +178,7 @@ void SimulatedCorvane::updateFan1(double seconds)
 
 void SimulatedCorvane::setMeasurement(std::uint8_t reg, std::uint8_t value)
 {
-    if (!pinned_[reg])
+    if (!pinned_[reg] && !held_)
         registers_[reg] = value;
 }
 

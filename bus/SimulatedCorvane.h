@@ -65,6 +65,7 @@ private:
     std::array<bool, 4> tachHighLatched_{};
     void updateFan1(double seconds);
 
+    bool held_ = false; // holdMeasurements: for this run only, never saved
     double lastUpdate_ = 0;
     bool updated_ = false;
     // Fan1's speed as the lag has brought it; below zero until the first

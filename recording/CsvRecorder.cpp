@@ -97,11 +97,11 @@ std::variant<std::unique_ptr<CsvRecorder>, std::string> CsvRecorder::toStandardO
     const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
     if (fd < 0)
         return "Cannot record to standard output: " + errorText(errno);
-    return std::unique_ptr<CsvRecorder>(new CsvRecorder(fd, "standard output", interval));
+    return std::unique_ptr<CsvRecorder>(new CsvRecorder(fd, "standard output", interval, false));
 }
 
-CsvRecorder::CsvRecorder(int fd, std::string path, Interval interval)
-    : fd_(fd), path_(std::move(path)), interval_(interval)
+CsvRecorder::CsvRecorder(int fd, std::string path, Interval interval, bool ownsFile)
+    : fd_(fd), path_(std::move(path)), interval_(interval), ownsFile_(ownsFile)
 {
 }
 
@@ -126,7 +126,7 @@ std::optional<std::string> CsvRecorder::write(std::string text)
     }
     const int error = written < 0 ? errno : ENOSPC;
     // Take back the part of a row that fitted: the file ends on a whole row.
-    if (written > 0) {
+    if (written > 0 && ownsFile_) {
         [[maybe_unused]] const int truncated = ::ftruncate(fd_, wholeRowsEnd_);
     }
     ::close(fd_);

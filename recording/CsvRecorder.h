@@ -53,7 +53,7 @@ public:
     static std::string row(const PollResult& poll, bool offsetCoded);
 
 private:
-    CsvRecorder(int fd, std::string path, Interval interval);
+    CsvRecorder(int fd, std::string path, Interval interval, bool ownsFile = true);
     std::optional<std::string> write(std::string text);
     std::int64_t bucketOf(std::chrono::system_clock::time_point time) const;
     std::optional<std::string> checkStillThere(std::chrono::system_clock::time_point now);
@@ -64,6 +64,9 @@ private:
     std::uint64_t rows_ = 0;
     bool headerWritten_ = false;
     off_t wholeRowsEnd_ = 0; // the file's size after the last whole row
+    // A file this recorder created may be cut back to its last whole row;
+    // standard output may be a file with another run's rows in it.
+    bool ownsFile_ = true;
     // The last interval a row was written for: a poll that finishes after
     // its interval's row went out must not add a second one.
     std::optional<std::int64_t> lastWrittenInterval_;

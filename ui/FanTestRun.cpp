@@ -59,6 +59,7 @@ bool FanTestRun::start(const FanSweepSettings& settings)
     if (!form_.askBeforeWriting(device))
         return false;
     device_ = device;
+    form_.lockForFanTest(true);
     sweep_ = FanSweep(settings);
     savedConfiguration_.reset();
     savedDuty_.reset();
@@ -79,6 +80,7 @@ bool FanTestRun::start(const FanSweepSettings& settings)
             const ByteRead& failed = pwm.configuration.ok() ? pwm.duty : pwm.configuration;
             if (!failed.ok()) {
                 stage_ = Stage::Idle;
+                form_.lockForFanTest(false);
                 emit finished(QStringLiteral("Fan test: device %1 does not answer (%2); nothing was written.")
                                   .arg(QString::fromStdString(deviceText(device_)), failure(failed)));
                 return;
@@ -111,6 +113,9 @@ void FanTestRun::inManualMode(const SettingChange& change)
                         .arg(QString::fromStdString(deviceText(device_)), failure(change.read)));
     if (!change.write->ok())
         return stop(QStringLiteral("Fan test stopped: the switch to Manual Mode failed (%1)").arg(failure(*change.write)));
+    if (!change.duty.ok())
+        return stop(QStringLiteral("Fan test stopped: device %1 stopped answering (%2)")
+                        .arg(QString::fromStdString(deviceText(device_)), failure(change.duty)));
     nextStep();
 }
 
@@ -135,6 +140,15 @@ void FanTestRun::dutyWritten(const CheckedWrite& write)
     form_.followDutyWrite(write);
     if (!write.write.ok())
         return stop(QStringLiteral("Fan test stopped: the duty write failed (%1)").arg(failure(write.write)));
+    if (!write.readBack.ok())
+        return stop(QStringLiteral("Fan test stopped: device %1 stopped answering (%2)")
+                        .arg(QString::fromStdString(deviceText(device_)), failure(write.readBack)));
+    // A duty that does not read back means the chip is not in Manual Mode
+    // after all: every reading would belong to some other duty.
+    if (!write.took())
+        return stop(QStringLiteral("Fan test stopped: the duty register reads %1 after the write of %2")
+                        .arg(write.readBack.value, 2, 16, QLatin1Char('0'))
+                        .arg(write.wanted, 2, 16, QLatin1Char('0')));
     stepStartedAt_ = clock_();
     readSoon();
 }
@@ -159,9 +173,13 @@ void FanTestRun::fanRead(const FanSpeedRead& read)
     if (!read.outcome.ok())
         return stop(QStringLiteral("Fan test stopped: device %1 stopped answering (%2)")
                         .arg(QString::fromStdString(deviceText(device_)), failure(read.outcome)));
-    // A pair of 0x00 0x00 is no new count: wait for the next one.
-    if (!read.rpm)
-        return readSoon();
+    // A pair of 0x00 0x00 is no new count: wait for the next one, as long
+    // as a step may take.
+    if (!read.rpm) {
+        if (clock_() - stepStartedAt_ < sweep_.settings().stepLimitSeconds)
+            return readSoon();
+        return stop(QStringLiteral("Fan test stopped: Fan1 gave no tach count for %1 s").arg(sweep_.settings().stepLimitSeconds));
+    }
     if (!sweep_.addReading(clock_() - stepStartedAt_, *read.rpm, std::chrono::system_clock::now()))
         return readSoon();
     emit stepDone(sweep_.steps().back());
@@ -181,6 +199,7 @@ void FanTestRun::stop(const QString& ended)
     ++generation_;
     if (!savedConfiguration_ || !savedDuty_) {
         stage_ = Stage::Idle;
+        form_.lockForFanTest(false);
         emit finished(ended + QStringLiteral(" before anything was written."));
         return;
     }
@@ -196,6 +215,7 @@ void FanTestRun::stop(const QString& ended)
     form_.runOnBus([device, behaviour, duty](CorvaneProtocol& chip) { return chip.restorePwm(device, behaviour, duty); },
                    &form_, [&form, self, ended, behaviour, duty](const PwmRestore& restore) {
                        form.releaseLeaving();
+                       form.lockForFanTest(false);
                        form.followSettingChange(Setting::Behaviour, behaviour, restore.behaviour);
                        if (restore.took() && behaviour == rm::ManualBehaviour)
                            form.followDutyWrite(restore.duty);

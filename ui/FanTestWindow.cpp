@@ -154,11 +154,11 @@ FanSweepSettings FanTestWindow::settings() const
 
 void FanTestWindow::start()
 {
+    if (!run_.start(settings()))
+        return;
     table_->setRowCount(0);
     if (plot_)
         plot_->showSteps({});
-    if (!run_.start(settings()))
-        return;
     setRunning(true);
     showFindings();
     progress_->setText(QStringLiteral("Saving PWM1's settings…"));

@@ -1,4 +1,6 @@
 #include "Form1.h"
+#include "FanTestWindow.h"
+#include <cstdio>
 
 #include "Form1Icon.h"
 #include "MessageBoxes.h"
@@ -40,7 +42,19 @@ Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
     Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // A fan test's window puts PWM1 back as it goes, through the bus thread,
+    // which must still be there.
+    qDeleteAll(findChildren<FanTestWindow*>(Qt::FindDirectChildrenOnly));
+}
+
+void Form1::lockForFanTest(bool locked)
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{c_.cmbPWM1, c_.txtDutyCycle, c_.cmdWriteDuty, c_.txtDevAddr,
+                                                            c_.optController1, c_.optController2})
+        control->setEnabled(!locked);
+}
 
 void Form1::connectHandlers()
 {
@@ -78,6 +92,8 @@ void Form1::showControllerBase(std::uint16_t base)
 
 void Form1::announce(const QString& text)
 {
+    if (leaving_)
+        std::fprintf(stderr, "corvane-bench: %s\n", text.toLocal8Bit().constData());
     health_.note(text.toStdString(), now());
     refreshStatus();
 }

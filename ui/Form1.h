@@ -90,6 +90,9 @@ public:
     // Another window changed PWM1: the lists and the duty entry follow it.
     void followSettingChange(Setting setting, int k, const SettingChange& change);
     void followDutyWrite(const CheckedWrite& write);
+    // While a fan test drives PWM1 on this device and controller, nothing
+    // else in this window may change them.
+    void lockForFanTest(bool locked);
     // Work the program must see through before it ends (a fan test's
     // restore): finishBeforeLeaving waits for it.
     void holdLeaving() { ++leavingHeld_; }
@@ -216,6 +219,7 @@ private:
     QPointer<QWidget> busScan_;
     QPointer<QWidget> fanTest_;
     int leavingHeld_ = 0;
+    bool leaving_ = false; // the status line is about to go: notes go to stderr too
     QAction* stopRecordingAction_ = nullptr;
     QTimer Timer1;
     // Last, so it stops first: no job outlives what it reports to.

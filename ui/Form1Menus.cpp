@@ -11,6 +11,7 @@
 
 #include <QCloseEvent>
 #include <QDeadlineTimer>
+#include <cstdio>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
@@ -218,6 +219,9 @@ QWidget* Form1::showFanTest()
 void Form1::finishBeforeLeaving(std::chrono::milliseconds limit)
 {
     stopRecording();
+    // No more polls queued ahead of what must still be done.
+    Timer1.stop();
+    leaving_ = true;
     // Closing a fan test's window puts PWM1 back.
     for (FanTestWindow* fanTest : findChildren<FanTestWindow*>(Qt::FindDirectChildrenOnly))
         fanTest->close();
@@ -226,4 +230,7 @@ void Form1::finishBeforeLeaving(std::chrono::milliseconds limit)
     QDeadlineTimer deadline(limit);
     while (leavingHeld_ > 0 && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (leavingHeld_ > 0)
+        std::fprintf(stderr, "corvane-bench: the fan test's restore of PWM1 did not finish in time: "
+                             "check PWM1's behaviour and duty before leaving the fan.\n");
 }

@@ -4,7 +4,10 @@
 
 #include "app/CommandLine.h"
 #include "app/Commands.h"
+#include "bus/LinuxSmbus.h"
 #include "bus/SimulatedBus.h"
+#include "support/FakeI2cDev.h"
+#include "support/SysfsTree.h"
 #include "protocol/Snapshot.h"
 #include "support/RecordingBus.h"
 
@@ -78,7 +81,7 @@ TEST_F(HeldChip, EachCommandPrintsWhatItFound)
         const Ran ran = run(c.arguments);
         EXPECT_EQ(ran.status, 0) << ran.err;
         EXPECT_EQ(ran.out, c.out);
-        EXPECT_EQ(ran.err, "");
+        EXPECT_EQ(ran.err, c.arguments.first() == "scan" ? "Scanned SMBus Controller 2 (Simulated chip).\n" : "");
     }
 }
 
@@ -175,6 +178,33 @@ TEST(CommandRefusals, ForceWritesBehindADriverAndToADangerousAddress)
     EXPECT_EQ(bus.get(0x10, 0x50), 0xAB);
 }
 
+// On the Linux bus, which knows a driver's device only once a controller
+// is chosen: a write behind the driver is refused with its name, and goes
+// through with --force. The device is on controller 1 only.
+TEST(CommandRefusals, AKernelDriversDeviceOnTheLinuxBusTakesAWriteOnlyWithForce)
+{
+    SysfsTree sysfs;
+    sysfs.boundDriver(0, 0x48, "lm75");
+    auto fake = std::make_unique<FakeI2cDev>();
+    FakeI2cDev& dev = *fake;
+    dev.files = {"/dev/i2c-0", "/dev/i2c-1"};
+    dev.driverBound = {0x48};
+    dev.addDevice("/dev/i2c-0", 0x48);
+    const SmbusAdapter first{0, "SMBus I801 adapter at 0700", "/dev/i2c-0", 0x0700, true};
+    const SmbusAdapter second{1, "SMBus I801 adapter at 0b00", "/dev/i2c-1", 0x0b00, true};
+    LinuxSmbus bus({first, second}, std::move(fake), sysfs.root());
+
+    const Ran refused = runOn(bus, {"set", "--device", "48", "01", "60"});
+    EXPECT_EQ(refused.status, 4);
+    EXPECT_NE(refused.err.find("kernel's lm75 driver"), std::string::npos) << refused.err;
+    EXPECT_EQ(dev.registerOf("/dev/i2c-0", 0x48, 1), 0);
+
+    const Ran forced = runOn(bus, {"set", "--device", "48", "01", "60", "--force"});
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_EQ(forced.out, "60\n");
+    EXPECT_EQ(dev.registerOf("/dev/i2c-0", 0x48, 1), 0x60);
+}
+
 TEST(CommandLineParsing, MistakesAreRefusedBeforeAnyTraffic)
 {
     const struct {
@@ -245,6 +275,22 @@ TEST_F(HeldChip, RestoreWritesBackWhatDiffersFromADump)
     EXPECT_EQ(reg(0x5F), 0xC4);
     EXPECT_EQ(reg(0x25), 0x50);
     EXPECT_EQ(wrongDevice.status, 2);
+}
+
+// A snapshot in Manual Mode brings the behaviour back before the duty,
+// which the chip takes only then.
+TEST_F(HeldChip, RestoreWritesTheBehaviourBeforeTheDuty)
+{
+    bus.chip().write(0x5C, 0xE2);
+    bus.chip().write(0x30, 0x40);
+    const auto file = std::filesystem::temp_directory_path() / ("corvane-manual-" + std::to_string(getpid()) + ".txt");
+    std::ofstream(file) << run({"dump"}).out;
+    bus.chip().write(0x5C, 0xC2); // the chip drives the duty again
+    const Ran restored = run({"restore", QString::fromStdString(file.string())});
+    std::filesystem::remove(file);
+    EXPECT_EQ(restored.status, 0) << restored.out << restored.err;
+    EXPECT_EQ(reg(0x5C), 0xE2);
+    EXPECT_EQ(reg(0x30), 0x40);
 }
 
 } // namespace

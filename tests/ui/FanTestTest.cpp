@@ -11,6 +11,7 @@
 #include "ui/Form1.h"
 
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -98,7 +99,12 @@ protected:
 // Fan1 stalls below 20 %, starts above 30 % and tops out at 3200 rpm.
 TEST_F(FanTest, FindsTheSimulatedFansStallStartAndTopSpeed)
 {
+    bool lockedDuring = false;
+    QObject::connect(&window->run(), &FanTestRun::stepDone, window,
+                     [this, &lockedDuring] { lockedDuring = !form->controls().optController1->isEnabled(); });
     const QString said = runToTheEnd();
+    EXPECT_TRUE(lockedDuring) << "the controller, device and PWM1 controls wait for the test";
+    EXPECT_TRUE(form->controls().optController1->isEnabled());
     EXPECT_TRUE(said.startsWith(QLatin1String("Fan test finished; PWM1 put back to Fastest Speed of 3 channels")))
         << said.toStdString();
     EXPECT_EQ(form->statusText(), said);
