@@ -3,6 +3,7 @@
 #include "Form1.h"
 #include "MessageBoxes.h"
 #include "chip/RegisterDescriptions.h"
+#include "chip/RegisterMap.h"
 #include "recording/CsvRecorder.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -329,6 +331,9 @@ void RegisterMapWindow::restoreTicked()
         report_->setText(QStringLiteral("No register is ticked: nothing was written."));
         return;
     }
+    // The behaviour first: the chip takes a duty only in Manual Mode.
+    std::stable_partition(chosen.begin(), chosen.end(),
+                          [](const RegisterDifference& d) { return d.reg == RegisterMap::Pwm1Configuration; });
     if (!confirmRestore(this, sweptDevice_, lines))
         return;
     restoring_ = std::move(chosen);

@@ -126,14 +126,14 @@ TEST_F(RegisterMap, RestoresOnlyTheTickedRegistersAndReportsWhatDidNotTake)
     values[0x5C] = 0xE2;
     values[0x7B] = 0x03; // unticked by the user
     values[0x5F] = 0x00; // equal to the chip: no difference
-    values[0x30] = 0x80;
+    values[0x30] = 0x81; // a duty: written after the behaviour
     values[0x7C] = 0x01;
     std::ofstream(snapshot) << snapshotText({"0", "x", 0x2E, "t"}, values, {});
     ASSERT_TRUE(map->compareWith(QString::fromStdString(snapshot.string())));
     std::vector<int> listed;
     for (const auto& d : map->differencesShown())
         listed.push_back(d.reg);
-    EXPECT_EQ(listed, (std::vector<int>{0x25, 0x3E, 0x5C, 0x7B}));
+    EXPECT_EQ(listed, (std::vector<int>{0x25, 0x30, 0x3E, 0x5C, 0x7B}));
 
     map->setTicked(0x7B, false);
     bus.fail = [](const BusCall& call, int) { return call == Write(0x3E, 0x99) ? ENXIO : 0; };
@@ -142,8 +142,10 @@ TEST_F(RegisterMap, RestoresOnlyTheTickedRegistersAndReportsWhatDidNotTake)
     ASSERT_TRUE(QTest::qWaitFor([this] { return map->restoreReport().startsWith("These"); }, 5000));
     ASSERT_TRUE(settleBus());
     ASSERT_EQ(boxes.seen().size(), 1u);
-    EXPECT_TRUE(boxes.seen()[0].text.contains("0x3E: 00 to 99\n0x5C: C2 to E2")) << boxes.seen()[0].text.toStdString();
-    EXPECT_EQ(bus.calls, (Calls{Write(0x3E, 0x99), Write(0x5C, 0xE2), Read(0x5C)} + sweepReads()));
+    EXPECT_TRUE(boxes.seen()[0].text.contains("0x30: 80 to 81\n0x3E: 00 to 99\n0x5C: C2 to E2"))
+        << boxes.seen()[0].text.toStdString();
+    EXPECT_EQ(bus.calls, (Calls{Write(0x5C, 0xE2), Read(0x5C), Write(0x30, 0x81), Read(0x30), Write(0x3E, 0x99)} +
+                          sweepReads()));
     EXPECT_EQ(map->restoreReport(), "These did not take: 0x3E (reads 00). They are read-only, or the chip changed "
                                     "them itself.");
 }
