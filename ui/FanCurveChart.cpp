@@ -12,12 +12,13 @@ namespace {
 
 class FanCurveChart : public QChartView, public FanCurvePlot {
 public:
-    explicit FanCurveChart(QWidget* parent) : QChartView(parent)
+    // Made with its chart: a chart set later would orphan the view's own.
+    explicit FanCurveChart(QWidget* parent) : QChartView(new QChart, parent)
     {
         setObjectName(QStringLiteral("fanCurvePlot"));
         setAccessibleName(QStringLiteral("Fan1 speed against duty"));
         setRenderHint(QPainter::Antialiasing);
-        auto* chart = new QChart;
+        QChart* chart = this->chart();
         chart->setMargins(QMargins(4, 4, 4, 4));
         down_->setName(QStringLiteral("Down"));
         down_->setColor(QColor(192, 0, 0));
@@ -39,7 +40,6 @@ public:
             series->attachAxis(duty_);
             series->attachAxis(rpm_);
         }
-        setChart(chart);
         setMinimumSize(360, 240);
     }
 
@@ -60,10 +60,11 @@ public:
     }
 
 private:
-    QLineSeries* down_ = new QLineSeries(this);
-    QLineSeries* up_ = new QLineSeries(this);
-    QValueAxis* duty_ = new QValueAxis(this);
-    QValueAxis* rpm_ = new QValueAxis(this);
+    // The chart owns them once added.
+    QLineSeries* down_ = new QLineSeries;
+    QLineSeries* up_ = new QLineSeries;
+    QValueAxis* duty_ = new QValueAxis;
+    QValueAxis* rpm_ = new QValueAxis;
 };
 
 } // namespace
