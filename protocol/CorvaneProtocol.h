@@ -97,10 +97,16 @@ struct PwmRestore {
     SettingChange behaviour;
     CheckedWrite duty;
 
-    bool took() const
+    // The first transaction that failed, or the duty write's success.
+    const BusOutcome& outcome() const
     {
-        return behaviour.read.ok() && behaviour.write && behaviour.write->ok() && duty.write.ok();
+        if (!behaviour.read.ok())
+            return behaviour.read;
+        if (behaviour.write && !behaviour.write->ok())
+            return *behaviour.write;
+        return duty.write;
     }
+    bool took() const { return outcome().ok(); }
 };
 
 class CorvaneProtocol {

@@ -2,10 +2,10 @@
 
 #include "CsvRecorder.h"
 #include "CsvText.h"
+#include "protocol/BusHealth.h"
 
 #include <charconv>
 #include <cmath>
-#include <cstring>
 
 std::string Limit::text() const
 {
@@ -53,7 +53,7 @@ std::vector<std::string> LimitWatch::check(const PollResult& poll, bool offsetCo
         passed_[i] = passed;
         everPassed_ = everPassed_ || passed;
         std::string line = isoUtcText(poll.time) + " " + limit.text() + (passed ? " passed: " : " holds again: ");
-        line += failed ? "no reading (" + std::string(std::strerror(poll.outcome.error)) + ")" : csvNumber(*value);
+        line += failed ? "no reading (" + errorText(poll.outcome.error) + ")" : csvNumber(*value);
         lines.push_back(std::move(line));
     }
     return lines;

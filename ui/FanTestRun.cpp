@@ -225,18 +225,15 @@ void FanTestRun::stop(const QString& ended)
                                      .arg(QString::fromUtf8(rm::BehaviourEntries[static_cast<std::size_t>(behaviour)].data()),
                                           QString::fromStdString(rm::trimmedNumberText(rm::dutyPercent(duty))))
                                : QStringLiteral("PWM1 could NOT be put back (%1): check it before leaving the fan.")
-                                     .arg(failure(!restore.behaviour.read.ok() ? static_cast<const BusOutcome&>(restore.behaviour.read)
-                                                  : restore.behaviour.write && !restore.behaviour.write->ok()
-                                                      ? *restore.behaviour.write
-                                                      : restore.duty.write));
+                                     .arg(failure(restore.outcome()));
                        const QString text = ended + QStringLiteral("; ") + put;
                        form.announce(text);
                        if (self)
-                           self->restored(text, restore);
+                           self->restored(text);
                    });
 }
 
-void FanTestRun::restored(const QString& text, const PwmRestore&)
+void FanTestRun::restored(const QString& text)
 {
     stage_ = Stage::Idle;
     savedConfiguration_.reset();

@@ -17,7 +17,6 @@
 class Form1;
 struct CheckedWrite;
 struct FanSpeedRead;
-struct PwmRestore;
 struct SettingChange;
 
 class FanTestRun : public QObject {
@@ -56,7 +55,7 @@ private:
     // Ends the sweep and puts PWM1 back; ended opens the status line's note:
     // "Fan test cancelled".
     void stop(const QString& ended);
-    void restored(const QString& why, const PwmRestore& restore);
+    void restored(const QString& text);
 
     Form1& form_;
     Clock clock_;
