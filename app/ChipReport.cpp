@@ -3,7 +3,7 @@
 #include "chip/Conversions.h"
 #include "chip/RegisterMap.h"
 #include "chip/ValueText.h"
-#include "protocol/WriteGuard.h"
+#include "protocol/AddressGuard.h"
 #include "recording/CsvRecorder.h"
 
 #include <QJsonDocument>

@@ -32,7 +32,7 @@ constexpr CommandInfo Commands[] = {
     {Command::Get, "get", "REG", 1},
     {Command::Set, "set", "REG VALUE", 2},
     {Command::Pwm, "pwm", "", 0},
-    {Command::Restore, "restore", "FILE", 1},
+    {Command::Restore, "restore", "FILE|-", 1},
 };
 
 const QString HelpEpilogue = QStringLiteral(
@@ -45,9 +45,11 @@ const QString HelpEpilogue = QStringLiteral(
     "  get REG              one register, as two hex digits\n"
     "  set REG VALUE        write one register, then print what it reads back\n"
     "  pwm                  --behaviour, --frequency, --pulses, --duty; prints the settings\n"
-    "  restore FILE         write the registers that differ from a snapshot, read them back\n"
-    "REG, VALUE and --device are hex, with or without 0x. Writes to 0x00, 0x30-0x37,\n"
-    "0x50-0x57 or to a device a kernel driver owns are refused without --force.\n"
+    "  restore FILE|-       write the settings that differ from a snapshot, read them back;\n"
+    "                       --all for every register that is not a measurement\n"
+    "REG, VALUE and --device are hex, with or without 0x. Reads of 0x00-0x07, 0x30-0x37\n"
+    "or 0x78-0x7F, and writes there, to 0x50-0x57 or to a device a kernel driver owns,\n"
+    "are refused without --force.\n"
     "\nExamples:\n"
     "  corvane-bench                         the window, on the PC's SMBus controllers\n"
     "  corvane-bench --smbus /dev/i2c-3      one adapter, as controller 1\n"
@@ -181,8 +183,11 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
                                     QStringLiteral("HEX"));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("read, pwm: print one JSON object."));
     const QCommandLineOption force(QStringLiteral("force"),
-                                   QStringLiteral("set, pwm, restore: write to a dangerous address or behind a "
-                                                  "kernel driver all the same."));
+                                   QStringLiteral("Commands that read or write a device: read a reserved or memory-"
+                                                  "module command address, write to a dangerous address or behind a "
+                                                  "kernel driver, or restore another device's snapshot, all the same."));
+    const QCommandLineOption all(QStringLiteral("all"),
+                                 QStringLiteral("restore: also write the registers that are not known settings."));
     const QCommandLineOption limit(QStringLiteral("limit"),
                                    QStringLiteral("record: a bound on a reading, KEY<=VALUE or KEY>=VALUE with a "
                                                   "JSON key (local_c<=80); repeatable."),
@@ -205,7 +210,7 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
     const QCommandLineOption duty(QStringLiteral("duty"),
                                   QStringLiteral("pwm: the PWM1 duty, 0 to 100 %, in Manual Mode only."),
                                   QStringLiteral("PERCENT"));
-    for (const auto* option : {&simulate, &hold, &smbus, &record, &controller, &device, &json, &force, &limit,
+    for (const auto* option : {&simulate, &hold, &smbus, &record, &controller, &device, &json, &force, &all, &limit,
                                &interval, &duration, &behaviour, &frequency, &pulses, &duty})
         parser.addOption(*option);
 
@@ -242,8 +247,8 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
-        for (const auto* option : {&controller, &device, &json, &force, &limit, &interval, &duration, &behaviour,
-                                   &frequency, &pulses, &duty}) {
+        for (const auto* option : {&controller, &device, &json, &force, &all, &limit, &interval, &duration,
+                                   &behaviour, &frequency, &pulses, &duty}) {
             if (parser.isSet(*option))
                 return badCommandLine(QStringLiteral("--%1 goes with a command; the window does not take it.")
                                           .arg(option->names().constLast()));
@@ -277,7 +282,9 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
         std::initializer_list<Command> commands;
     } belongs[] = {
         {&json, {Command::Read, Command::Pwm}},
-        {&force, {Command::Set, Command::Pwm, Command::Restore}},
+        {&force, {Command::Read, Command::Record, Command::Dump, Command::Get, Command::Set, Command::Pwm,
+                  Command::Restore}},
+        {&all, {Command::Restore}},
         {&limit, {Command::Record}},
         {&interval, {Command::Record}},
         {&duration, {Command::Record}},
@@ -296,6 +303,7 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
     request.bus = bus;
     request.json = parser.isSet(json);
     request.force = parser.isSet(force);
+    request.all = parser.isSet(all);
     if (parser.isSet(controller)) {
         const QString text = parser.value(controller);
         if (text != QLatin1String("1") && text != QLatin1String("2"))

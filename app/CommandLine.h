@@ -45,6 +45,7 @@ struct CommandRequest {
     bool deviceGiven = false;
     bool json = false;
     bool force = false;
+    bool all = false;       // restore: unknown registers too
     std::uint8_t reg = 0;   // get, set
     std::uint8_t value = 0; // set
     QString path;           // record ("-" for standard output), restore

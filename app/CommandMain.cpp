@@ -21,7 +21,7 @@ int runSimulated(const CommandRequest& request, std::ostream& out, std::ostream&
     if (request.bus.holdReadings)
         bus.holdReadings();
     const int status = runCommand(request, bus, out, err);
-    if (!saveSimulatedChip(file, bus.chip().state()))
+    if (!saveSimulatedChipWrites(file, bus.chip().state(), bus.chip().written()))
         err << "corvane-bench: the simulated chip's registers could not be kept in " << file.string()
             << "; the next command starts from a fresh chip.\n";
     return status;

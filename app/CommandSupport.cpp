@@ -1,7 +1,7 @@
 #include "CommandSupport.h"
 
 #include "protocol/BusHealth.h"
-#include "protocol/WriteGuard.h"
+#include "protocol/AddressGuard.h"
 
 #include <cerrno>
 #include <ostream>
@@ -22,6 +22,13 @@ std::optional<std::string> addressRefusal(std::uint8_t device, bool force)
 {
     if (const AddressRisk risk = addressRisk(device); risk != AddressRisk::None && !force)
         return riskText(device, risk) + " Nothing was written; give --force to write all the same.";
+    return std::nullopt;
+}
+
+std::optional<std::string> readRefusal(std::uint8_t device, bool force)
+{
+    if (readIsGuarded(device) && !force)
+        return readRiskText(device) + " Nothing was sent; give --force to read it all the same.";
     return std::nullopt;
 }
 

@@ -20,6 +20,9 @@ std::string noAnswerText(std::uint8_t device, int controller, const std::string&
 // Why a write to the device's address must not go out without --force;
 // nothing when it may. Asked before any traffic.
 std::optional<std::string> addressRefusal(std::uint8_t device, bool force);
+// Why a read of the device's address must not go out without --force: a
+// read first writes its register number, and there that is a command.
+std::optional<std::string> readRefusal(std::uint8_t device, bool force);
 // Why a write behind the kernel driver that owns the device on the chosen
 // controller must not go out without --force; with --force, lets it pass.
 // Asked once the controller is chosen.

@@ -4,12 +4,12 @@
 #include "chip/RegisterMap.h"
 #include "protocol/ScanText.h"
 #include "protocol/Snapshot.h"
+#include "protocol/SnapshotFile.h"
 #include "protocol/BusHealth.h"
-#include "protocol/WriteGuard.h"
+#include "protocol/AddressGuard.h"
 #include "recording/CsvRecorder.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -52,6 +52,21 @@ private:
         return complain(err_, ExitStatus::NoAnswer, noAnswerText(device_, controller_, chip_.controllerName(), outcome));
     }
     int refused(const std::string& why) { return complain(err_, ExitStatus::WriteNotTaken, why); }
+    // Where a read's write phase is a command: refused before any traffic,
+    // unless --force.
+    std::optional<int> readRefused()
+    {
+        if (const auto why = readRefusal(device_, request_.force))
+            return refused(*why);
+        return std::nullopt;
+    }
+    // "Written to device 0x2E on SMBus Controller 2 (Simulated chip).": a
+    // write command says where its writes went.
+    void sayWhereWritten()
+    {
+        out_ << "Written to device " << deviceText(device_) << " on SMBus Controller " << controller_ + 1 << " ("
+             << chip_.controllerName() << ").\n";
+    }
     // A setting list's read-modify-write; the failure's status, if it failed.
     std::optional<int> change(Setting setting, int k);
 
@@ -88,6 +103,8 @@ std::optional<Startup> CommandRun::startUp()
 
 int CommandRun::read()
 {
+    if (const auto status = readRefused())
+        return *status;
     const auto startup = startUp();
     if (!startup)
         return ExitStatus::NoAnswer;
@@ -104,6 +121,8 @@ int CommandRun::read()
 
 int CommandRun::dump()
 {
+    if (const auto status = readRefused())
+        return *status;
     const auto located = locate(0x00);
     if (!located)
         return ExitStatus::NoAnswer;
@@ -138,6 +157,8 @@ int CommandRun::scan()
 
 int CommandRun::get()
 {
+    if (const auto status = readRefused())
+        return *status;
     const auto located = locate(request_.reg);
     if (!located)
         return ExitStatus::NoAnswer;
@@ -163,6 +184,7 @@ int CommandRun::set()
         return noAnswer(write.readBack);
     }
     out_ << hexByte(write.readBack.value) << "\n";
+    sayWhereWritten();
     if (!write.took())
         return refused("Register " + deviceText(request_.reg) + " reads " + hexByte(write.readBack.value) +
                        " after the write of " + hexByte(request_.value) + ": the write did not take.");
@@ -217,10 +239,13 @@ int CommandRun::pwm()
     const ChipSettings after = chip_.readSettings(device_);
     if (!after.complete())
         return noAnswer(after.outcome);
-    if (request_.json)
+    if (request_.json) {
         out_ << jsonText(settingsJson(originOf(request_, startup->controller, startup->controllerName), after));
-    else
+    } else {
         out_ << settingsText(after);
+        if (writes)
+            sayWhereWritten();
+    }
     for (const auto& [setting, k] : changes) {
         const std::optional<int>& now = setting == Setting::Behaviour   ? after.behaviour
                                         : setting == Setting::Frequency ? after.frequency
@@ -238,23 +263,23 @@ int CommandRun::pwm()
 
 int CommandRun::restore()
 {
-    QFile file(request_.path);
-    if (!file.open(QIODevice::ReadOnly))
-        return complain(err_, ExitStatus::BadCommandLine,
-                        "Cannot read " + request_.path.toStdString() + ": " + file.errorString().toStdString() + ".");
-    const std::string text = file.readAll().toStdString();
+    const SnapshotFileText file = readSnapshotFile(request_.path.toStdString());
+    if (!file.ok())
+        return complain(err_, ExitStatus::BadCommandLine, file.error);
     std::string why;
-    const auto snapshot = parseRegisterGrid(text, &why);
+    const auto snapshot = parseRegisterGrid(file.text, &why);
     if (!snapshot)
         return complain(err_, ExitStatus::BadCommandLine, request_.path.toStdString() + ": " + why);
-    // The snapshot says which device it is of; --device must not contradict it.
-    if (const auto device = snapshotDeviceIn(text)) {
-        if (request_.deviceGiven && *device != device_)
-            return complain(err_, ExitStatus::BadCommandLine,
-                            "The snapshot is of device " + deviceText(*device) + ", not " + deviceText(device_) +
-                                ". Nothing was written.");
-        device_ = *device;
-    }
+    // The snapshot's own device unless --device names one.
+    if (snapshot->device && !request_.deviceGiven)
+        device_ = *snapshot->device;
+    // Refused whole, before anything is written; the summary says so too.
+    const auto refusedWhole = [&](const std::string& why) {
+        out_ << "The snapshot held " << snapshot->count() << " registers; 0 written.\n";
+        return refused(why + " Nothing was written; give --force to restore it all the same.");
+    };
+    if (snapshot->device && *snapshot->device != device_ && !request_.force)
+        return refusedWhole(snapshotMismatch(*snapshot, device_, {}, {}).value_or(""));
     if (const auto why = addressRefusal(device_, request_.force))
         return refused(*why);
     const auto located = locate(0x00);
@@ -265,6 +290,11 @@ int CommandRun::restore()
     const RegisterSweep live = chip_.sweep(device_);
     if (live.failed.all())
         return noAnswer(live.outcome);
+    // i2cdump's output names no device: only this chip's own is restored.
+    if (!snapshot->device && !request_.force) {
+        if (const auto mismatch = snapshotMismatch(*snapshot, device_, live.values, live.failed))
+            return refusedWhole(*mismatch);
+    }
     int status = ExitStatus::Ok;
     // A register the snapshot holds but the live read missed cannot be
     // compared: said, never passed over.
@@ -283,29 +313,48 @@ int CommandRun::restore()
         snapshot->present[rm::Pwm1Configuration] ? snapshot->values[rm::Pwm1Configuration] : live.values[rm::Pwm1Configuration];
     const bool dutyIsTheChips = rm::behaviour(snapshotConfiguration) != rm::ManualBehaviour;
     int written = 0;
+    std::vector<std::string> untaken;
     for (const RegisterDifference& d : found) {
         const std::string reg = deviceText(d.reg);
-        if (!d.tickedByDefault || (d.reg == rm::Pwm1Duty && dutyIsTheChips)) {
-            out_ << reg << ": left at " << hexByte(d.live) << " (snapshot " << hexByte(d.snapshot) << "): "
-                 << (d.tickedByDefault ? "the chip sets the duty outside Manual Mode" : "the chip measures it itself")
-                 << "\n";
+        const std::string leftAt = reg + ": left at " + hexByte(d.live) + " (snapshot " + hexByte(d.snapshot) + "): ";
+        if (d.kind == RegisterDifference::Kind::Measurement) {
+            out_ << leftAt << "the chip measures it itself\n";
+            continue;
+        }
+        if (d.kind == RegisterDifference::Kind::Unknown && !request_.all) {
+            out_ << leftAt << "not written: not a known setting\n";
+            continue;
+        }
+        if (d.reg == rm::Pwm1Duty && dutyIsTheChips) {
+            out_ << leftAt << "the chip sets the duty outside Manual Mode\n";
             continue;
         }
         const CheckedWrite write = chip_.writeAndReadBack(device_, d.reg, d.snapshot);
-        ++written;
+        if (write.write.ok())
+            ++written;
         if (write.took()) {
             out_ << reg << ": " << hexByte(d.live) << " to " << hexByte(d.snapshot) << "\n";
             continue;
         }
         status = ExitStatus::WriteNotTaken;
+        untaken.push_back(reg);
         if (!write.write.ok())
             out_ << reg << ": not written: " << writeFailureText(device_, d.reg, write.write) << "\n";
         else
             out_ << reg << ": did not take: " << (write.readBack.ok() ? "reads " + hexByte(write.readBack.value) : std::string("its read-back failed"))
                  << ", wanted " << hexByte(d.snapshot) << "\n";
     }
-    if (written == 0 && status == ExitStatus::Ok)
-        out_ << "Every register the program writes already holds the snapshot's value.\n";
+    if (written > 0)
+        sayWhereWritten();
+    out_ << "The snapshot held " << snapshot->count() << " registers; " << written << " written";
+    if (untaken.empty()) {
+        out_ << (written > 0 ? ", and every one took its value.\n" : ".\n");
+    } else {
+        out_ << "; did not take:";
+        for (const std::string& reg : untaken)
+            out_ << " " << reg;
+        out_ << ".\n";
+    }
     return status;
 }
 

@@ -12,7 +12,9 @@ inline constexpr int NoSmbus = 1;
 // read or written.
 inline constexpr int BadCommandLine = 2;
 inline constexpr int NoAnswer = 3;      // the device did not answer
-inline constexpr int WriteNotTaken = 4; // a write did not take, or was refused
+// A write did not take, or a transaction was refused: a guarded address,
+// a kernel driver's, another device's snapshot.
+inline constexpr int WriteNotTaken = 4;
 inline constexpr int LimitPassed = 5;   // record: a limit was passed
 
 } // namespace ExitStatus

@@ -5,7 +5,7 @@
 #include "Commands.h"
 #include "QuitOnSignal.h"
 #include "protocol/BusHealth.h"
-#include "protocol/WriteGuard.h"
+#include "protocol/AddressGuard.h"
 #include "recording/CsvRecorder.h"
 #include "recording/LimitWatch.h"
 
@@ -75,6 +75,8 @@ struct RecordRun {
 
 int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
 {
+    if (const auto why = readRefusal(request.device, request.force))
+        return complain(err, ExitStatus::WriteNotTaken, *why);
     CorvaneProtocol chip(bus);
     const Startup startup = chip.startUp(request.device, request.controller);
     if (!startup.answered || !startup.settings.complete()) {

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sstream>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,6 +61,33 @@ std::optional<SimulatedCorvane::State> loadSimulatedChip(const std::filesystem::
         state.pinned[reg] = pinned[reg] == '1';
     }
     return state;
+}
+
+bool saveSimulatedChipWrites(const std::filesystem::path& file, const SimulatedCorvane::State& state,
+                             const std::bitset<256>& written)
+{
+    if (written.none())
+        return true;
+    if (!ownPrivateFolder(file.parent_path()))
+        return false;
+    // A lock file of its own: the state file is replaced by a rename, so a
+    // lock on it would be on a file that is gone.
+    const std::string lockPath = file.string() + ".lock";
+    const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (lock < 0)
+        return false;
+    while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    SimulatedCorvane::State merged = loadSimulatedChip(file).value_or(state);
+    for (std::size_t reg = 0; reg < 256; ++reg) {
+        if (written[reg]) {
+            merged.registers[reg] = state.registers[reg];
+            merged.pinned[reg] = state.pinned[reg];
+        }
+    }
+    const bool saved = saveSimulatedChip(file, merged);
+    ::close(lock); // and with it the lock
+    return saved;
 }
 
 bool saveSimulatedChip(const std::filesystem::path& file, const SimulatedCorvane::State& state)

@@ -16,3 +16,7 @@ std::filesystem::path simulatedChipFile();
 std::optional<SimulatedCorvane::State> loadSimulatedChip(const std::filesystem::path& file);
 // False when it could not be written; the next run then starts afresh.
 bool saveSimulatedChip(const std::filesystem::path& file, const SimulatedCorvane::State& state);
+// Keeps only the registers this run wrote, merged into the file as it is
+// now, under a lock: a command that ran alongside keeps its own writes.
+bool saveSimulatedChipWrites(const std::filesystem::path& file, const SimulatedCorvane::State& state,
+                             const std::bitset<256>& written);

@@ -81,11 +81,14 @@ void SimulatedCorvane::write(std::uint8_t reg, std::uint8_t data)
         return;
     if (reg == rm::Pwm1Duty) {
         // The chip drives the duty itself unless it is in manual mode.
-        if (rm::behaviour(registers_[rm::Pwm1Configuration]) == rm::ManualBehaviour)
+        if (rm::behaviour(registers_[rm::Pwm1Configuration]) == rm::ManualBehaviour) {
             registers_[reg] = data;
+            written_[reg] = true;
+        }
         return;
     }
     registers_[reg] = data;
+    written_[reg] = true;
     if (rm::isMeasurement(reg)) {
         pinned_[reg] = true;
         // A pinned high byte reads back at once, even after a low-byte read.
@@ -114,6 +117,7 @@ void SimulatedCorvane::restore(const State& state)
     for (std::size_t reg = 0; reg < pinned_.size(); ++reg)
         pinned_[reg] = state.pinned[reg];
     tachHighLatched_ = {};
+    written_.reset();
     update(clock_());
     lastUpdate_ = clock_();
     updated_ = true;

@@ -33,6 +33,10 @@ public:
     };
     State state() const;
     void restore(const State& state);
+    // The registers a write changed since the chip was made or restored:
+    // all that a command's run has to keep, so two runs at once don't undo
+    // each other's writes.
+    const std::bitset<256>& written() const { return written_; }
 
     // How often the chip refreshes its measurements.
     static constexpr double UpdateInterval = 0.1;
@@ -58,6 +62,7 @@ private:
     Noise noise_;
     std::array<std::uint8_t, 256> registers_{};
     std::array<bool, 256> pinned_{};
+    std::bitset<256> written_;
     // Reading a tach low byte latches its high byte, so a pair read across
     // an update still belongs to one count. A high byte read with no low
     // byte read before it gives the current value.

@@ -30,6 +30,10 @@ inline constexpr Byte Pwm1Configuration = 0x5C;
 inline constexpr Byte FanDriveFrequency = 0x5F;
 inline constexpr Byte Fan1Pulses = 0x7B;
 inline constexpr Byte TemperatureCoding = 0x7C;
+// Device, maker and stepping: read-only, and what tells this chip from
+// any other device's registers.
+inline constexpr Byte FirstIdentification = 0x3D;
+inline constexpr Byte LastIdentification = 0x3F;
 
 inline constexpr int FanCount = 4;
 
@@ -42,6 +46,15 @@ constexpr bool isMeasurement(Byte reg)
 {
     return reg == VccpReading || reg == VccReading ||
            (reg >= Remote1Temperature && reg <= Fan4TachHigh);
+}
+
+// The registers the program sets itself: the PWM1 duty, behaviour, drive
+// frequency, Fan1 pulses and the temperature coding. A restore writes only
+// these unless told otherwise.
+constexpr bool isKnownSetting(Byte reg)
+{
+    return reg == Pwm1Duty || reg == Pwm1Configuration || reg == FanDriveFrequency || reg == Fan1Pulses ||
+           reg == TemperatureCoding;
 }
 
 // Settings lists: an entry's position is its field value.

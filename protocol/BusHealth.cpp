@@ -1,6 +1,6 @@
 #include "BusHealth.h"
 
-#include "WriteGuard.h"
+#include "AddressGuard.h"
 
 #include <cmath>
 #include <cstring>
@@ -42,6 +42,11 @@ std::string errorText(int error)
     return strerror_r(error, buffer, sizeof buffer);
 }
 
+std::string doesNotAnswerText(std::uint8_t device, const BusOutcome& outcome)
+{
+    return "Device " + deviceText(device) + " does not answer (" + failureText(outcome) + ")";
+}
+
 void BusHealth::setBus(std::string controllerName, std::uint8_t device)
 {
     controllerName_ = std::move(controllerName);
@@ -62,9 +67,9 @@ void BusHealth::observe(const BusOutcome& outcome, std::uint8_t device, Time now
         failing_ = Failing{device, outcome.error, failing_ && failing_->device == device ? failing_->since : now, false};
 }
 
-void BusHealth::answeredNowhere(const BusOutcome& outcome, std::uint8_t device, Time now)
+void BusHealth::answeredNowhere(const BusOutcome& outcome, std::uint8_t device, Time now, bool triedBoth)
 {
-    failing_ = Failing{device, outcome.error, now, true};
+    failing_ = Failing{device, outcome.error, now, triedBoth};
 }
 
 void BusHealth::writeFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now)
@@ -83,6 +88,8 @@ std::string BusHealth::text(Time now) const
 {
     if (note_ && now < note_->until)
         return note_->text;
+    if (!refusal_.empty())
+        return refusal_;
     if (failing_) {
         return "Device " + deviceText(failing_->device) + " does not answer" +
                (failing_->nowhere ? " on either SMBus controller" : "") + " (" + errorText(failing_->error) +

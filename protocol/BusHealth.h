@@ -24,8 +24,12 @@ public:
     // Any transaction's outcome at a device: a failure starts (or continues)
     // the failing state, a success ends it.
     void observe(const BusOutcome& outcome, std::uint8_t device, Time now);
-    // Start-up found the device on neither controller.
-    void answeredNowhere(const BusOutcome& outcome, std::uint8_t device, Time now);
+    // Start-up did not find the device: on neither controller, or, where
+    // the search stopped at an error other than silence, on the first.
+    void answeredNowhere(const BusOutcome& outcome, std::uint8_t device, Time now, bool triedBoth = true);
+    // Why the poll sends nothing to the device, while it does not; empty
+    // once it polls again.
+    void pollRefused(std::string why) { refusal_ = std::move(why); }
     // A write the user asked for failed, or a manual read did.
     void writeFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now);
     void readFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now);
@@ -51,9 +55,14 @@ private:
     std::uint8_t device_ = 0;
     std::optional<Failing> failing_;
     std::optional<Note> note_;
+    std::string refusal_;
     std::string driver_; // owns device_, as the last transaction there said
     double lastPollSeconds_ = 0;
 };
 
 // The kernel's words for an errno: "No such device or address".
 std::string errorText(int error);
+
+// "Device 0x48 does not answer (No such device or address)", naming the
+// kernel driver that owns the address where the outcome names one.
+std::string doesNotAnswerText(std::uint8_t device, const BusOutcome& outcome);

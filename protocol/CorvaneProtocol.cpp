@@ -41,20 +41,26 @@ std::uint8_t withField(Setting setting, std::uint8_t registerByte, int k)
 
 } // namespace
 
+bool nothingAnswered(int error)
+{
+    return error == ENXIO || error == ENODEV || error == EREMOTEIO;
+}
+
 Located CorvaneProtocol::locate(std::uint8_t device, std::uint8_t reg, std::optional<int> controller)
 {
     const int first = controller.value_or(1);
     Located located{first, bus_.DetectSmbus(first), bus_.ReadSmbus(device, reg)};
-    if (located.answered() || controller)
+    if (located.answered() || controller || !nothingAnswered(located.read.error))
         return located;
     const std::uint16_t base1 = bus_.DetectSmbus(0);
     ByteRead onController1 = bus_.ReadSmbus(device, reg);
     // Where there is no controller 2 (one adapter named), controller 1 is
     // where the device was looked for, and its failure the one to tell.
     if (onController1.ok() || located.read.error == ENODEV)
-        return {0, base1, std::move(onController1)};
+        return {0, base1, std::move(onController1), located.read.error != ENODEV};
     // Back where the device is expected.
     bus_.DetectSmbus(first);
+    located.triedBoth = true;
     return located;
 }
 
@@ -66,6 +72,7 @@ Startup CorvaneProtocol::startUp(std::uint8_t device, std::optional<int> control
     startup.base = located.base;
     startup.outcome = located.read;
     startup.answered = located.answered();
+    startup.triedBoth = located.triedBoth;
     if (startup.answered) {
         bus_.ReadSmbus(device, rm::StartupRead2);
         startup.settings = readSettings(device);

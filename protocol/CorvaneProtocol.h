@@ -30,12 +30,19 @@ struct ChipSettings {
     bool complete() const { return duty.ok(); }
 };
 
+// The errors that mean no device answered at all (the kernel's I2C fault
+// codes): only these send a search on to the other controller. Any other
+// error means something answered, or the bus itself failed, there.
+bool nothingAnswered(int error);
+
 // Where a device answered a read, trying controller 2 and then 1 unless
 // one was chosen.
 struct Located {
     int controller = 1;     // 0 or 1: where it answered, else the one tried first
     std::uint16_t base = 0; // that controller's base address
     ByteRead read = NotRead;
+    // Both controllers were tried: nothing answered on the first.
+    bool triedBoth = false;
 
     bool answered() const { return read.ok(); }
 };
@@ -45,6 +52,7 @@ struct Startup {
     std::uint16_t base = 0;   // that controller's base address
     bool answered = false;
     BusOutcome outcome;       // why not, when it answered nowhere
+    bool triedBoth = false;   // it was looked for on both controllers
     ChipSettings settings;
     std::string controllerName; // the controller start-up ended on
 };
@@ -113,12 +121,15 @@ class CorvaneProtocol {
 public:
     explicit CorvaneProtocol(BusAdapter& bus) : bus_(bus) {}
 
-    // Reads reg on the chosen controller, or on controller 2 and then on
-    // controller 1; leaves the controller where the device answered, or on
-    // the one tried first when it answered nowhere.
+    // Reads reg on the chosen controller, or on controller 2 and then, when
+    // nothing answered there, on controller 1; leaves the controller where
+    // the device answered, or on the one tried first when it answered
+    // nowhere. A transient error on controller 2 stops the search there:
+    // the next transaction must not land on another bus.
     Located locate(std::uint8_t device, std::uint8_t reg, std::optional<int> controller = {});
-    // Controller 2 when the chip answers there; otherwise controller 1 when
-    // it answers there; otherwise controller 2 with the chip missing. Only
+    // Controller 2 when the chip answers there; otherwise, when nothing
+    // answered there, controller 1 when it answers there; otherwise
+    // controller 2 with the chip missing. Only
     // the given controller when there is one. Whether it answers is the
     // outcome of the first read, 0x41.
     Startup startUp(std::uint8_t device, std::optional<int> controller = {});

@@ -33,6 +33,9 @@ inline constexpr std::array<Reading, ReadingCount> ListedOrder = {
     Reading::Local, Reading::Remote1, Reading::Remote2, Reading::Fan1, Reading::Fan2,
     Reading::Fan3,  Reading::Fan4,    Reading::Vcc,     Reading::Vccp, Reading::Duty};
 
+// What a reading whose read failed shows in place of a number: an em dash.
+inline constexpr std::string_view NoReading = "\u2014";
+
 constexpr std::string_view name(Reading reading) { return Names[static_cast<std::size_t>(reading)]; }
 constexpr std::string_view caption(Reading reading) { return Captions[static_cast<std::size_t>(reading)]; }
 std::optional<Reading> readingNamed(std::string_view name);

@@ -1,5 +1,7 @@
 #include "Snapshot.h"
 
+#include "chip/RegisterMap.h"
+
 #include <cctype>
 #include <cstdio>
 
@@ -84,23 +86,36 @@ std::optional<std::uint8_t> snapshotDeviceIn(std::string_view text)
 
 std::optional<RegisterFile> parseRegisterGrid(std::string_view text, std::string* error)
 {
+    constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(ByteOrderMark))
+        text.remove_prefix(ByteOrderMark.size());
     RegisterFile file;
-    bool anyRow = false;
+    file.device = snapshotDeviceIn(text);
+    std::bitset<16> rowsSeen;
+    bool fullRow = false;
     while (!text.empty()) {
         const auto end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        // A grid row: two hex digits of a multiple of 16, a colon, a space,
-        // then a cell every three characters.
-        if (line.size() < 6 || line[2] != ':' || line[3] != ' ')
+        // A grid row is "00: " and then a cell every three characters;
+        // any other line (a header, i2cdump's notes) is passed over.
+        if (line.size() < 3 || line[2] != ':')
             continue;
+        const std::string label(line.substr(0, 2));
         const auto high = hexDigit(line[0]), low = hexDigit(line[1]);
-        if (!high || !low || *low != 0)
-            continue;
-        anyRow = true;
+        if (!high || !low || *low != 0 || line.size() < 4 || line[3] != ' ') {
+            *error = "'" + std::string(line.substr(0, 3)) + "' is not a row of the grid (00: to F0:)";
+            return std::nullopt;
+        }
+        if (rowsSeen[static_cast<std::size_t>(*high)]) {
+            *error = "row " + label + " appears twice";
+            return std::nullopt;
+        }
+        rowsSeen[static_cast<std::size_t>(*high)] = true;
         const int row = *high * 16;
+        int cells = 0;
         for (int column = 0; column < 16; ++column) {
             const std::size_t at = 4 + 3 * static_cast<std::size_t>(column);
             if (at + 2 > line.size())
@@ -108,39 +123,99 @@ std::optional<RegisterFile> parseRegisterGrid(std::string_view text, std::string
             // Cells stand three characters apart; anything else (i2cdump's
             // word mode, a mangled paste) is not this layout.
             if (at + 2 < line.size() && line[at + 2] != ' ') {
-                *error = "row " + std::string(line.substr(0, 2)) + " is not in i2cdump's byte layout";
+                *error = "row " + label + " is not in i2cdump's byte layout";
                 return std::nullopt;
             }
             const auto reg = static_cast<std::size_t>(row + column);
             const std::string_view cell = line.substr(at, 2);
+            if (cell == "  ")
+                continue; // i2cdump left the register out
             if (cell == "XX" || cell == "xx") {
-                file.present[reg] = true;
                 file.failed[reg] = true;
-                continue;
+            } else {
+                const auto first = hexDigit(cell[0]), second = hexDigit(cell[1]);
+                if (!first || !second) {
+                    *error = "row " + label + ", column " + std::to_string(column) + ": '" + std::string(cell) +
+                             "' is neither two hex digits nor XX";
+                    return std::nullopt;
+                }
+                file.values[reg] = static_cast<std::uint8_t>(*first * 16 + *second);
             }
-            const auto first = hexDigit(cell[0]), second = hexDigit(cell[1]);
-            if (!first || !second)
-                continue; // a blank cell: i2cdump left the register out
             file.present[reg] = true;
-            file.values[reg] = static_cast<std::uint8_t>(*first * 16 + *second);
+            ++cells;
         }
+        fullRow = fullRow || cells == 16;
     }
-    if (!anyRow) {
+    if (rowsSeen.none()) {
         *error = "no register grid in it (rows such as \"00: 2A 2B …\")";
+        return std::nullopt;
+    }
+    if (!fullRow) {
+        *error = "it holds " + std::to_string(file.count()) +
+                 " registers and no full row of 16: a snapshot or an i2cdump has at least one";
         return std::nullopt;
     }
     return file;
 }
 
+namespace {
+
+std::string identificationText(const std::array<std::uint8_t, 256>& values, const std::bitset<256>& failed,
+                               const std::bitset<256>& present)
+{
+    std::string text;
+    for (std::size_t reg = RegisterMap::FirstIdentification; reg <= RegisterMap::LastIdentification; ++reg) {
+        char cell[4];
+        if (!present[reg])
+            std::snprintf(cell, sizeof cell, "--");
+        else if (failed[reg])
+            std::snprintf(cell, sizeof cell, "XX");
+        else
+            std::snprintf(cell, sizeof cell, "%02X", values[reg]);
+        text += (text.empty() ? "" : " ") + std::string(cell);
+    }
+    return text;
+}
+
+} // namespace
+
+std::optional<std::string> snapshotMismatch(const RegisterFile& snapshot, std::uint8_t device,
+                                            const std::array<std::uint8_t, 256>& live,
+                                            const std::bitset<256>& liveFailed)
+{
+    char names[48];
+    if (snapshot.device) {
+        if (*snapshot.device == device)
+            return std::nullopt;
+        std::snprintf(names, sizeof names, "The snapshot is of device 0x%02X, not 0x%02X.", *snapshot.device, device);
+        return std::string(names);
+    }
+    bool same = true;
+    for (std::size_t reg = RegisterMap::FirstIdentification; reg <= RegisterMap::LastIdentification; ++reg)
+        same = same && snapshot.present[reg] && !snapshot.failed[reg] && !liveFailed[reg] &&
+               snapshot.values[reg] == live[reg];
+    if (same)
+        return std::nullopt;
+    std::bitset<256> all;
+    all.set();
+    return "The snapshot names no device, and its identification registers 0x3D to 0x3F (" +
+           identificationText(snapshot.values, snapshot.failed, snapshot.present) + ") are not the chip's (" +
+           identificationText(live, liveFailed, all) + "): it is of another device.";
+}
+
 std::vector<RegisterDifference> differences(const RegisterFile& snapshot, const std::array<std::uint8_t, 256>& live,
                                             const std::bitset<256>& liveFailed)
 {
+    using Kind = RegisterDifference::Kind;
     std::vector<RegisterDifference> found;
     for (std::size_t reg = 0; reg < 256; ++reg) {
         if (!snapshot.present[reg] || snapshot.failed[reg] || liveFailed[reg] || snapshot.values[reg] == live[reg])
             continue;
-        const bool measurement = reg >= 0x20 && reg <= 0x2F;
-        found.push_back({static_cast<std::uint8_t>(reg), snapshot.values[reg], live[reg], !measurement});
+        const auto r = static_cast<std::uint8_t>(reg);
+        const Kind kind = RegisterMap::isKnownSetting(r)  ? Kind::Setting
+                          : RegisterMap::isMeasurement(r) ? Kind::Measurement
+                                                          : Kind::Unknown;
+        found.push_back({r, snapshot.values[reg], live[reg], kind});
     }
     return found;
 }

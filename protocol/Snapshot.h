@@ -15,6 +15,9 @@ struct RegisterFile {
     std::array<std::uint8_t, 256> values{};
     std::bitset<256> present; // registers the text had a cell for
     std::bitset<256> failed;  // cells that read "XX": the read failed
+    std::optional<std::uint8_t> device; // as the header names it; i2cdump names none
+
+    std::size_t count() const { return present.count(); }
 };
 
 // The grid: a header row, then sixteen rows "00: 2A 2B … 3F    ASCII".
@@ -36,18 +39,32 @@ std::string snapshotText(const SnapshotHeader& header, const std::array<std::uin
 // The device a snapshot's header names, if it names one.
 std::optional<std::uint8_t> snapshotDeviceIn(std::string_view text);
 
-// The registers a snapshot or an i2cdump output holds; nothing, with the
-// reason, when the text has no grid row at all.
+// The registers a snapshot or an i2cdump output holds. Strict, since a
+// misread cell would be written into a chip: a grid cell is two hex digits,
+// XX for a failed read, or blank where i2cdump left the register out, and
+// the text must hold at least one full row. Nothing, with the reason, for
+// anything else. A leading byte-order mark is passed over.
 std::optional<RegisterFile> parseRegisterGrid(std::string_view text, std::string* error);
 
-// A register whose live value differs from a snapshot's. Measurement
-// registers (0x20 to 0x2F) change on their own, so a restore leaves them
-// unticked unless the user ticks them.
+// Why a snapshot must not be written into device, whose registers read
+// live now; nothing when it may. A snapshot that names its device must name
+// this one; one that names none (i2cdump's output) must hold this chip's
+// identification registers.
+std::optional<std::string> snapshotMismatch(const RegisterFile& snapshot, std::uint8_t device,
+                                            const std::array<std::uint8_t, 256>& live,
+                                            const std::bitset<256>& liveFailed);
+
+// A register whose live value differs from a snapshot's. Only the settings
+// the program knows are restored unless the user says otherwise; the
+// measurement registers change on their own.
 struct RegisterDifference {
+    enum class Kind { Setting, Measurement, Unknown };
     std::uint8_t reg;
     std::uint8_t snapshot;
     std::uint8_t live;
-    bool tickedByDefault;
+    Kind kind;
+
+    bool tickedByDefault() const { return kind == Kind::Setting; }
 };
 
 // The registers both hold a value for, where the values differ.

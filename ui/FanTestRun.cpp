@@ -5,7 +5,7 @@
 #include "chip/RegisterMap.h"
 #include "chip/ValueText.h"
 #include "protocol/BusHealth.h"
-#include "protocol/WriteGuard.h"
+#include "protocol/AddressGuard.h"
 
 #include <QPointer>
 #include <QTimer>

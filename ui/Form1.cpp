@@ -125,7 +125,7 @@ void Form1::showStartup(const Startup& startup)
         health_.observe(startup.settings.outcome, module_.DeviceAddress, now());
         showSettings(startup.settings);
     } else {
-        health_.answeredNowhere(startup.outcome, module_.DeviceAddress, now());
+        health_.answeredNowhere(startup.outcome, module_.DeviceAddress, now(), startup.triedBoth);
         // Read the chip's settings at each tick until it answers.
         followPending_ = true;
         // The lists stay empty; one of the duty entry and display shows.
@@ -165,6 +165,16 @@ bool Form1::mayWrite(std::uint8_t device)
             permitBehindDriver(device);
         }
     }
+    return true;
+}
+
+bool Form1::mayRead(std::uint8_t device)
+{
+    if (!guard_.mustAskBeforeReading(device))
+        return true;
+    if (!confirmGuardedRead(this, device))
+        return false;
+    guard_.consentToRead(device);
     return true;
 }
 

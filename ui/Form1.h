@@ -10,7 +10,7 @@
 #include "bus/BusAdapter.h"
 #include "protocol/BusHealth.h"
 #include "protocol/BusThread.h"
-#include "protocol/WriteGuard.h"
+#include "protocol/AddressGuard.h"
 #include "recording/CsvRecorder.h"
 #include "recording/History.h"
 
@@ -87,6 +87,10 @@ public:
     // Asks what must be asked before writing to the device, as every write
     // does. False when the user said no.
     bool askBeforeWriting(std::uint8_t device) { return mayWrite(device); }
+    // Asks, once per address in a run, before a read where the read's
+    // write phase is a command. False when the user said no: nothing may
+    // be sent there.
+    bool mayRead(std::uint8_t device);
     // Another window changed PWM1: the lists and the duty entry follow it.
     void followSettingChange(Setting setting, int k, const SettingChange& change);
     void followDutyWrite(const CheckedWrite& write);
@@ -148,6 +152,12 @@ private:
     void showStartup(const Startup& startup);
     void showSettings(const ChipSettings& settings);
     void showPoll(const PollResult& poll);
+    // The poll's device is one a read must not touch: no traffic, and the
+    // readings say why.
+    void showRefusedPoll(std::uint8_t device);
+    // Brings the value labels in line with a poll; a reading whose read
+    // failed shows a dash, with whyNot in its tooltip.
+    void showReadings(const PollResult& poll, const std::string& whyNot);
     void refreshStatus();
     void selectController(int index);
 
@@ -188,7 +198,7 @@ private:
     // Counts controller choices, so a late result can tell it is stale.
     std::uint64_t controllerChoice_ = 0;
     BusHealth health_;
-    WriteGuard guard_;
+    AddressGuard guard_;
 
     // The bytes behind each value label as it was last written.
     class PolledBytes {

@@ -34,6 +34,12 @@ bool confirmDangerousWrite(QWidget* parent, std::uint8_t device, AddressRisk ris
                           QString::fromStdString(riskText(device, risk)) + QStringLiteral(" Write anyway?"));
 }
 
+bool confirmGuardedRead(QWidget* parent, std::uint8_t device)
+{
+    return askNoByDefault(parent, QStringLiteral("guardedReadBox"),
+                          QString::fromStdString(readRiskText(device)) + QStringLiteral(" Read it anyway?"));
+}
+
 bool confirmWriteBehindDriver(QWidget* parent, std::uint8_t device, const std::string& driver)
 {
     return askNoByDefault(parent, QStringLiteral("kernelDriverWriteBox"),
@@ -45,6 +51,12 @@ bool confirmRestore(QWidget* parent, std::uint8_t device, const QStringList& wri
     return askNoByDefault(parent, QStringLiteral("restoreBox"),
                           QStringLiteral("Write these registers of device %1 back to the snapshot's values?\n%2")
                               .arg(QString::fromStdString(deviceText(device)), writes.join(QLatin1Char('\n'))));
+}
+
+bool confirmRestoreOtherDevice(QWidget* parent, const QString& why)
+{
+    return askNoByDefault(parent, QStringLiteral("restoreOtherDeviceBox"),
+                          why + QStringLiteral(" Write its values into this device all the same?"));
 }
 
 bool confirmReplaceFile(QWidget* parent, const QString& path)

@@ -3,7 +3,7 @@
 // keyboard-usable, so tests answer them the way a user does.
 
 #include <QWidget>
-#include "protocol/WriteGuard.h"
+#include "protocol/AddressGuard.h"
 
 #include <cstdint>
 #include <string>
@@ -16,6 +16,10 @@ void showInvalidValue(QWidget* parent);
 // answers.
 bool confirmDangerousWrite(QWidget* parent, std::uint8_t device, AddressRisk risk);
 
+// Asks before reading an address where a read's write phase is a command,
+// naming what the address is. No is the default.
+bool confirmGuardedRead(QWidget* parent, std::uint8_t device);
+
 // Asks before the first write of a run behind a kernel driver's back. No is
 // the default.
 bool confirmWriteBehindDriver(QWidget* parent, std::uint8_t device, const std::string& driver);
@@ -25,6 +29,10 @@ bool confirmReplaceFile(QWidget* parent, const QString& path);
 
 // Recording could not start, and why.
 void showCannotRecord(QWidget* parent, const QString& why);
+
+// The snapshot names another device than the one the grid shows: restore
+// it all the same? No is the default.
+bool confirmRestoreOtherDevice(QWidget* parent, const QString& why);
 
 // Asks once before a restore, listing the writes. No is the default.
 bool confirmRestore(QWidget* parent, std::uint8_t device, const QStringList& writes);

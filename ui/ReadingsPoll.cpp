@@ -9,6 +9,7 @@
 
 #include "Form1.h"
 #include "chip/Conversions.h"
+#include "protocol/AddressGuard.h"
 
 namespace rm = RegisterMap;
 using Poll::Reading;
@@ -41,8 +42,15 @@ void Form1::Timer1_Timer()
         return;
     }
     ++pollCount_;
-    pollOnBus_ = true;
     const std::uint8_t device = module_.DeviceAddress;
+    // A read there would first write its register number where that
+    // number is a command: the poll sends nothing, and says why.
+    if (readIsGuarded(device)) {
+        showRefusedPoll(device);
+        return;
+    }
+    health_.pollRefused({});
+    pollOnBus_ = true;
     const bool follow = std::exchange(followPending_, false);
     jobs_.run(
         [device, follow](CorvaneProtocol& chip) {
@@ -70,26 +78,63 @@ void Form1::Timer1_Timer()
         });
 }
 
+void Form1::showRefusedPoll(std::uint8_t device)
+{
+    PollResult nothing;
+    nothing.time = now();
+    nothing.device = device;
+    nothing.failedReads = (1u << Poll::Registers.size()) - 1;
+    const std::string why = pollRefusalText(device);
+    showReadings(nothing, why);
+    // A gap in the history and the recording, as for a device that does
+    // not answer.
+    recordPoll(nothing);
+    // Read again once the field points at a device that may be read.
+    followPending_ = true;
+    health_.pollRefused(why);
+    refreshStatus();
+}
+
 void Form1::showPoll(const PollResult& poll)
 {
-    static constexpr std::size_t DutyByte = Poll::Registers.size() - 1;
-    QLabel* const labels[Poll::ReadingCount] = {c_.lblTemp[0],     c_.lblTemp[1],     c_.lblTemp[2],
-                                                c_.lblFanSpeed[0], c_.lblFanSpeed[1], c_.lblFanSpeed[2],
-                                                c_.lblFanSpeed[3], c_.lblVcc,         c_.lblVccp,
-                                                c_.lblDutyCycle};
-    for (int i = 0; i < Poll::ReadingCount; ++i) {
-        const auto reading = static_cast<Reading>(i);
-        if (!polled_.changed(reading, readingKey(poll, reading, TempOffsetMode)))
-            continue;
-        if (const auto text = readingText(poll, reading, TempOffsetMode))
-            labels[i]->setText(QString::fromStdString(*text));
-    }
-    if (!(poll.failedReads & (1u << DutyByte)))
-        module_.DutyPercent = rm::dutyPercent(poll.bytes[DutyByte]);
+    showReadings(poll, poll.failedReads ? doesNotAnswerText(poll.device, poll.outcome) : std::string());
+    if (!readingFailed(poll, Reading::Duty))
+        module_.DutyPercent = rm::dutyPercent(poll.bytes.back());
 
     recordPoll(poll);
     guard_.learnDriver(poll.device, poll.outcome.driver);
     health_.observe(poll.outcome, poll.device, now());
     health_.pollTook(poll.seconds);
     refreshStatus();
+}
+
+void Form1::showReadings(const PollResult& poll, const std::string& whyNot)
+{
+    // The key of a reading whose read failed: no byte value has it.
+    constexpr int Failed = -2;
+    QLabel* const labels[Poll::ReadingCount] = {c_.lblTemp[0],     c_.lblTemp[1],     c_.lblTemp[2],
+                                                c_.lblFanSpeed[0], c_.lblFanSpeed[1], c_.lblFanSpeed[2],
+                                                c_.lblFanSpeed[3], c_.lblVcc,         c_.lblVccp,
+                                                c_.lblDutyCycle};
+    const QString noReading =
+        whyNot.empty() ? QString() : QStringLiteral("No reading: ") + QString::fromStdString(whyNot);
+    for (int i = 0; i < Poll::ReadingCount; ++i) {
+        const auto reading = static_cast<Reading>(i);
+        QLabel* label = labels[i];
+        if (readingFailed(poll, reading)) {
+            // 0xFF decoded is no measurement: a dash, and why in the tooltip.
+            if (polled_.changed(reading, Failed))
+                label->setText(QString::fromUtf8(Poll::NoReading.data(), Poll::NoReading.size()));
+            if (label->toolTip() != noReading)
+                label->setToolTip(noReading);
+            continue;
+        }
+        if (!polled_.changed(reading, readingKey(poll, reading, TempOffsetMode)))
+            continue;
+        if (const auto text = readingText(poll, reading, TempOffsetMode)) {
+            label->setText(QString::fromStdString(*text));
+            if (!label->toolTip().isEmpty())
+                label->setToolTip(QString());
+        }
+    }
 }

@@ -4,6 +4,7 @@
 #include "MessageBoxes.h"
 #include "chip/RegisterDescriptions.h"
 #include "chip/RegisterMap.h"
+#include "protocol/SnapshotFile.h"
 #include "recording/CsvRecorder.h"
 
 #include <QApplication>
@@ -136,8 +137,8 @@ void RegisterMapWindow::buildControls()
     compare_ = new QTableWidget(0, 5, central);
     compare_->setObjectName(QStringLiteral("snapshotDifferences"));
     compare_->setAccessibleName(QStringLiteral("Registers that differ from the snapshot"));
-    compare_->setHorizontalHeaderLabels({QStringLiteral("Restore"), QStringLiteral("Register"), QStringLiteral("Name"),
-                                         QStringLiteral("Snapshot"), QStringLiteral("Live")});
+    compare_->setHorizontalHeaderLabels({QStringLiteral("Restore"), QStringLiteral("Register"),
+                                         QStringLiteral("Snapshot"), QStringLiteral("Live"), QStringLiteral("Name")});
     compare_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     compare_->setVisible(false);
     connect(compare_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
@@ -164,9 +165,16 @@ bool RegisterMapWindow::readAll()
 {
     if (sweeping_)
         return false; // the sweep before is still on the bus: never pile them up
-    sweeping_ = true;
     // The device the main window watches now.
     const std::uint8_t d = form_.shared().DeviceAddress;
+    // Held while the question is open, so a watch tick can't ask again.
+    sweeping_ = true;
+    if (!form_.mayRead(d)) {
+        sweeping_ = false;
+        setWatching(false);
+        heading_->setText(QStringLiteral("Device 0x%1 was not read: nothing was sent to it.").arg(hexByte(d)));
+        return false;
+    }
     form_.runOnBus([d](CorvaneProtocol& chip) { return chip.sweep(d); }, this,
                    [this, d](const RegisterSweep& sweep) {
                        sweeping_ = false;
@@ -177,8 +185,10 @@ bool RegisterMapWindow::readAll()
 
 void RegisterMapWindow::setWatching(bool on)
 {
-    if (watchBox_->isChecked() != on)
-        watchBox_->setChecked(on);
+    if (watchBox_->isChecked() != on) {
+        watchBox_->setChecked(on); // whose toggled signal comes back here
+        return;
+    }
     if (!on) {
         watch_.stop();
         return;
@@ -247,14 +257,15 @@ bool RegisterMapWindow::saveSnapshot(const QString& path)
 
 bool RegisterMapWindow::compareWith(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        showCannotOpen(this, QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()));
+    // Read with the same limits as the command line's restore: a FIFO
+    // would hang the window, and a restore writes what it reads.
+    const SnapshotFileText file = readSnapshotFile(path.toStdString());
+    if (!file.ok()) {
+        showCannotOpen(this, QString::fromStdString(file.error));
         return false;
     }
     std::string error;
-    const QByteArray text = file.readAll();
-    auto parsed = parseRegisterGrid(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), &error);
+    auto parsed = parseRegisterGrid(file.text, &error);
     if (!parsed) {
         showCannotOpen(this, QStringLiteral("%1 is not a register snapshot: %2").arg(path, QString::fromStdString(error)));
         return false;
@@ -262,13 +273,31 @@ bool RegisterMapWindow::compareWith(const QString& path)
     snapshot_ = std::move(*parsed);
     ticked_.clear();
     differences_.clear();
-    snapshotDevice_ = snapshotDeviceIn(text.toStdString());
+    report_->clear();
+    restoreReport_.clear();
     if (model_.hasSweep())
         showDifferences();
     else
         readAll();
     return true;
 }
+
+namespace {
+
+// What the Name column says of a register: the program's name for it, and
+// why a restore leaves it unticked.
+QString differenceName(const RegisterDifference& d)
+{
+    const QString name = QString::fromStdString(RegisterMap::registerName(d.reg).value_or(""));
+    switch (d.kind) {
+    case RegisterDifference::Kind::Setting: return name;
+    case RegisterDifference::Kind::Measurement: return name + QStringLiteral(" (the chip measures it)");
+    case RegisterDifference::Kind::Unknown: break;
+    }
+    return QStringLiteral("not a known setting");
+}
+
+} // namespace
 
 void RegisterMapWindow::showDifferences()
 {
@@ -278,7 +307,7 @@ void RegisterMapWindow::showDifferences()
     for (const RegisterDifference& d : found) {
         const auto before = std::find_if(differences_.begin(), differences_.end(),
                                          [&d](const RegisterDifference& old) { return old.reg == d.reg; });
-        ticks.push_back(before == differences_.end() ? d.tickedByDefault
+        ticks.push_back(before == differences_.end() ? d.tickedByDefault()
                                                      : ticked_[static_cast<std::size_t>(before - differences_.begin())]);
     }
     differences_ = found;
@@ -293,19 +322,26 @@ void RegisterMapWindow::showDifferences()
         const auto r = static_cast<int>(row);
         compare_->setItem(r, 0, tick);
         compare_->setItem(r, 1, new QTableWidgetItem(QStringLiteral("0x%1").arg(hexByte(d.reg))));
-        compare_->setItem(r, 2, new QTableWidgetItem(QString::fromStdString(RegisterMap::registerName(d.reg).value_or(""))));
-        compare_->setItem(r, 3, new QTableWidgetItem(hexByte(d.snapshot)));
-        compare_->setItem(r, 4, new QTableWidgetItem(hexByte(d.live)));
+        compare_->setItem(r, 2, new QTableWidgetItem(hexByte(d.snapshot)));
+        compare_->setItem(r, 3, new QTableWidgetItem(hexByte(d.live)));
+        compare_->setItem(r, 4, new QTableWidgetItem(differenceName(d)));
     }
     compare_->setVisible(true);
     restore_->setVisible(true);
-    if (snapshotDevice_ && *snapshotDevice_ != sweptDevice_)
-        report_->setText(QStringLiteral("The snapshot was taken of device 0x%1; this grid is device 0x%2.")
-                             .arg(hexByte(*snapshotDevice_), hexByte(sweptDevice_)));
+    // A restore's report stays until the next compare or restore: the
+    // sweep that follows the restore must not wipe it.
+    if (!restoreReport_.isEmpty()) {
+        report_->setText(restoreReport_);
+        return;
+    }
+    QString text = QStringLiteral("The snapshot holds %1 registers. ").arg(snapshot_->count());
+    if (const auto mismatch = snapshotMismatch(*snapshot_, sweptDevice_, model_.values(), model_.failed()))
+        text += QString::fromStdString(*mismatch);
     else if (found.empty())
-        report_->setText(QStringLiteral("The live registers match the snapshot."));
+        text += QStringLiteral("The live registers match it.");
     else
-        report_->clear();
+        text += QStringLiteral("Only the settings the program knows are ticked.");
+    report_->setText(text);
 }
 
 void RegisterMapWindow::setTicked(std::uint8_t reg, bool ticked)
@@ -318,6 +354,20 @@ void RegisterMapWindow::setTicked(std::uint8_t reg, bool ticked)
 
 void RegisterMapWindow::restoreTicked()
 {
+    restoreReport_.clear();
+    if (const auto mismatch = snapshotMismatch(*snapshot_, sweptDevice_, model_.values(), model_.failed())) {
+        const QString why = QString::fromStdString(*mismatch);
+        // A snapshot of another device may be meant for this one, but only
+        // on the user's word; i2cdump's output of another chip never is.
+        if (!snapshot_->device) {
+            report_->setText(QStringLiteral("Nothing was written. ") + why);
+            return;
+        }
+        if (!confirmRestoreOtherDevice(this, why)) {
+            report_->setText(QStringLiteral("Nothing was written. ") + why);
+            return;
+        }
+    }
     std::vector<RegisterDifference> chosen;
     QStringList lines;
     for (std::size_t row = 0; row < differences_.size(); ++row) {
@@ -338,6 +388,7 @@ void RegisterMapWindow::restoreTicked()
         return;
     restoring_ = std::move(chosen);
     untaken_.clear();
+    written_ = 0;
     report_->setText(QStringLiteral("Restoring…"));
     restoreNext();
 }
@@ -345,7 +396,8 @@ void RegisterMapWindow::restoreTicked()
 void RegisterMapWindow::restoreNext()
 {
     if (restoring_.empty()) {
-        report_->setText(restoreReport());
+        restoreReport_ = restoreSummary();
+        report_->setText(restoreReport_);
         readAll();
         return;
     }
@@ -353,6 +405,8 @@ void RegisterMapWindow::restoreNext()
     restoring_.erase(restoring_.begin());
     const bool asked = form_.writeChecked(sweptDevice_, d.reg, d.snapshot, this, [this, d](const CheckedWrite& write) {
         model_.showReadBack(d.reg, write);
+        if (write.write.ok())
+            ++written_;
         if (!write.took())
             untaken_.push_back(d.reg);
         restoreNext();
@@ -363,13 +417,15 @@ void RegisterMapWindow::restoreNext()
     }
 }
 
-QString RegisterMapWindow::restoreReport() const
+QString RegisterMapWindow::restoreSummary() const
 {
+    const QString held =
+        QStringLiteral("The snapshot held %1 registers; %2 written").arg(snapshot_->count()).arg(written_);
     if (untaken_.empty())
-        return QStringLiteral("Every ticked register took its snapshot value.");
+        return held + QStringLiteral(", and every one took its value.");
     QStringList regs;
     for (const std::uint8_t reg : untaken_)
         regs << QStringLiteral("0x%1 (reads %2)").arg(hexByte(reg), hexByte(model_.values()[reg]));
-    return QStringLiteral("These did not take: %1. They are read-only, or the chip changed them itself.")
-        .arg(regs.join(QStringLiteral(", ")));
+    return held + QStringLiteral(". These did not take: %1. They are read-only, or the chip changed them itself.")
+                      .arg(regs.join(QStringLiteral(", ")));
 }

@@ -42,7 +42,6 @@ public:
     // Asks once with the list, then writes the ticked registers one by one
     // through the write path and reads each back.
     void restoreTicked();
-    QString restoreReport() const;
 
 private:
     void buildControls();
@@ -51,6 +50,8 @@ private:
     void showDifferences();
     void writeCell(std::uint8_t reg, std::uint8_t value);
     void restoreNext();
+    // How many registers the snapshot held and were written, and which did not take.
+    QString restoreSummary() const;
     // The device the grid shows: edits, restores and snapshots are about it.
     std::uint8_t sweptDevice_ = 0;
 
@@ -67,11 +68,13 @@ private:
     QTimer watch_;
     bool sweeping_ = false;
     std::optional<RegisterFile> snapshot_;
-    std::optional<std::uint8_t> snapshotDevice_; // as its header says
     std::vector<RegisterDifference> differences_;
     std::vector<bool> ticked_;
     // A restore in progress: the registers still to write, and those that
     // did not take.
     std::vector<RegisterDifference> restoring_;
     std::vector<std::uint8_t> untaken_;
+    int written_ = 0;
+    // The last restore's summary, kept on screen until the next compare or restore.
+    QString restoreReport_;
 };

@@ -26,6 +26,11 @@ void Form1::cmdRead_Click()
         showInvalidValue(this);
         return;
     }
+    if (!mayRead(*device)) {
+        announce(QStringLiteral("Nothing was sent to device %1.")
+                     .arg(QString::fromStdString(deviceText(*device))));
+        return;
+    }
     jobs_.run([device = *device, reg = *reg](CorvaneProtocol& chip) { return chip.readRegister(device, reg); }, this,
               [this, device = *device, reg = *reg](const ByteRead& read) {
                   // A failed read shows 0xFF, as it always has; the status

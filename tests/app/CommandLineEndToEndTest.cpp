@@ -116,4 +116,29 @@ TEST_F(CommandLine, RecordExitsWithFiveWhenALimitWasPassed)
     }
 }
 
+// Two commands at once on one simulated chip: the record that ends last
+// keeps only its own writes (none), so the pwm made meanwhile stays made.
+TEST_F(CommandLine, APwmMadeDuringARecordStaysMade)
+{
+    ASSERT_EQ(command("pwm --behaviour local --simulate").status, 0) << err();
+    Child record = recording({"record", (runtime / "run.csv").string(), "--simulate", "--duration", "2s"});
+    ASSERT_TRUE(record.started());
+    std::this_thread::sleep_for(500ms);
+    ASSERT_EQ(command("pwm --behaviour manual --duty 60 --simulate").status, 0) << err();
+    EXPECT_EQ(record.wait(15s), 0) << err();
+    EXPECT_EQ(command("get 30 --simulate").text, "99\n");
+    EXPECT_EQ(command("get 5C --simulate").text.substr(0, 1), "E") << "still in Manual Mode";
+}
+
+// A restore reads its snapshot from standard input, with the same limits.
+TEST_F(CommandLine, RestoreReadsStandardInput)
+{
+    ASSERT_EQ(command("dump --simulate > " + (runtime / "snapshot.txt").string()).status, 0) << err();
+    const CommandResult restored = command("restore - --simulate < " + (runtime / "snapshot.txt").string());
+    EXPECT_EQ(restored.status, 0) << err();
+    EXPECT_NE(restored.text.find("The snapshot held 256 registers; 0 written."), std::string::npos) << restored.text;
+    EXPECT_EQ(command("restore - --simulate < /dev/zero").status, 2);
+    EXPECT_NE(err().find("Standard input is larger than 64 KiB"), std::string::npos) << err();
+}
+
 } // namespace

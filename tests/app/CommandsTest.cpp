@@ -6,6 +6,7 @@
 #include "app/Commands.h"
 #include "bus/LinuxSmbus.h"
 #include "bus/SimulatedBus.h"
+#include "support/CommandRuns.h"
 #include "support/FakeI2cDev.h"
 #include "support/SysfsTree.h"
 #include "protocol/Snapshot.h"
@@ -17,28 +18,11 @@
 #include <QJsonObject>
 #include <filesystem>
 #include <fstream>
+#include <cstring>
 #include <sstream>
 
 namespace {
 
-struct Ran {
-    int status = -1;
-    std::string out, err;
-};
-
-Ran runOn(BusAdapter& bus, QStringList arguments)
-{
-    arguments.prepend(QStringLiteral("corvane-bench"));
-    const auto parsed = parseCommandLine(arguments);
-    const auto* request = std::get_if<CommandRequest>(&parsed);
-    if (!request) {
-        ADD_FAILURE() << "not a command: " << arguments.join(' ').toStdString();
-        return {};
-    }
-    std::ostringstream out, err;
-    const int status = runCommand(*request, bus, out, err);
-    return {status, out.str(), err.str()};
-}
 
 // The simulated chip at its start, held: the same readings every time.
 class HeldChip : public ::testing::Test {
@@ -65,7 +49,7 @@ TEST_F(HeldChip, EachCommandPrintsWhatItFound)
         {{"get", "26"}, "27\n"},
         {{"get", "0x3d", "--controller", "2"}, "68\n"},
         {{"get", "00", "--device", "50"}, "23\n"},
-        {{"set", "5f", "cc"}, "CC\n"},
+        {{"set", "5f", "cc"}, "CC\nWritten to device 0x2E on SMBus Controller 2 (Simulated chip).\n"},
         {{"scan"}, "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f\n"
                    "00:                         -- -- -- -- -- -- -- --\n"
                    "10: -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --\n"
@@ -130,7 +114,7 @@ TEST_F(HeldChip, ASetThatDoesNotTakeExitsWithFour)
 {
     const Ran ran = run({"set", "3d", "00"});
     EXPECT_EQ(ran.status, 4);
-    EXPECT_EQ(ran.out, "68\n");
+    EXPECT_EQ(ran.out, "68\nWritten to device 0x2E on SMBus Controller 2 (Simulated chip).\n");
     EXPECT_NE(ran.err.find("did not take"), std::string::npos) << ran.err;
 }
 
@@ -174,7 +158,7 @@ TEST(CommandRefusals, ForceWritesBehindADriverAndToADangerousAddress)
     bus.drivers[0x50] = "ee1004";
     const Ran ran = runOn(bus, {"set", "--device", "50", "10", "AB", "--force"});
     EXPECT_EQ(ran.status, 0) << ran.err;
-    EXPECT_EQ(ran.out, "AB\n");
+    EXPECT_EQ(ran.out, "AB\nWritten to device 0x50 on SMBus Controller 2 (Recording controller 2).\n");
     EXPECT_EQ(bus.get(0x10, 0x50), 0xAB);
 }
 
@@ -201,7 +185,7 @@ TEST(CommandRefusals, AKernelDriversDeviceOnTheLinuxBusTakesAWriteOnlyWithForce)
 
     const Ran forced = runOn(bus, {"set", "--device", "48", "01", "60", "--force"});
     EXPECT_EQ(forced.status, 0) << forced.err;
-    EXPECT_EQ(forced.out, "60\n");
+    EXPECT_EQ(forced.out, "60\nWritten to device 0x48 on SMBus Controller 1 (SMBus I801 adapter at 0700).\n");
     EXPECT_EQ(dev.registerOf("/dev/i2c-0", 0x48, 1), 0x60);
 }
 
@@ -271,10 +255,13 @@ TEST_F(HeldChip, RestoreWritesBackWhatDiffersFromADump)
     const Ran wrongDevice = run({"restore", "--device", "2F", QString::fromStdString(file.string())});
     std::filesystem::remove(file);
     EXPECT_EQ(restored.status, 0) << restored.err;
-    EXPECT_EQ(restored.out, "0x25: left at 50 (snapshot 2E): the chip measures it itself\n0x5F: 0C to C4\n");
+    EXPECT_EQ(restored.out, "0x25: left at 50 (snapshot 2E): the chip measures it itself\n0x5F: 0C to C4\n"
+                            "Written to device 0x2E on SMBus Controller 2 (Simulated chip).\n"
+                            "The snapshot held 256 registers; 1 written, and every one took its value.\n");
     EXPECT_EQ(reg(0x5F), 0xC4);
     EXPECT_EQ(reg(0x25), 0x50);
-    EXPECT_EQ(wrongDevice.status, 2);
+    EXPECT_EQ(wrongDevice.status, 4);
+    EXPECT_NE(wrongDevice.err.find("The snapshot is of device 0x2E, not 0x2F."), std::string::npos);
 }
 
 // A snapshot in Manual Mode brings the behaviour back before the duty,
@@ -291,6 +278,107 @@ TEST_F(HeldChip, RestoreWritesTheBehaviourBeforeTheDuty)
     EXPECT_EQ(restored.status, 0) << restored.out << restored.err;
     EXPECT_EQ(reg(0x5C), 0xE2);
     EXPECT_EQ(reg(0x30), 0x40);
+}
+
+// A bus that passes everything to the simulated one and keeps the writes.
+class WriteLog : public BusAdapter {
+public:
+    explicit WriteLog(BusAdapter& bus) : bus_(bus) {}
+    std::uint16_t DetectSmbus(std::int32_t index) override { return bus_.DetectSmbus(index); }
+    ByteRead ReadSmbus(std::uint8_t device, std::uint8_t reg) override { return bus_.ReadSmbus(device, reg); }
+    BusOutcome WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) override
+    {
+        writes.push_back(Write(reg, data, device));
+        return bus_.WriteSmbus(device, reg, data);
+    }
+    ByteRead ReceiveByte(std::uint8_t device) override { return bus_.ReceiveByte(device); }
+    std::string controllerName() const override { return bus_.controllerName(); }
+
+    std::vector<BusCall> writes;
+
+private:
+    BusAdapter& bus_;
+};
+
+// A restore writes into a chip only a snapshot of that chip, and of it only
+// the settings the program knows, unless told otherwise.
+TEST_F(HeldChip, RestoreChecksWhatItWritesTo)
+{
+    const auto file = std::filesystem::temp_directory_path() / ("corvane-checked-" + std::to_string(getpid()) + ".txt");
+    const auto withoutHeader = [](const std::string& text) { return text.substr(text.find("     0")); };
+    const std::string chip = run({"dump"}).out;
+    const std::string eeprom = run({"dump", "--device", "51"}).out;
+    const struct {
+        const char* what;
+        std::string snapshot;
+        QStringList options;
+        int status;
+        std::vector<BusCall> writes;
+        std::string saying; // in stdout or stderr
+    } cases[] = {
+        {"another device named", eeprom, {"--device", "2E"}, 4, {}, "The snapshot is of device 0x51, not 0x2E."},
+        {"no device line, another identification", withoutHeader(eeprom), {}, 4, {},
+         "its identification registers 0x3D to 0x3F"},
+        {"no device line, this chip", withoutHeader(chip), {}, 0, {Write(0x5C, 0xC2), Write(0x5F, 0xC4)},
+         "0x40: left at 00 (snapshot 01): not written: not a known setting"},
+        {"an unknown register with --all", chip, {"--all"}, 0,
+         {Write(0x5C, 0xC2), Write(0x40, 0x01), Write(0x5F, 0xC4)}, "3 written"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bus.chip().write(0x40, 0x00); // monitoring stopped: not a setting the program knows
+        bus.chip().write(0x5C, 0xE2);
+        bus.chip().write(0x5F, 0x00);
+        std::ofstream(file) << c.snapshot;
+        WriteLog log(bus);
+        const Ran ran = runOn(log, QStringList{"restore", QString::fromStdString(file.string())} + c.options);
+        EXPECT_EQ(ran.status, c.status) << ran.out << ran.err;
+        EXPECT_EQ(log.writes, c.writes);
+        EXPECT_NE((ran.out + ran.err).find(c.saying), std::string::npos) << ran.out << ran.err;
+    }
+    std::filesystem::remove(file);
+}
+
+// Controller 2's first read fails. Only silence moves a command on to
+// controller 1; any other error stops it where it is, with no write on
+// another bus.
+TEST(CommandFallback, OnlyWhereNothingAnsweredDoesACommandMoveToControllerOne)
+{
+    const struct {
+        int error;
+        int endsOn; // the controller the command's writes go to, 0 or 1; -1: none
+    } errors[] = {{ENXIO, 0}, {ENODEV, 0}, {EREMOTEIO, 0}, {EIO, -1}, {EAGAIN, -1}, {ETIMEDOUT, -1}};
+    const QStringList commands[] = {{"set", "5F", "C4"}, {"pwm", "--behaviour", "manual"}, {"get", "5F"}};
+    for (const auto& [error, endsOn] : errors) {
+        for (const QStringList& command : commands) {
+            SCOPED_TRACE(command.join(' ').toStdString() + ", " + std::strerror(error));
+            RecordingBus bus;
+            bus.set(0x5C, 0xC2);
+            bool failedOnce = false;
+            bus.fail = [&, error = error](const BusCall& call, int controller) {
+                if (call.kind != BusCall::Kind::Read || controller != 1 || failedOnce)
+                    return 0;
+                failedOnce = true;
+                return error;
+            };
+            const Ran ran = runOn(bus, command);
+            EXPECT_EQ(ran.status, endsOn < 0 ? 3 : 0) << ran.err;
+            int controller = -1;
+            for (const BusCall& call : bus.calls) {
+                if (call.kind == BusCall::Kind::Detect)
+                    controller = call.device;
+                if (call.kind == BusCall::Kind::Write) {
+                    EXPECT_EQ(controller, endsOn) << "a write on the wrong controller";
+                }
+            }
+            if (endsOn < 0) {
+                EXPECT_NE(ran.err.find("on SMBus Controller 2"), std::string::npos) << ran.err;
+            } else if (command.first() != "get") {
+                EXPECT_NE(ran.out.find("on SMBus Controller 1 (Recording controller 1)"), std::string::npos)
+                    << ran.out;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -7,12 +7,17 @@
 #include "protocol/CorvaneProtocol.h"
 #include "protocol/ScanText.h"
 #include "protocol/Snapshot.h"
+#include "protocol/SnapshotFile.h"
 #include "support/FakeI2cDev.h"
 #include "support/RecordingBus.h"
 #include "support/SysfsTree.h"
 #include "support/Traffic.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -68,28 +73,83 @@ TEST(Snapshot, ReadsI2cdumpsOwnOutput)
     EXPECT_EQ(snapshotDeviceIn("# device: 0x51\n"), 0x51);
 }
 
-TEST(Snapshot, DifferencesLeaveMeasurementsUnticked)
+TEST(Snapshot, DifferencesTickOnlyTheKnownSettings)
 {
     RegisterFile snapshot;
     snapshot.present.set();
     snapshot.values[0x25] = 0x30;
+    snapshot.values[0x40] = 0x00;
     snapshot.values[0x5C] = 0xE2;
     snapshot.values[0x7B] = 0x55;
     snapshot.failed[0x7C] = true;
     std::array<std::uint8_t, 256> live{};
     live[0x25] = 0x31;
+    live[0x40] = 0x01;
     live[0x5C] = 0xC2;
     live[0x7C] = 0x01;
     std::bitset<256> liveFailed;
     liveFailed[0x7B] = true;
+    using Kind = RegisterDifference::Kind;
     const auto found = differences(snapshot, live, liveFailed);
-    ASSERT_EQ(found.size(), 2u) << "a failed read on either side is no difference";
+    ASSERT_EQ(found.size(), 3u) << "a failed read on either side is no difference";
     EXPECT_EQ(found[0].reg, 0x25);
-    EXPECT_FALSE(found[0].tickedByDefault);
-    EXPECT_EQ(found[1].reg, 0x5C);
-    EXPECT_EQ(found[1].snapshot, 0xE2);
-    EXPECT_EQ(found[1].live, 0xC2);
-    EXPECT_TRUE(found[1].tickedByDefault);
+    EXPECT_EQ(found[0].kind, Kind::Measurement);
+    EXPECT_EQ(found[1].reg, 0x40);
+    EXPECT_EQ(found[1].kind, Kind::Unknown);
+    EXPECT_EQ(found[2].reg, 0x5C);
+    EXPECT_EQ(found[2].snapshot, 0xE2);
+    EXPECT_EQ(found[2].live, 0xC2);
+    EXPECT_TRUE(found[2].tickedByDefault());
+}
+
+// A restore writes what the reader gives it: damage is refused with a
+// reason, never passed over or read as something else.
+TEST(Snapshot, TheReaderRefusesDamagedFilesWithAReason)
+{
+    std::array<std::uint8_t, 256> values{};
+    values[0x00] = 0x42;
+    const std::string good = snapshotText({"0", "x", 0x2E, "t"}, values, {});
+    const auto scratch = std::filesystem::temp_directory_path() / ("corvane-damaged-" + std::to_string(getpid()));
+    std::filesystem::create_directories(scratch);
+    const auto file = [&](const std::string& name, const std::string& text) {
+        std::ofstream(scratch / name, std::ios::binary) << text;
+        return (scratch / name).string();
+    };
+    const std::string fifo = (scratch / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string cells = good;
+    cells.replace(cells.find("00: 42 00"), 9, "00: 42 O0");
+    const struct {
+        const char* what;
+        std::string path;
+        std::string error; // empty: read, with row 00's first cell
+    } cases[] = {
+        {"a byte-order mark", file("bom", "\xEF\xBB\xBF" + good.substr(good.find("     0"))), ""},
+        {"a letter O for a zero", file("letter", cells), "row 00, column 1: 'O0' is neither two hex digits nor XX"},
+        {"a lone short row", file("short", "00: 00 00\n"), "holds 2 registers and no full row of 16"},
+        {"a row twice", file("twice", good + "00: 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\n"),
+         "row 00 appears twice"},
+        {"1 MiB of zeros", file("zeros", std::string(1 << 20, '\0')), "is larger than 64 KiB"},
+        {"a FIFO", fifo, "is not a regular file"},
+        {"a folder", scratch.string(), "is a folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const SnapshotFileText read = readSnapshotFile(c.path);
+        std::string error = read.error;
+        std::optional<RegisterFile> parsed;
+        if (read.ok())
+            parsed = parseRegisterGrid(read.text, &error);
+        if (c.error.empty()) {
+            ASSERT_TRUE(parsed) << error;
+            EXPECT_EQ(parsed->values[0x00], 0x42);
+            EXPECT_EQ(parsed->count(), 256u);
+        } else {
+            EXPECT_FALSE(parsed);
+            EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        }
+    }
+    std::filesystem::remove_all(scratch);
 }
 
 // The scan probes with receive byte only, over 0x08 to 0x77, and marks

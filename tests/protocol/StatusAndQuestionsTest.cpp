@@ -1,7 +1,7 @@
 // What the status line says, and which writes are asked about.
 
 #include "protocol/BusHealth.h"
-#include "protocol/WriteGuard.h"
+#include "protocol/AddressGuard.h"
 
 #include <cerrno>
 #include <ctime>
@@ -79,7 +79,7 @@ TEST(BusHealth, SaysWhatFailsAndSinceWhenAndClearsWhenItWorksAgain)
     }
 }
 
-TEST(WriteGuard, AsksBeforeEveryDangerousAddressAndOnceBehindADriver)
+TEST(AddressGuard, AsksBeforeEveryDangerousAddressAndOnceBehindADriver)
 {
     const std::pair<std::uint8_t, AddressRisk> risks[] = {
         {0x00, AddressRisk::GeneralCall},          {0x30, AddressRisk::MemoryModuleCommands},
@@ -93,7 +93,7 @@ TEST(WriteGuard, AsksBeforeEveryDangerousAddressAndOnceBehindADriver)
     for (const auto& [device, risk] : risks)
         EXPECT_EQ(addressRisk(device), risk) << deviceText(device);
 
-    WriteGuard guard;
+    AddressGuard guard;
     EXPECT_TRUE(guard.questionsFor(0x2E).empty());
     EXPECT_EQ(guard.questionsFor(0x50).size(), 1u);
     guard.learnDriver(0x50, "at24");

@@ -7,6 +7,7 @@
 #include "ui/BusScanWindow.h"
 #include "ui/RegisterMapWindow.h"
 
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTableWidget>
@@ -117,12 +118,12 @@ TEST_F(RegisterMap, CopiesAndSavesInI2cdumpsLayout)
 }
 
 // Restore writes only the ticked registers, after one question, and reports
-// the ones whose read-back differs.
+// the ones whose read-back differs; the report outlasts the sweep after it.
 TEST_F(RegisterMap, RestoresOnlyTheTickedRegistersAndReportsWhatDidNotTake)
 {
     std::array<std::uint8_t, 256> values = {};
-    values[0x25] = 0x40; // a measurement: unticked at first
-    values[0x3E] = 0x99; // a write that fails
+    values[0x25] = 0x40; // a measurement: unticked
+    values[0x3E] = 0x99; // not a known setting: unticked, then ticked by hand; its write fails
     values[0x5C] = 0xE2;
     values[0x7B] = 0x03; // unticked by the user
     values[0x5F] = 0x00; // equal to the chip: no difference
@@ -130,24 +131,66 @@ TEST_F(RegisterMap, RestoresOnlyTheTickedRegistersAndReportsWhatDidNotTake)
     values[0x7C] = 0x01;
     std::ofstream(snapshot) << snapshotText({"0", "x", 0x2E, "t"}, values, {});
     ASSERT_TRUE(map->compareWith(QString::fromStdString(snapshot.string())));
-    std::vector<int> listed;
-    for (const auto& d : map->differencesShown())
+    std::vector<int> listed, ticked;
+    for (const auto& d : map->differencesShown()) {
         listed.push_back(d.reg);
+        if (d.tickedByDefault())
+            ticked.push_back(d.reg);
+    }
     EXPECT_EQ(listed, (std::vector<int>{0x25, 0x30, 0x3E, 0x5C, 0x7B}));
+    EXPECT_EQ(ticked, (std::vector<int>{0x30, 0x5C, 0x7B}));
+    auto* report = map->findChild<QLabel*>(QStringLiteral("restoreReport"));
+    EXPECT_EQ(report->text(), "The snapshot holds 256 registers. Only the settings the program knows are ticked.");
 
     map->setTicked(0x7B, false);
+    map->setTicked(0x3E, true);
     bus.fail = [](const BusCall& call, int) { return call == Write(0x3E, 0x99) ? ENXIO : 0; };
     boxes.answerNext(Answer::ClickYes);
     QMetaObject::invokeMethod(map, [this] { map->restoreTicked(); }, Qt::QueuedConnection);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return map->restoreReport().startsWith("These"); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([report] { return report->text().contains("did not take"); }, 5000));
     ASSERT_TRUE(settleBus());
     ASSERT_EQ(boxes.seen().size(), 1u);
     EXPECT_TRUE(boxes.seen()[0].text.contains("0x30: 80 to 81\n0x3E: 00 to 99\n0x5C: C2 to E2"))
         << boxes.seen()[0].text.toStdString();
     EXPECT_EQ(bus.calls, (Calls{Write(0x5C, 0xE2), Read(0x5C), Write(0x30, 0x81), Read(0x30), Write(0x3E, 0x99)} +
                           sweepReads()));
-    EXPECT_EQ(map->restoreReport(), "These did not take: 0x3E (reads 00). They are read-only, or the chip changed "
-                                    "them itself.");
+    EXPECT_EQ(report->text(), "The snapshot held 256 registers; 2 written. These did not take: 0x3E (reads 00). "
+                              "They are read-only, or the chip changed them itself.");
+}
+
+// i2cdump's output names no device: it is restored only into a chip whose
+// identification it holds, and a snapshot of another device only on a Yes.
+TEST_F(RegisterMap, ASnapshotOfAnotherDeviceIsNotRestoredUnasked)
+{
+    std::array<std::uint8_t, 256> values = {};
+    values[0x5C] = 0xE2;
+    values[0x3D] = 0x68;
+    const struct {
+        const char* what;
+        std::string text;
+        bool asks;
+        const char* saying;
+    } cases[] = {
+        {"another device named", snapshotText({"0", "x", 0x51, "t"}, values, {}), true,
+         "The snapshot is of device 0x51, not 0x2E."},
+        {"no device named, another identification", registerGridText(values, {}), false,
+         "its identification registers 0x3D to 0x3F (68 00 00) are not the chip's (00 00 00)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(snapshot) << c.text;
+        ASSERT_TRUE(map->compareWith(QString::fromStdString(snapshot.string())));
+        bus.calls.clear();
+        boxes.forget();
+        boxes.answerNext(Answer::Escape);
+        map->restoreTicked();
+        ASSERT_TRUE(settleBus());
+        EXPECT_EQ(boxes.seen().size(), c.asks ? 1u : 0u);
+        EXPECT_TRUE(bus.calls.empty()) << "nothing written";
+        const QString report = map->findChild<QLabel*>(QStringLiteral("restoreReport"))->text();
+        EXPECT_TRUE(report.startsWith("Nothing was written.")) << report.toStdString();
+        EXPECT_TRUE(report.contains(QLatin1String(c.saying))) << report.toStdString();
+    }
 }
 
 TEST_F(RegisterMap, TheScanFindsWhatAnswersAndAClickWatchesIt)

@@ -1,4 +1,4 @@
-#include "WriteGuard.h"
+#include "AddressGuard.h"
 
 #include <cstdio>
 
@@ -7,11 +7,19 @@ AddressRisk addressRisk(std::uint8_t device)
     const int sevenBit = device & 0x7F;
     if (sevenBit == 0x00)
         return AddressRisk::GeneralCall;
+    if (sevenBit <= 0x07 || sevenBit >= 0x78)
+        return AddressRisk::Reserved;
     if (sevenBit >= 0x30 && sevenBit <= 0x37)
         return AddressRisk::MemoryModuleCommands;
     if (sevenBit >= 0x50 && sevenBit <= 0x57)
         return AddressRisk::MemoryModuleEeprom;
     return AddressRisk::None;
+}
+
+bool readIsGuarded(std::uint8_t device)
+{
+    const AddressRisk risk = addressRisk(device);
+    return risk != AddressRisk::None && risk != AddressRisk::MemoryModuleEeprom;
 }
 
 std::string deviceText(std::uint8_t device)
@@ -20,6 +28,35 @@ std::string deviceText(std::uint8_t device)
     std::snprintf(text, sizeof text, "0x%02X", device);
     return text;
 }
+
+namespace {
+
+// What a guarded address is, and what a read's write phase does there.
+struct GuardedAddress {
+    const char* is;
+    const char* readDoes;
+};
+
+GuardedAddress guardedAddress(AddressRisk risk)
+{
+    switch (risk) {
+    case AddressRisk::GeneralCall:
+        return {"is the SMBus general-call address",
+                "a read there sends its register number to every device that honours a general call, and 0x06 "
+                "resets them all"};
+    case AddressRisk::MemoryModuleCommands:
+        return {"is where memory modules take their SPD page-select and write-protect commands",
+                "a read there selects a memory module's SPD page"};
+    case AddressRisk::Reserved:
+    case AddressRisk::MemoryModuleEeprom:
+    case AddressRisk::None:
+        break;
+    }
+    return {"is reserved by the I2C standard (0x00 to 0x07 and 0x78 to 0x7F are no device's own)",
+            "no device should answer a read there, and the byte it sends has a reserved meaning"};
+}
+
+} // namespace
 
 std::string riskText(std::uint8_t device, AddressRisk risk)
 {
@@ -31,6 +68,8 @@ std::string riskText(std::uint8_t device, AddressRisk risk)
     case AddressRisk::MemoryModuleCommands:
         return "Device " + address + " is where memory modules take their EEPROM's write-protect and "
                                      "page-select commands. On DDR3 a write-protect set there is permanent.";
+    case AddressRisk::Reserved:
+        return "Device " + address + " " + guardedAddress(risk).is + ": a write there has a reserved meaning.";
     case AddressRisk::MemoryModuleEeprom:
     case AddressRisk::None:
         break;
@@ -45,7 +84,18 @@ std::string driverText(std::uint8_t device, const std::string& driver)
            " driver. Writing to it behind the driver can confuse it, and the driver may overwrite the value.";
 }
 
-std::vector<WriteQuestion> WriteGuard::questionsFor(std::uint8_t device) const
+std::string readRiskText(std::uint8_t device)
+{
+    const GuardedAddress what = guardedAddress(addressRisk(device));
+    return "Device " + deviceText(device) + " " + what.is + ": " + what.readDoes + ".";
+}
+
+std::string pollRefusalText(std::uint8_t device)
+{
+    return "The poll does not read " + deviceText(device) + ": " + guardedAddress(addressRisk(device)).readDoes;
+}
+
+std::vector<WriteQuestion> AddressGuard::questionsFor(std::uint8_t device) const
 {
     std::vector<WriteQuestion> questions;
     if (const AddressRisk risk = addressRisk(device); risk != AddressRisk::None)
@@ -55,13 +105,18 @@ std::vector<WriteQuestion> WriteGuard::questionsFor(std::uint8_t device) const
     return questions;
 }
 
-void WriteGuard::learnDriver(std::uint8_t device, const std::string& driver)
+bool AddressGuard::mustAskBeforeReading(std::uint8_t device) const
+{
+    return readIsGuarded(device) && !readConsented_.contains(device & 0x7F);
+}
+
+void AddressGuard::learnDriver(std::uint8_t device, const std::string& driver)
 {
     if (!driver.empty())
         drivers_[device] = driver;
 }
 
-void WriteGuard::forgetController()
+void AddressGuard::forgetController()
 {
     drivers_.clear();
     consented_.clear();

@@ -1,0 +1,83 @@
+#pragma once
+// Which transactions must be asked about before they go out. A byte-data
+// read first writes its register number to the device, so a read is a
+// write where that number means something: the guard judges reads and
+// writes by one rule. Writes where a stray byte can do lasting harm are
+// asked about every time; reads there once per address in a run, and the
+// poll never makes them. Writes behind a kernel driver's back are asked
+// about once. The window asks; the command line refuses without --force;
+// this decides and remembers.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+enum class AddressRisk {
+    None,
+    GeneralCall,          // 0x00: every device that honours it takes the byte
+    Reserved,             // 0x01..0x07, 0x78..0x7F: not a device's address
+    MemoryModuleCommands, // 0x30..0x37: SPD write-protect and page-select
+    MemoryModuleEeprom,   // 0x50..0x57: memory modules' configuration EEPROMs
+};
+
+// The risk of a transaction at a device address. The top bit is masked
+// because an adapter that shifts the address into an 8-bit wire byte sends
+// 0x80..0xFF to the same places.
+AddressRisk addressRisk(std::uint8_t device);
+
+// A read's write phase does harm at this address: the general-call and
+// reserved addresses, and the memory modules' command addresses. Reading
+// an EEPROM is what it is for.
+bool readIsGuarded(std::uint8_t device);
+
+// "0x2E": a device address as the program's messages write it.
+std::string deviceText(std::uint8_t device);
+
+// Why a write to the device needs the user's word, in a sentence or two;
+// the window asks with it and the command line refuses with it.
+std::string riskText(std::uint8_t device, AddressRisk risk);
+std::string driverText(std::uint8_t device, const std::string& driver);
+
+// What a guarded read address is and what a read there does: "Device 0x36
+// is where memory modules take … : a read there selects a memory module's
+// SPD page." The read question and the command line's refusal say it.
+std::string readRiskText(std::uint8_t device);
+// The status line while the poll is pointed at a guarded address: "The
+// poll does not read 0x36: a read there selects a memory module's SPD page".
+std::string pollRefusalText(std::uint8_t device);
+
+struct WriteQuestion {
+    enum class Kind { DangerousAddress, KernelDriver };
+    Kind kind;
+    std::uint8_t device;
+    AddressRisk risk = AddressRisk::None; // for DangerousAddress
+    std::string driver;                   // for KernelDriver
+};
+
+class AddressGuard {
+public:
+    // What to ask, in order, before writing to device. A dangerous address is
+    // asked about on every write; a driver's device once in a run.
+    std::vector<WriteQuestion> questionsFor(std::uint8_t device) const;
+
+    // Whether a read of device must be asked about first: a guarded address
+    // the user has not agreed to read in this run.
+    bool mustAskBeforeReading(std::uint8_t device) const;
+    void consentToRead(std::uint8_t device) { readConsented_.insert(device & 0x7F); }
+
+    // A transaction said that a kernel driver owns the device.
+    void learnDriver(std::uint8_t device, const std::string& driver);
+    // The user agreed to write behind that driver.
+    void consent(std::uint8_t device) { consented_.insert(device); }
+    // Another controller: what was learnt and agreed to about drivers was
+    // about this one. Guarded addresses are the same on every bus.
+    void forgetController();
+
+private:
+    std::map<std::uint8_t, std::string> drivers_;
+    std::set<std::uint8_t> consented_;
+    std::set<std::uint8_t> readConsented_;
+};
