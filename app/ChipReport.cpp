@@ -6,6 +6,7 @@
 #include "protocol/AddressGuard.h"
 #include "recording/CsvRecorder.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 namespace rm = RegisterMap;
@@ -27,13 +28,13 @@ std::string entry(const std::optional<int>& field, const Names& entries)
 
 } // namespace
 
-std::string settingsText(const ChipSettings& settings)
+std::string settingsText(const ChipSettings& settings, std::string_view dutyNotRead)
 {
     std::string text = line("PWM1 Control", entry(settings.behaviour, rm::BehaviourEntries));
     text += line("3/4 Wire Fan", entry(settings.frequency, rm::FrequencyEntries));
     text += line("Fan1 Pulses/Rev", entry(settings.pulses, rm::PulsesEntries));
     text += line(Poll::caption(Poll::Reading::Duty),
-                 settings.duty.ok() ? rm::trimmedNumberText(rm::dutyPercent(settings.duty.value)) : "not read");
+                 settings.duty.ok() ? rm::trimmedNumberText(rm::dutyPercent(settings.duty.value)) : std::string(dutyNotRead));
     return text;
 }
 
@@ -45,13 +46,14 @@ std::string readingsText(const PollResult& poll, const ChipSettings& settings)
         if (reading == Poll::Reading::Duty)
             continue; // with the settings, as the window groups it
         const auto shown = readingText(poll, reading, offsetCoded);
-        text += line(Poll::caption(reading), readingFailed(poll, reading) ? "not read"
+        // A failed read is no number: the window's dash.
+        text += line(Poll::caption(reading), readingFailed(poll, reading) ? std::string(Poll::NoReading)
                                              : shown                      ? *shown
                                                                           : "no reading");
     }
     ChipSettings withPolledDuty = settings;
     withPolledDuty.duty = readingFailed(poll, Poll::Reading::Duty) ? NotRead : ByteRead::of(poll.bytes.back());
-    return text + settingsText(withPolledDuty);
+    return text + settingsText(withPolledDuty, Poll::NoReading);
 }
 
 QJsonObject settingsJson(const ReportOrigin& origin, const ChipSettings& settings)
@@ -76,10 +78,16 @@ QJsonObject readingsJson(const ReportOrigin& origin, const PollResult& poll, con
     QJsonObject object = settingsJson(origin, settings);
     object[QStringLiteral("time")] = QString::fromStdString(isoUtcText(poll.time));
     const bool offsetCoded = settings.offsetCoded.value_or(false);
+    // null means either; "failed" tells a failed read from a fan's count
+    // that has not changed.
+    QJsonArray failed;
     for (const Poll::Reading reading : Poll::ListedOrder) {
         const auto value = readingValue(poll, reading, offsetCoded);
         object[qText(Poll::name(reading))] = value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+        if (readingFailed(poll, reading))
+            failed.append(qText(Poll::name(reading)));
     }
+    object[QStringLiteral("failed")] = failed;
     return object;
 }
 

@@ -14,8 +14,9 @@ struct ReportOrigin {
     std::uint8_t device = 0x2E;
 };
 
-// "PWM1 Control Manual Mode" and the frequency, pulses and duty lines.
-std::string settingsText(const ChipSettings& settings);
+// "PWM1 Control Manual Mode" and the frequency, pulses and duty lines; a
+// duty whose read failed says dutyNotRead.
+std::string settingsText(const ChipSettings& settings, std::string_view dutyNotRead = "not read");
 // "Local  39 °C", a line per reading in the window's order, then the settings.
 std::string readingsText(const PollResult& poll, const ChipSettings& settings);
 

@@ -34,7 +34,7 @@ struct RecordRun {
     {
         const PollResult poll = chip.poll(device);
         if (auto problem = recorder.add(poll, offsetCoded)) {
-            stop(complain(err, ExitStatus::BadCommandLine, "Recording stopped: " + *problem));
+            stopRecording(*problem);
             return;
         }
         for (const std::string& line : limits.check(poll, offsetCoded))
@@ -60,8 +60,19 @@ struct RecordRun {
         pollOnce();
         if (stopStatus)
             return;
-        if (auto problem = recorder.tick(std::chrono::system_clock::now()))
-            stop(complain(err, ExitStatus::BadCommandLine, "Recording stopped: " + *problem));
+        if (auto problem = recorder.tick(std::chrono::steady_clock::now()))
+            stopRecording(*problem);
+    }
+
+    // The file can take no more. A reader that went away (record - | head)
+    // is how a pipe ends, as for any Unix tool: no complaint, and the run
+    // ends as if its duration were up.
+    void stopRecording(const std::string& problem)
+    {
+        if (recorder.readerGone())
+            QCoreApplication::quit();
+        else
+            stop(complain(err, ExitStatus::BadCommandLine, "Recording stopped: " + problem));
     }
 
     void stop(int status)
@@ -97,7 +108,7 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
     if (request.duration)
         run.deadline = std::chrono::steady_clock::now() + *request.duration;
     // A reader that goes away (record - | head) ends the run through a
-    // failed write, with its reason, not a silent death.
+    // failed write, not a death by SIGPIPE before the last row is settled.
     std::signal(SIGPIPE, SIG_IGN);
     QObject scope;
     quitOnTerminationSignals(scope);
@@ -112,7 +123,7 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
 
     if (run.stopStatus)
         return *run.stopStatus;
-    if (auto problem = recorder.finish())
+    if (auto problem = recorder.finish(); problem && !recorder.readerGone())
         return complain(err, ExitStatus::BadCommandLine, "Recording stopped: " + *problem);
     if (request.path != QLatin1String("-"))
         err << "Recorded " << recorder.rows() << " rows to " << recorder.path() << ".\n";

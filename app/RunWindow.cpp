@@ -20,10 +20,10 @@ int runWindow(BusAdapter& bus, const QString& titleSuffix, const std::function<v
     quitOnTerminationSignals(window);
     if (prepare)
         prepare(window);
-    // Shown once start-up's reads are in, so it opens in line with the chip;
-    // on a bus that hangs, shown all the same after a moment.
-    QObject::connect(&window, &Form1::started, &window, [&window] { window.show(); });
-    QTimer::singleShot(StartupShowLimit, &window, [&window] { window.show(); });
+    // Shown at once: start-up's reads run on the bus thread, and a slow bus
+    // must not keep the window off the screen. Until they are back the
+    // status line says what is being read and the lists stay empty.
+    window.show();
 
     const int status = QApplication::exec();
     // A signal ends the loop without closing the window: the recording's

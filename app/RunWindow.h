@@ -15,8 +15,6 @@ inline constexpr std::chrono::milliseconds BusStopLimit{1000};
 // How long leaving waits for a fan test to put PWM1 back: four
 // transactions, behind whatever is on the bus.
 inline constexpr std::chrono::milliseconds RestoreLimit{3000};
-// How long the window waits for start-up's result before it shows anyway.
-inline constexpr std::chrono::milliseconds StartupShowLimit{500};
 
 // The event loop's exit status. Needs a QApplication. prepare, where given,
 // sees the window before it is shown (a measuring harness hooks in there).

@@ -4,6 +4,7 @@
 #include "BusOpening.h"
 #include "CommandLine.h"
 #include "CommandMain.h"
+#include "NoDisplay.h"
 #include "RunWindow.h"
 #include "ui/Form1.h"
 #include "ui/ApplicationTitle.h"
@@ -56,7 +57,13 @@ int main(int argc, char* argv[])
         return BadCommandLineStatus;
     }
 
+    if (noDisplayNamed()) {
+        std::fputs(NoDisplayText, stderr);
+        return ExitStatus::BadCommandLine;
+    }
+    endQuietlyIfTheDisplayFails();
     QApplication app(argc, argv);
+    displayReached();
     applyBenchStyle(app);
     if (problem) {
         if (!askToRunSimulated(nullptr, QString::fromStdString(describe(*problem))))

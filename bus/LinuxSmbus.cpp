@@ -31,9 +31,15 @@ std::uint16_t LinuxSmbus::DetectSmbus(std::int32_t controllerIndex)
 
 std::string LinuxSmbus::controllerName() const
 {
-    if (!chosen_)
+    return chosen_ ? nameOfController(static_cast<std::int32_t>(*chosen_)) : "No SMBus controller";
+}
+
+std::string LinuxSmbus::nameOfController(std::int32_t index) const
+{
+    if (index < 0 || index >= static_cast<std::int32_t>(controllers_.size()) ||
+        !controllers_[static_cast<std::size_t>(index)])
         return "No SMBus controller";
-    const SmbusAdapter& adapter = *controllers_[*chosen_];
+    const SmbusAdapter& adapter = *controllers_[static_cast<std::size_t>(index)];
     return adapter.name.empty() ? adapter.devicePath : adapter.name;
 }
 

@@ -34,6 +34,7 @@ public:
     std::string kernelDriver(std::uint8_t device) const override;
     void permitWriteBehindDriver(std::uint8_t device) override;
     std::string controllerName() const override;
+    std::string nameOfController(std::int32_t index) const override;
 
     const Controllers& controllers() const { return controllers_; }
 

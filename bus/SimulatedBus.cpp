@@ -75,7 +75,12 @@ SimulatedSpdEeprom* SimulatedBus::moduleAt(std::uint8_t device)
 
 std::string SimulatedBus::controllerName() const
 {
-    return controller_ == 1 ? "Simulated chip" : "Simulated controller 1 (empty)";
+    return nameOfController(controller_);
+}
+
+std::string SimulatedBus::nameOfController(std::int32_t index) const
+{
+    return index == 1 ? "Simulated chip" : "Simulated controller 1 (empty)";
 }
 
 bool SimulatedBus::chipAnswers(std::uint8_t device) const

@@ -31,6 +31,7 @@ public:
     BusOutcome WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) override;
     ByteRead ReceiveByte(std::uint8_t device) override;
     std::string controllerName() const override;
+    std::string nameOfController(std::int32_t index) const override;
 
 private:
     bool chipAnswers(std::uint8_t device) const;

@@ -31,6 +31,7 @@ public:
     std::string kernelDriver(std::uint8_t device) const override { return bus_.kernelDriver(device); }
     void permitWriteBehindDriver(std::uint8_t device) override { bus_.permitWriteBehindDriver(device); }
     std::string controllerName() const override { return bus_.controllerName(); }
+    std::string nameOfController(std::int32_t index) const override { return bus_.nameOfController(index); }
 
 private:
     BusAdapter& bus_;

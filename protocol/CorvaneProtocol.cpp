@@ -109,6 +109,7 @@ PollResult CorvaneProtocol::poll(std::uint8_t device)
     const auto started = std::chrono::steady_clock::now();
     PollResult result;
     result.time = std::chrono::system_clock::now();
+    result.steadyTime = started;
     result.device = device;
     bool failed = false;
     for (std::size_t i = 0; i < Poll::Registers.size(); ++i) {

@@ -44,6 +44,9 @@ std::optional<Reading> readingNamed(std::string_view name);
 
 struct PollResult {
     std::chrono::system_clock::time_point time; // when the first read went out
+    // The same moment on the steady clock: intervals are timed by it, so a
+    // wall clock set back or forward loses no row and makes none up.
+    std::chrono::steady_clock::time_point steadyTime;
     std::uint8_t device = 0;
     // Each register's byte, 0xFF where its read failed.
     std::array<std::uint8_t, Poll::Registers.size()> bytes{};

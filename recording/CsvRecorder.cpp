@@ -85,10 +85,21 @@ std::string CsvRecorder::row(const PollResult& poll, bool offsetCoded)
 std::variant<std::unique_ptr<CsvRecorder>, std::string> CsvRecorder::start(const std::string& path, Interval interval,
                                                                            bool overwrite)
 {
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
+    const std::string notAFile = "Cannot record to " + path +
+                                 ": it is not a regular file (a FIFO, a device or a folder); record to a file";
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+        return notAFile;
+    // Not blocking in open(2) should a FIFO take the file's place meanwhile.
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (overwrite ? O_TRUNC : O_EXCL);
     const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0)
         return "Cannot record to " + path + ": " + errorText(errno);
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return notAFile;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::unique_ptr<CsvRecorder>(new CsvRecorder(fd, path, interval));
 }
 
@@ -125,6 +136,7 @@ std::optional<std::string> CsvRecorder::write(std::string text)
         return std::nullopt;
     }
     const int error = written < 0 ? errno : ENOSPC;
+    readerGone_ = error == EPIPE;
     // Take back the part of a row that fitted: the file ends on a whole row.
     if (written > 0 && ownsFile_) {
         [[maybe_unused]] const int truncated = ::ftruncate(fd_, wholeRowsEnd_);
@@ -134,7 +146,7 @@ std::optional<std::string> CsvRecorder::write(std::string text)
     return path_ + ": " + errorText(error);
 }
 
-std::optional<std::string> CsvRecorder::checkStillThere(std::chrono::system_clock::time_point now)
+std::optional<std::string> CsvRecorder::checkStillThere(std::chrono::steady_clock::time_point now)
 {
     // A file removed while open takes writes without complaint, into an
     // inode nobody can reach: look once a second.
@@ -153,7 +165,7 @@ std::optional<std::string> CsvRecorder::add(const PollResult& poll, bool offsetC
 {
     if (fd_ < 0)
         return "the file is closed";
-    if (auto problem = checkStillThere(poll.time))
+    if (auto problem = checkStillThere(poll.steadyTime))
         return problem;
     if (interval_.count() <= 0) {
         auto problem = write(row(poll, offsetCoded));
@@ -161,24 +173,24 @@ std::optional<std::string> CsvRecorder::add(const PollResult& poll, bool offsetC
             ++rows_;
         return problem;
     }
-    if (lastWrittenInterval_ && bucketOf(poll.time) <= *lastWrittenInterval_)
+    if (lastWrittenInterval_ && bucketOf(poll.steadyTime) <= *lastWrittenInterval_)
         return std::nullopt;
     std::optional<std::string> problem;
-    if (pending_ && bucketOf(pending_->time) != bucketOf(poll.time))
+    if (pending_ && bucketOf(pending_->steadyTime) != bucketOf(poll.steadyTime))
         problem = finish();
     pending_ = poll;
     pendingOffsetCoded_ = offsetCoded;
     return problem;
 }
 
-std::int64_t CsvRecorder::bucketOf(std::chrono::system_clock::time_point time) const
+std::int64_t CsvRecorder::bucketOf(std::chrono::steady_clock::time_point time) const
 {
     return std::chrono::duration_cast<Interval>(time.time_since_epoch()).count() / interval_.count();
 }
 
-std::optional<std::string> CsvRecorder::tick(std::chrono::system_clock::time_point now)
+std::optional<std::string> CsvRecorder::tick(std::chrono::steady_clock::time_point now)
 {
-    if (!pending_ || bucketOf(pending_->time) == bucketOf(now))
+    if (!pending_ || bucketOf(pending_->steadyTime) == bucketOf(now))
         return std::nullopt;
     return finish();
 }
@@ -189,7 +201,7 @@ std::optional<std::string> CsvRecorder::finish()
         return std::nullopt;
     auto problem = write(row(*pending_, pendingOffsetCoded_));
     if (interval_.count() > 0)
-        lastWrittenInterval_ = bucketOf(pending_->time);
+        lastWrittenInterval_ = bucketOf(pending_->steadyTime);
     pending_.reset();
     if (!problem)
         ++rows_;

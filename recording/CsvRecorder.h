@@ -27,7 +27,8 @@ public:
     // Creates the file; the header goes out with the first row, so a file
     // that takes no bytes (a full disk) stops the recording like any later
     // failure. An existing file is an error unless overwrite is set: the
-    // caller asks the user first.
+    // caller asks the user first. Only a regular file: a FIFO would block
+    // the caller in open(2), and a device is no record.
     static std::variant<std::unique_ptr<CsvRecorder>, std::string> start(const std::string& path, Interval interval,
                                                                           bool overwrite);
     // Rows to standard output, for a pipe: the command line's "record -".
@@ -41,12 +42,16 @@ public:
     // so far stays whole.
     std::optional<std::string> add(const PollResult& poll, bool offsetCoded);
     // Called on every tick, polled or not: writes the row of an interval
-    // that has ended, without waiting for the next poll.
-    std::optional<std::string> tick(std::chrono::system_clock::time_point now);
+    // that has ended, without waiting for the next poll. Intervals are
+    // timed on the steady clock; rows carry the wall clock's time.
+    std::optional<std::string> tick(std::chrono::steady_clock::time_point now);
     // Writes the row of the interval in hand.
     std::optional<std::string> finish();
 
     const std::string& path() const { return path_; }
+    // The last write failed because nobody reads the pipe any more
+    // (record - | head): a normal end, not a failure.
+    bool readerGone() const { return readerGone_; }
     std::uint64_t rows() const { return rows_; }
 
     static std::string header();
@@ -55,8 +60,8 @@ public:
 private:
     CsvRecorder(int fd, std::string path, Interval interval, bool ownsFile = true);
     std::optional<std::string> write(std::string text);
-    std::int64_t bucketOf(std::chrono::system_clock::time_point time) const;
-    std::optional<std::string> checkStillThere(std::chrono::system_clock::time_point now);
+    std::int64_t bucketOf(std::chrono::steady_clock::time_point time) const;
+    std::optional<std::string> checkStillThere(std::chrono::steady_clock::time_point now);
 
     int fd_;
     std::string path_;
@@ -72,7 +77,8 @@ private:
     std::optional<std::int64_t> lastWrittenInterval_;
     std::optional<PollResult> pending_; // the last poll of the interval in hand
     bool pendingOffsetCoded_ = false;
-    std::chrono::system_clock::time_point lastCheck_{};
+    std::chrono::steady_clock::time_point lastCheck_{};
+    bool readerGone_ = false;
 };
 
 // "2026-12-08T23:04:05.123Z"

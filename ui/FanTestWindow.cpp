@@ -23,11 +23,17 @@ namespace {
 
 constexpr int StepChoices[] = {1, 2, 5, 10};
 
+// A control's accessible name is what a screen reader calls it; a label's
+// name would replace its text, so a label says what it is in its
+// description instead and its text stays what is read.
 template <typename Control>
 Control* named(Control* control, const char* objectName, const QString& accessibleName)
 {
     control->setObjectName(QLatin1String(objectName));
-    control->setAccessibleName(accessibleName);
+    if (qobject_cast<QLabel*>(control))
+        control->setAccessibleDescription(accessibleName);
+    else
+        control->setAccessibleName(accessibleName);
     return control;
 }
 

@@ -25,11 +25,17 @@ Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
     // window grows by the line's height and no control moves.
     client_->setObjectName(QStringLiteral("clientArea"));
     setCentralWidget(client_);
+    // No accessible names on the two lines: a label's name replaces its
+    // text, and the text is what a screen reader must read.
     statusLine_->setObjectName(QStringLiteral("statusLine"));
-    statusLine_->setAccessibleName(QStringLiteral("Status"));
     statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Until start-up's reads come back, which on a slow bus takes seconds.
+    statusLine_->setText(QStringLiteral("Reading device %1 on %2…")
+                             .arg(QString::fromStdString(deviceText(rm::DefaultDeviceAddress)),
+                                  QString::fromStdString(bus.nameOfController(1))));
     recordingLine_->setObjectName(QStringLiteral("recordingLine"));
-    recordingLine_->setAccessibleName(QStringLiteral("Recording"));
+    // Shown only while it has something to say.
+    recordingLine_->setVisible(false);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(statusLine_, 1);
     statusBar()->addPermanentWidget(recordingLine_);

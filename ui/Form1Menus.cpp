@@ -82,8 +82,13 @@ bool Form1::startRecording(const QString& path, CsvRecorder::Interval interval)
 {
     // Asked before the recording in hand ends: No leaves it running.
     const bool exists = QFileInfo::exists(path);
-    if (exists && !confirmReplaceFile(this, path))
+    if (exists && !confirmReplaceFile(this, path)) {
+        // Said where the recording would be, so a run that was meant to
+        // record is not mistaken for one that does.
+        if (!recorder_)
+            showRecording(QStringLiteral("Not recording: %1 exists and was kept").arg(QFileInfo(path).fileName()));
         return false;
+    }
     stopRecording();
     auto started = CsvRecorder::start(path.toStdString(), interval, exists);
     if (auto* problem = std::get_if<std::string>(&started)) {
@@ -129,7 +134,7 @@ void Form1::recordDueRow()
 {
     if (!recorder_)
         return;
-    if (const auto problem = recorder_->tick(std::chrono::system_clock::now()))
+    if (const auto problem = recorder_->tick(std::chrono::steady_clock::now()))
         recordingFailed(*problem);
 }
 
@@ -159,6 +164,7 @@ void Form1::showRecording(const QString& text)
 {
     if (recordingLine_->text() != text)
         recordingLine_->setText(text);
+    recordingLine_->setVisible(!text.isEmpty());
 }
 
 TrendsView* Form1::showTrends()

@@ -82,6 +82,7 @@ void Form1::showRefusedPoll(std::uint8_t device)
 {
     PollResult nothing;
     nothing.time = now();
+    nothing.steadyTime = std::chrono::steady_clock::now();
     nothing.device = device;
     nothing.failedReads = (1u << Poll::Registers.size()) - 1;
     const std::string why = pollRefusalText(device);

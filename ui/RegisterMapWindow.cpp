@@ -128,7 +128,8 @@ void RegisterMapWindow::buildControls()
     auto* side = new QVBoxLayout;
     selected_ = new QLabel(QStringLiteral("Select a register to read what it holds."), central);
     selected_->setObjectName(QStringLiteral("selectedRegister"));
-    selected_->setAccessibleName(QStringLiteral("Selected register"));
+    // Described, not named: a label's name would replace its text.
+    selected_->setAccessibleDescription(QStringLiteral("Selected register"));
     selected_->setWordWrap(true);
     selected_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     selected_->setMinimumWidth(240);

@@ -33,9 +33,10 @@ void Form1::cmdRead_Click()
     }
     jobs_.run([device = *device, reg = *reg](CorvaneProtocol& chip) { return chip.readRegister(device, reg); }, this,
               [this, device = *device, reg = *reg](const ByteRead& read) {
-                  // A failed read shows 0xFF, as it always has; the status
-                  // line says it failed.
-                  c_.lblReadData->setText(QString::fromStdString(rm::hexText(read.value)));
+                  // A failed read shows XX, as i2cdump and the register map
+                  // do, never 0xFF's text; the status line says why.
+                  c_.lblReadData->setText(read.ok() ? QString::fromStdString(rm::hexText(read.value))
+                                                    : QStringLiteral("XX"));
                   guard_.learnDriver(device, read.driver);
                   if (!read.ok()) {
                       health_.readFailed(reg, device, read, now());

@@ -79,7 +79,8 @@ TrendsWindow::TrendsWindow(const History& history, QWidget* parent) : QMainWindo
                       1);
     cursor_ = new QLabel(central);
     cursor_->setObjectName(QStringLiteral("cursorReadout"));
-    cursor_->setAccessibleName(QStringLiteral("Values under the cursor"));
+    // Described, not named: a label's name would replace its text.
+    cursor_->setAccessibleDescription(QStringLiteral("Values under the cursor"));
     cursor_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     cursor_->setText(QStringLiteral("Point at a plot to read its values."));
     layout->addWidget(cursor_);

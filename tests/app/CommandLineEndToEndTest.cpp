@@ -130,6 +130,16 @@ TEST_F(CommandLine, APwmMadeDuringARecordStaysMade)
     EXPECT_EQ(command("get 5C --simulate").text.substr(0, 1), "E") << "still in Manual Mode";
 }
 
+// A reader that goes away is how a pipe ends: no complaint, status 0.
+TEST_F(CommandLine, RecordIntoAPipeThatClosesEndsQuietly)
+{
+    const CommandResult piped =
+        run("bash -c 'env -u DISPLAY XDG_RUNTIME_DIR=" + runtime.string() + " " + CORVANE_BENCH_PATH +
+            " record - --simulate 2>" + (runtime / "err").string() + " | head -3 >/dev/null; echo ${PIPESTATUS[0]}'");
+    EXPECT_EQ(piped.text, "0\n");
+    EXPECT_EQ(err(), "");
+}
+
 // A restore reads its snapshot from standard input, with the same limits.
 TEST_F(CommandLine, RestoreReadsStandardInput)
 {

@@ -191,6 +191,8 @@ TEST(CommandLineEndToEnd, AnswersWithoutADisplay)
         {"stray", 2, "'stray' is not a command"},
         {"--hold-readings", 2, "give it with --simulate"},
         {"--simulate --record ''", 2, "--record needs a file name"},
+        // The window needs a display and says so in one line, not Qt's abort.
+        {"--simulate", 2, "corvane-bench: the window needs a display"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -199,6 +201,11 @@ TEST(CommandLineEndToEnd, AnswersWithoutADisplay)
         EXPECT_EQ(result.status, c.status);
         EXPECT_NE(result.text.find(c.saying), std::string::npos) << result.text;
     }
+    const CommandResult bare =
+        run(std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") + CORVANE_BENCH_PATH + " --simulate 2>&1");
+    EXPECT_EQ(bare.status, 2);
+    EXPECT_EQ(std::count(bare.text.begin(), bare.text.end(), '\n'), 1) << bare.text;
+    EXPECT_TRUE(bare.text.starts_with("corvane-bench: the window needs a display")) << bare.text;
 }
 
 } // namespace

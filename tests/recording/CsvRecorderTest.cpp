@@ -4,6 +4,10 @@
 #include "recording/CsvRecorder.h"
 
 #include <cerrno>
+#include <csignal>
+#include <optional>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <clocale>
 #include <filesystem>
 #include <fstream>
@@ -18,13 +22,22 @@ using Clock = std::chrono::system_clock;
 
 // 2026-12-08T23:04:05.123Z
 const Clock::time_point T0 = Clock::time_point(std::chrono::milliseconds(1'796'771'045'123));
+// The steady clock at T0, when the wall clock is not set meanwhile: the same
+// count, so intervals fall where the wall clock's do.
+const std::chrono::steady_clock::time_point S0 = std::chrono::steady_clock::time_point(T0.time_since_epoch());
+
+std::chrono::steady_clock::time_point steadyAt(Clock::duration sinceT0) { return S0 + sinceT0; }
 
 // A poll of a typical chip: local 39 °C, remote1 46, remote2 31, fans 1000,
 // 2000, 1500 and one reading 0x00 0x00, Vcc 3.3 V, Vccp 1.2 V, duty 60 %.
-PollResult poll(Clock::time_point time, std::uint16_t failedReads = 0)
+// Made at wall time `time`, on the steady clock at `steady` (as the wall
+// clock says, unless it was set).
+PollResult poll(Clock::time_point time, std::uint16_t failedReads = 0,
+                std::optional<std::chrono::steady_clock::time_point> steady = {})
 {
     PollResult p;
     p.time = time;
+    p.steadyTime = steady.value_or(steadyAt(time - T0));
     p.bytes = {46, 39, 31, 0x18, 0x15, 0x8C, 0x0A, 0x10, 0x0E, 0x00, 0x00, 192, 102, 0x99};
     p.failedReads = failedReads;
     for (std::size_t i = 0; i < p.bytes.size(); ++i) {
@@ -32,6 +45,18 @@ PollResult poll(Clock::time_point time, std::uint16_t failedReads = 0)
             p.bytes[i] = 0xFF;
     }
     return p;
+}
+
+// Lets this process's files grow to at most bytes, with SIGXFSZ ignored
+// so a write past it fails with EFBIG; gives back the limit before.
+rlimit fileSizeLimit(std::size_t bytes)
+{
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{static_cast<rlim_t>(bytes), before.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    return before;
 }
 
 class TempFile {
@@ -128,10 +153,10 @@ TEST(CsvRecorder, RowsReachTheFileAsSoonAsTheyAreDue)
         for (const auto offset : c.polls) {
             ASSERT_FALSE(recorder->add(poll(T0 + offset), false));
             if (offset == 880ms) {
-                ASSERT_FALSE(recorder->tick(T0 + 900ms));
+                ASSERT_FALSE(recorder->tick(steadyAt(900ms)));
             }
         }
-        ASSERT_FALSE(recorder->tick(T0 + c.tickAt));
+        ASSERT_FALSE(recorder->tick(steadyAt(c.tickAt)));
         auto lines = temp.lines();
         if (!lines.empty())
             lines.erase(lines.begin()); // the header
@@ -139,6 +164,41 @@ TEST(CsvRecorder, RowsReachTheFileAsSoonAsTheyAreDue)
         for (std::size_t i = 0; i < lines.size(); ++i)
             EXPECT_EQ(lines[i].substr(17, 6), c.times[i]);
         EXPECT_EQ(recorder->rows(), c.times.size());
+    }
+}
+
+// The wall clock set back 60 s in the middle of a run: intervals go by the
+// steady clock, so every second still gets its row, and the rows' times go
+// back as the clock did.
+TEST(CsvRecorder, AClockSetBackLosesNoRow)
+{
+    TempFile temp;
+    auto recorder = start(temp.file(), 1000ms);
+    for (int i = 0; i < 40; ++i) {
+        const auto sinceStart = i * 100ms;
+        const auto wall = T0 + sinceStart - (i >= 20 ? 60s : 0s);
+        ASSERT_FALSE(recorder->add(poll(wall, 0, steadyAt(sinceStart)), false));
+        ASSERT_FALSE(recorder->tick(steadyAt(sinceStart + 50ms)));
+    }
+    auto lines = temp.lines();
+    lines.erase(lines.begin());
+    ASSERT_EQ(lines.size(), 4u) << "a row for each of four seconds";
+    EXPECT_EQ(lines[1].substr(11, 12), "23:04:06.923");
+    EXPECT_EQ(lines[2].substr(11, 12), "23:03:07.923") << "a time going back, not missing rows";
+}
+
+// A FIFO would block the window in open(2); a device is no record.
+TEST(CsvRecorder, RecordsOnlyToARegularFile)
+{
+    TempFile temp;
+    const std::string fifo = (temp.folder() / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/null"), temp.folder().string()}) {
+        SCOPED_TRACE(path);
+        const auto refused = CsvRecorder::start(path, 0ms, true);
+        ASSERT_TRUE(std::holds_alternative<std::string>(refused));
+        EXPECT_NE(std::get<std::string>(refused).find("it is not a regular file"), std::string::npos)
+            << std::get<std::string>(refused);
     }
 }
 
@@ -159,13 +219,24 @@ TEST(CsvRecorder, NeverReplacesAFileItWasNotToldTo)
 // the reason; what was written stays whole.
 TEST(CsvRecorder, StopsWithTheReasonWhenTheFileCanTakeNoMore)
 {
-    auto full = start("/dev/full", 0ms, true);
-    const auto noSpace = full->add(poll(T0), false);
-    ASSERT_TRUE(noSpace);
-    EXPECT_EQ(*noSpace, "/dev/full: No space left on device");
-    EXPECT_TRUE(full->add(poll(T0 + 100ms), false)) << "and stays stopped";
-
     TempFile temp;
+    {
+        // A file that may grow to one and a half rows, as on a disk that is
+        // nearly full: the second row stops the recording, and the half of
+        // it that fitted is taken back.
+        const std::size_t rowSize = CsvRecorder::row(poll(T0), false).size();
+        const rlimit before = fileSizeLimit(CsvRecorder::header().size() + rowSize * 3 / 2);
+        auto full = start(temp.file());
+        ASSERT_FALSE(full->add(poll(T0), false));
+        const auto tooLarge = full->add(poll(T0 + 100ms), false);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        ASSERT_TRUE(tooLarge);
+        EXPECT_EQ(*tooLarge, temp.file() + ": No space left on device");
+        EXPECT_TRUE(full->add(poll(T0 + 200ms), false)) << "and stays stopped";
+        EXPECT_EQ(temp.lines().size(), 2u) << "the header and the whole row";
+        std::filesystem::remove(temp.file());
+    }
+
     auto recorder = start(temp.file());
     ASSERT_FALSE(recorder->add(poll(T0), false));
     ASSERT_FALSE(recorder->add(poll(T0 + 100ms), false));

@@ -45,7 +45,11 @@ public:
         return found == drivers.end() ? std::string() : found->second;
     }
     void permitWriteBehindDriver(std::uint8_t device) override { permitted_.insert(device); }
-    std::string controllerName() const override { return "Recording controller " + std::to_string(controller_ + 1); }
+    std::string controllerName() const override { return nameOfController(controller_); }
+    std::string nameOfController(std::int32_t index) const override
+    {
+        return "Recording controller " + std::to_string(index + 1);
+    }
 
     // Registers nobody scripted read as 0x00.
     void set(std::uint8_t reg, std::uint8_t value, std::uint8_t device = 0x2E) { registers_[{device, reg}] = value; }

@@ -116,13 +116,31 @@ TEST_F(TrendsAndRecording, AFileThatGoesAwayStopsTheRecordingNotTheWindow)
     EXPECT_TRUE(form->recordingText().contains("was removed. 2 rows are in run.csv"));
     EXPECT_EQ(form->pollCount(), polls + 3) << "the window keeps polling";
 
-    // A full disk: the first row finds it.
+    // A device is no record (and a FIFO would block the window in open):
+    // refused at the start, with the reason.
+    boxes.forget();
     boxes.answerNext(Answer::ClickYes); // "/dev/full exists. Replace it?"
-    ASSERT_TRUE(form->startRecording(QStringLiteral("/dev/full"), CsvRecorder::Interval(0)));
+    boxes.answerNext(Answer::Enter);
+    EXPECT_FALSE(form->startRecording(QStringLiteral("/dev/full"), CsvRecorder::Interval(0)));
+    ASSERT_EQ(boxes.seen().size(), 2u);
+    EXPECT_TRUE(boxes.seen()[1].text.contains("/dev/full: it is not a regular file")) << boxes.seen()[1].text.toStdString();
     ticks(2);
     EXPECT_FALSE(form->isRecording());
-    EXPECT_EQ(form->recordingText(), "Recording stopped: /dev/full: No space left on device. 0 rows are in full.");
     EXPECT_EQ(form->pollCount(), polls + 5);
+}
+
+// A file that exists and is kept: the recording does not run, and the
+// status line says so rather than nothing.
+TEST_F(TrendsAndRecording, AKeptFileSaysThatNothingRecords)
+{
+    const auto file = folder / "kept.csv";
+    std::ofstream(file) << "precious\n";
+    boxes.answerNext(Answer::Escape);
+    EXPECT_FALSE(form->startRecording(QString::fromStdString(file.string()), CsvRecorder::Interval(0)));
+    ticks(2);
+    EXPECT_FALSE(form->isRecording());
+    EXPECT_EQ(form->recordingText(), "Not recording: kept.csv exists and was kept");
+    EXPECT_EQ(lines(file), std::vector<std::string>{"precious"});
 }
 
 } // namespace
