@@ -60,13 +60,22 @@ private:
             return refused(*why);
         return std::nullopt;
     }
-    // "Written to device 0x2E on SMBus Controller 2 (Simulated chip).": a
-    // write command says where its writes went.
+    // A write went out, whatever became of it: the command's last line
+    // says where (JSON names the controller itself).
+    void wrote(const BusOutcome& write) { wrote_ = wrote_ || write.ok(); }
+
+public:
+    // "Written to device 0x2E on SMBus Controller 2 (Simulated chip).", once
+    // any write went out, so a script sees where its writes landed even
+    // when a later one failed.
     void sayWhereWritten()
     {
-        out_ << "Written to device " << deviceText(device_) << " on SMBus Controller " << controller_ + 1 << " ("
-             << chip_.controllerName() << ").\n";
+        if (wrote_ && !request_.json)
+            out_ << "Written to device " << deviceText(device_) << " on SMBus Controller " << controller_ + 1 << " ("
+                 << chip_.controllerName() << ").\n";
     }
+
+private:
     // A setting list's read-modify-write; the failure's status, if it failed.
     std::optional<int> change(Setting setting, int k);
 
@@ -77,6 +86,7 @@ private:
     std::ostream& err_;
     std::uint8_t device_;
     int controller_ = 1; // where the device answered, once it has
+    bool wrote_ = false;
 };
 
 std::optional<Located> CommandRun::locate(std::uint8_t reg)
@@ -177,6 +187,7 @@ int CommandRun::set()
     if (const auto why = driverRefusal(bus_, device_, request_.force))
         return refused(*why);
     const CheckedWrite write = chip_.writeAndReadBack(device_, request_.reg, request_.value);
+    wrote(write.write);
     if (!write.write.ok())
         return refused(writeFailureText(device_, request_.reg, write.write));
     if (!write.readBack.ok()) {
@@ -184,7 +195,6 @@ int CommandRun::set()
         return noAnswer(write.readBack);
     }
     out_ << hexByte(write.readBack.value) << "\n";
-    sayWhereWritten();
     if (!write.took())
         return refused("Register " + deviceText(request_.reg) + " reads " + hexByte(write.readBack.value) +
                        " after the write of " + hexByte(request_.value) + ": the write did not take.");
@@ -196,6 +206,7 @@ std::optional<int> CommandRun::change(Setting setting, int k)
     const SettingChange change = chip_.changeSetting(setting, device_, k);
     if (!change.read.ok())
         return noAnswer(change.read);
+    wrote(*change.write);
     if (!change.write->ok())
         return refused(writeFailureText(device_, change.reg, *change.write));
     return std::nullopt;
@@ -208,6 +219,8 @@ int CommandRun::pwm()
     if (writes) {
         if (const auto why = addressRefusal(device_, request_.force))
             return refused(*why);
+    } else if (const auto status = readRefused()) {
+        return *status;
     }
     const auto startup = startUp();
     if (!startup)
@@ -233,19 +246,17 @@ int CommandRun::pwm()
     std::optional<CheckedWrite> duty;
     if (wanted.dutyByte) {
         duty = chip_.writeAndReadBack(device_, rm::Pwm1Duty, *wanted.dutyByte);
+        wrote(duty->write);
         if (!duty->write.ok())
             return refused(writeFailureText(device_, rm::Pwm1Duty, duty->write));
     }
     const ChipSettings after = chip_.readSettings(device_);
     if (!after.complete())
         return noAnswer(after.outcome);
-    if (request_.json) {
+    if (request_.json)
         out_ << jsonText(settingsJson(originOf(request_, startup->controller, startup->controllerName), after));
-    } else {
+    else
         out_ << settingsText(after);
-        if (writes)
-            sayWhereWritten();
-    }
     for (const auto& [setting, k] : changes) {
         const std::optional<int>& now = setting == Setting::Behaviour   ? after.behaviour
                                         : setting == Setting::Frequency ? after.frequency
@@ -276,10 +287,11 @@ int CommandRun::restore()
     // Refused whole, before anything is written; the summary says so too.
     const auto refusedWhole = [&](const std::string& why) {
         out_ << "The snapshot held " << snapshot->count() << " registers; 0 written.\n";
-        return refused(why + " Nothing was written; give --force to restore it all the same.");
+        return refused(why + " Nothing was written");
     };
     if (snapshot->device && *snapshot->device != device_ && !request_.force)
-        return refusedWhole(snapshotMismatch(*snapshot, device_, {}, {}).value_or(""));
+        return refusedWhole(snapshotMismatch(*snapshot, device_, {}, {}).value_or("") +
+                            "; give --force to restore it all the same.");
     if (const auto why = addressRefusal(device_, request_.force))
         return refused(*why);
     const auto located = locate(0x00);
@@ -290,10 +302,11 @@ int CommandRun::restore()
     const RegisterSweep live = chip_.sweep(device_);
     if (live.failed.all())
         return noAnswer(live.outcome);
-    // i2cdump's output names no device: only this chip's own is restored.
-    if (!snapshot->device && !request_.force) {
+    // i2cdump's output names no device: only this chip's own is restored,
+    // whatever --force says, as in the window.
+    if (!snapshot->device) {
         if (const auto mismatch = snapshotMismatch(*snapshot, device_, live.values, live.failed))
-            return refusedWhole(*mismatch);
+            return refusedWhole(*mismatch + ".");
     }
     int status = ExitStatus::Ok;
     // A register the snapshot holds but the live read missed cannot be
@@ -330,6 +343,7 @@ int CommandRun::restore()
             continue;
         }
         const CheckedWrite write = chip_.writeAndReadBack(device_, d.reg, d.snapshot);
+        wrote(write.write);
         if (write.write.ok())
             ++written;
         if (write.took()) {
@@ -344,8 +358,6 @@ int CommandRun::restore()
             out_ << reg << ": did not take: " << (write.readBack.ok() ? "reads " + hexByte(write.readBack.value) : std::string("its read-back failed"))
                  << ", wanted " << hexByte(d.snapshot) << "\n";
     }
-    if (written > 0)
-        sayWhereWritten();
     out_ << "The snapshot held " << snapshot->count() << " registers; " << written << " written";
     if (untaken.empty()) {
         out_ << (written > 0 ? ", and every one took its value.\n" : ".\n");
@@ -363,15 +375,19 @@ int CommandRun::restore()
 int runCommand(const CommandRequest& request, BusAdapter& bus, std::ostream& out, std::ostream& err)
 {
     CommandRun run(request, bus, out, err);
-    switch (request.command) {
-    case Command::Read: return run.read();
-    case Command::Record: return runRecord(request, bus, err);
-    case Command::Dump: return run.dump();
-    case Command::Scan: return run.scan();
-    case Command::Get: return run.get();
-    case Command::Set: return run.set();
-    case Command::Pwm: return run.pwm();
-    case Command::Restore: break;
-    }
-    return run.restore();
+    const auto status = [&] {
+        switch (request.command) {
+        case Command::Read: return run.read();
+        case Command::Record: return runRecord(request, bus, err);
+        case Command::Dump: return run.dump();
+        case Command::Scan: return run.scan();
+        case Command::Get: return run.get();
+        case Command::Set: return run.set();
+        case Command::Pwm: return run.pwm();
+        case Command::Restore: break;
+        }
+        return run.restore();
+    }();
+    run.sayWhereWritten();
+    return status;
 }

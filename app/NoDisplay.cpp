@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QtGlobal>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -14,8 +13,9 @@ const char* const NoDisplayText = "corvane-bench: the window needs a display, an
 
 namespace {
 
-// Each platform plugin's complaint on the way to the fatal one is a line
-// the user can do nothing with; the fatal one becomes the sentence.
+// The platform plugin's own warnings say why it failed ("could not connect
+// to display :5") and go out as they come; its fatal message, which would
+// abort with advice to reinstall, becomes the sentence and the status.
 void onStartingMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (type == QtFatalMsg) {
@@ -23,9 +23,7 @@ void onStartingMessage(QtMsgType type, const QMessageLogContext& context, const 
         std::fflush(stderr);
         ::_exit(ExitStatus::BadCommandLine);
     }
-    const char* category = context.category ? context.category : "";
-    if (std::strncmp(category, "qt.qpa", 6) != 0)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
 } // namespace

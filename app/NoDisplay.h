@@ -11,7 +11,8 @@ extern const char* const NoDisplayText;
 bool noDisplayNamed();
 
 // Until the application object exists: a display that is named but cannot
-// be reached ends the program with the sentence and status 2, not an abort.
+// be reached ends the program with Qt's reason, the sentence and status 2,
+// not an abort.
 void endQuietlyIfTheDisplayFails();
 // Once it exists: Qt's messages go where they always went.
 void displayReached();

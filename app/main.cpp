@@ -13,7 +13,8 @@
 
 #include <QApplication>
 #include <cstdio>
-#include <iostream>
+#include <ext/stdio_filebuf.h>
+#include <ostream>
 
 namespace {
 
@@ -44,7 +45,15 @@ int main(int argc, char* argv[])
     }
     if (const auto* command = std::get_if<CommandRequest>(&parsed)) {
         QCoreApplication app(argc, argv);
-        return runCommandLine(*command, std::cout, std::cerr);
+        // Streams made here rather than <iostream>'s, whose set-up every
+        // start of the window would pay for.
+        __gnu_cxx::stdio_filebuf<char> outBuffer(stdout, std::ios::out), errBuffer(stderr, std::ios::out);
+        std::ostream out(&outBuffer), err(&errBuffer);
+        err.setf(std::ios::unitbuf); // in order with whatever else goes to stderr
+        const int status = runCommandLine(*command, out, err);
+        out.flush();
+        err.flush();
+        return status;
     }
     const BusRequest& request = std::get<BusRequest>(parsed);
 

@@ -57,8 +57,8 @@ public:
     // The chosen controller in words: "SMBus I801 adapter at efa0".
     virtual std::string controllerName() const = 0;
     // A controller's name without choosing it, for saying what is about to
-    // be read. Reads only what was fixed when the bus was made, so any
-    // thread may ask.
+    // be read; empty when there is no such controller. Reads only what was
+    // fixed when the bus was made, so any thread may ask.
     virtual std::string nameOfController(std::int32_t index) const
     {
         return "SMBus Controller " + std::to_string(index + 1);

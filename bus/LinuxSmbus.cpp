@@ -31,14 +31,15 @@ std::uint16_t LinuxSmbus::DetectSmbus(std::int32_t controllerIndex)
 
 std::string LinuxSmbus::controllerName() const
 {
-    return chosen_ ? nameOfController(static_cast<std::int32_t>(*chosen_)) : "No SMBus controller";
+    const std::string name = chosen_ ? nameOfController(static_cast<std::int32_t>(*chosen_)) : std::string();
+    return name.empty() ? "No SMBus controller" : name;
 }
 
 std::string LinuxSmbus::nameOfController(std::int32_t index) const
 {
     if (index < 0 || index >= static_cast<std::int32_t>(controllers_.size()) ||
         !controllers_[static_cast<std::size_t>(index)])
-        return "No SMBus controller";
+        return {};
     const SmbusAdapter& adapter = *controllers_[static_cast<std::size_t>(index)];
     return adapter.name.empty() ? adapter.devicePath : adapter.name;
 }

@@ -27,10 +27,11 @@ bool hasBadCell(std::string_view text)
             line.remove_suffix(1);
         if (line.size() < 4 || line[2] != ':' || !isHex(line[0]) || line[1] != '0' || line[3] != ' ')
             continue;
-        for (std::size_t at = 4; at + 2 <= line.size() && at < 52; at += 3) {
+        for (std::size_t at = 4; at < line.size() && at < 52; at += 3) {
+            if (at + 2 > line.size())
+                return line[at] != ' '; // half a cell
             const char a = line[at], b = line[at + 1];
-            const bool ok = (isHex(a) && isHex(b)) || (a == ' ' && b == ' ') || (a == 'X' && b == 'X') ||
-                            (a == 'x' && b == 'x');
+            const bool ok = (isHex(a) && isHex(b)) || (a == ' ' && b == ' ') || (a == 'X' && b == 'X');
             if (!ok)
                 return true;
         }

@@ -55,8 +55,9 @@ Located CorvaneProtocol::locate(std::uint8_t device, std::uint8_t reg, std::opti
     const std::uint16_t base1 = bus_.DetectSmbus(0);
     ByteRead onController1 = bus_.ReadSmbus(device, reg);
     // Where there is no controller 2 (one adapter named), controller 1 is
-    // where the device was looked for, and its failure the one to tell.
-    if (onController1.ok() || located.read.error == ENODEV)
+    // where the device was looked for, and its failure the one to tell; so
+    // is a failure there that is not silence: something answered.
+    if (onController1.ok() || located.read.error == ENODEV || !nothingAnswered(onController1.error))
         return {0, base1, std::move(onController1), located.read.error != ENODEV};
     // Back where the device is expected.
     bus_.DetectSmbus(first);

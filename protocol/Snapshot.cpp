@@ -118,8 +118,14 @@ std::optional<RegisterFile> parseRegisterGrid(std::string_view text, std::string
         int cells = 0;
         for (int column = 0; column < 16; ++column) {
             const std::size_t at = 4 + 3 * static_cast<std::size_t>(column);
-            if (at + 2 > line.size())
+            if (at + 2 > line.size()) {
+                // A row cut off in the middle of a cell is damage, not an end.
+                if (at < line.size() && line[at] != ' ') {
+                    *error = "row " + label + " ends in half a cell";
+                    return std::nullopt;
+                }
                 break;
+            }
             // Cells stand three characters apart; anything else (i2cdump's
             // word mode, a mangled paste) is not this layout.
             if (at + 2 < line.size() && line[at + 2] != ' ') {
@@ -130,7 +136,7 @@ std::optional<RegisterFile> parseRegisterGrid(std::string_view text, std::string
             const std::string_view cell = line.substr(at, 2);
             if (cell == "  ")
                 continue; // i2cdump left the register out
-            if (cell == "XX" || cell == "xx") {
+            if (cell == "XX") {
                 file.failed[reg] = true;
             } else {
                 const auto first = hexDigit(cell[0]), second = hexDigit(cell[1]);

@@ -41,7 +41,8 @@ std::optional<std::uint8_t> snapshotDeviceIn(std::string_view text);
 
 // The registers a snapshot or an i2cdump output holds. Strict, since a
 // misread cell would be written into a chip: a grid cell is two hex digits,
-// XX for a failed read, or blank where i2cdump left the register out, and
+// XX for a failed read, or blank where i2cdump left the register out (a
+// cell cut in half is refused), and
 // the text must hold at least one full row. Nothing, with the reason, for
 // anything else. A leading byte-order mark is passed over.
 std::optional<RegisterFile> parseRegisterGrid(std::string_view text, std::string* error);

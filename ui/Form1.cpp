@@ -8,37 +8,52 @@
 #include "chip/RegisterMap.h"
 #include "chip/ValueText.h"
 
+#include <QMenuBar>
 #include <QStatusBar>
+#include <QVBoxLayout>
 #include <cerrno>
 
 namespace rm = RegisterMap;
 
 Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
-    : QMainWindow(parent), titleSuffix_(std::move(titleSuffix)), client_(new QWidget(this)),
-      c_(buildForm1Controls(*client_)), statusLine_(new QLabel(this)), recordingLine_(new QLabel(this)), Timer1(this),
-      jobs_(bus)
+    : QWidget(parent), titleSuffix_(std::move(titleSuffix)), menuBar_(new QMenuBar(this)), client_(new QWidget(this)),
+      c_(buildForm1Controls(*client_)), statusBar_(new QStatusBar(this)), statusLine_(new QLabel(this)),
+      recordingLine_(new QLabel(this)), Timer1(this), jobs_(bus)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
+    setFont(designedFont());
     setWindowIcon(form1Icon());
     // The designed client area; the status line sits below it, so the
     // window grows by the line's height and no control moves.
+    // A plain widget with a column of three rather than a QMainWindow: the
+    // main window's dock and tool-bar layout is code paged in at every start
+    // (half a megabyte, against the bare Qt window) for areas this window
+    // never has.
     client_->setObjectName(QStringLiteral("clientArea"));
-    setCentralWidget(client_);
+    client_->setFixedSize(client_->size());
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->setMenuBar(menuBar_);
+    column->addWidget(client_);
+    column->addWidget(statusBar_);
     // No accessible names on the two lines: a label's name replaces its
     // text, and the text is what a screen reader must read.
     statusLine_->setObjectName(QStringLiteral("statusLine"));
     statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // Until start-up's reads come back, which on a slow bus takes seconds.
+    // Controller 2 first, or the one controller where there is no second.
+    const std::string firstTried = bus.nameOfController(1).empty() ? bus.nameOfController(0) : bus.nameOfController(1);
     statusLine_->setText(QStringLiteral("Reading device %1 on %2…")
                              .arg(QString::fromStdString(deviceText(rm::DefaultDeviceAddress)),
-                                  QString::fromStdString(bus.nameOfController(1))));
+                                  QString::fromStdString(firstTried)));
     recordingLine_->setObjectName(QStringLiteral("recordingLine"));
     // Shown only while it has something to say.
     recordingLine_->setVisible(false);
-    statusBar()->setSizeGripEnabled(false);
-    statusBar()->addWidget(statusLine_, 1);
-    statusBar()->addPermanentWidget(recordingLine_);
+    statusBar_->setSizeGripEnabled(false);
+    statusBar_->addWidget(statusLine_, 1);
+    statusBar_->addPermanentWidget(recordingLine_);
     buildMenus();
     resize(sizeHint());
 
@@ -88,7 +103,7 @@ void Form1::showEvent(QShowEvent* event)
     // Shown before start-up's reads are back: the bus is slow or hung.
     if (!started_)
         setWindowTitle(QStringLiteral("Corvane Bench: waiting for the SMBus"));
-    QMainWindow::showEvent(event);
+    QWidget::showEvent(event);
 }
 
 void Form1::showControllerBase(std::uint16_t base)
@@ -115,18 +130,27 @@ void Form1::Form_Load()
 {
     module_.DeviceAddress = rm::DefaultDeviceAddress;
     const std::uint8_t device = module_.DeviceAddress;
+    const std::uint64_t choice = controllerChoice_;
     jobs_.run([device](CorvaneProtocol& chip) { return chip.startUp(device); }, this,
-              [this](const Startup& startup) { showStartup(startup); });
+              [this, device, choice](const Startup& startup) { showStartup(startup, device, choice); });
 }
 
-void Form1::showStartup(const Startup& startup)
+void Form1::showStartup(const Startup& startup, std::uint8_t device, std::uint64_t choice)
 {
-    showControllerBase(startup.base);
-    if (startup.controller == 0)
-        c_.optController1->setChecked(true);
-    controllerName_ = startup.controllerName;
+    // The window is up while start-up reads: a controller picked meanwhile
+    // is already queued behind it and shows its own result; a device typed
+    // meanwhile is followed at the next tick, and 0x2E's bytes are not its.
+    if (choice == controllerChoice_) {
+        showControllerBase(startup.base);
+        if (startup.controller == 0)
+            c_.optController1->setChecked(true);
+        controllerName_ = startup.controllerName;
+    }
     health_.setBus(controllerName_, module_.DeviceAddress);
-    if (startup.answered) {
+    if (device != module_.DeviceAddress) {
+        followPending_ = true;
+        SetManualDutyMode(false, NotRead);
+    } else if (startup.answered) {
         guard_.learnDriver(module_.DeviceAddress, startup.outcome.driver);
         health_.observe(startup.settings.outcome, module_.DeviceAddress, now());
         showSettings(startup.settings);

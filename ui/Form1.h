@@ -15,16 +15,18 @@
 #include "recording/History.h"
 
 #include <QLabel>
-#include <QMainWindow>
+#include <QWidget>
 #include <QPointer>
 #include <QTimer>
 #include <array>
 #include <chrono>
 #include <functional>
 
+class QMenuBar;
+class QStatusBar;
 class TrendsView;
 
-class Form1 : public QMainWindow {
+class Form1 : public QWidget {
     Q_OBJECT
 public:
     // titleSuffix follows the controller's base address in the title, e.g.
@@ -149,7 +151,8 @@ private:
     void recordingFailed(const std::string& problem);
     void showRecording(const QString& text);
     void showControllerBase(std::uint16_t base);
-    void showStartup(const Startup& startup);
+    // Start-up's result, for the device and the controller choice it began with.
+    void showStartup(const Startup& startup, std::uint8_t device, std::uint64_t choice);
     void showSettings(const ChipSettings& settings);
     void showPoll(const PollResult& poll);
     // The poll's device is one a read must not touch: no traffic, and the
@@ -215,8 +218,10 @@ private:
         }();
     };
     PolledBytes polled_;
+    QMenuBar* menuBar_;
     QWidget* client_;
     Form1Controls c_;
+    QStatusBar* statusBar_;
     QLabel* statusLine_;
     QLabel* recordingLine_;
     History history_;

@@ -27,20 +27,20 @@ void Form1::buildMenus()
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
     add(file, "actionRecord", QStringLiteral("&Record Readings…"), {}, [this] { showRecordDialog(); });
     stopRecordingAction_ =
         add(file, "actionStopRecording", QStringLiteral("&Stop Recording"), {}, [this] { stopRecording(); });
     stopRecordingAction_->setEnabled(false);
     file->addSeparator();
     add(file, "actionQuit", QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QMenu* view = menuBar_->addMenu(QStringLiteral("&View"));
     add(view, "actionTrends", QStringLiteral("&Trends"), QKeySequence(Qt::CTRL | Qt::Key_T), [this] { showTrends(); });
     add(view, "actionRegisterMap", QStringLiteral("&Register Map"), QKeySequence(Qt::CTRL | Qt::Key_R),
         [this] { showRegisterMap(); });
     add(view, "actionBusScan", QStringLiteral("&Bus Scan"), {}, [this] { showBusScan(); });
     add(view, "actionFanTest", QStringLiteral("&Fan Test"), {}, [this] { showFanTest(); });
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
     add(help, "actionAbout", QStringLiteral("&About Corvane Bench"), {}, [this] { showAbout(); });
 }
 
@@ -52,7 +52,7 @@ void Form1::closeEvent(QCloseEvent* event)
         if (window)
             window->close();
     }
-    QMainWindow::closeEvent(event);
+    QWidget::closeEvent(event);
 }
 
 void Form1::showAbout()
@@ -81,7 +81,15 @@ void Form1::showRecordDialog()
 bool Form1::startRecording(const QString& path, CsvRecorder::Interval interval)
 {
     // Asked before the recording in hand ends: No leaves it running.
-    const bool exists = QFileInfo::exists(path);
+    const QFileInfo file(path);
+    const bool exists = file.exists();
+    // A FIFO or a device is refused before anything is asked about it.
+    if (exists && !file.isFile()) {
+        showCannotRecord(this, QStringLiteral("Cannot record to %1: it is not a regular file (a FIFO, a device or a "
+                                              "folder); record to a file")
+                                   .arg(path));
+        return false;
+    }
     if (exists && !confirmReplaceFile(this, path)) {
         // Said where the recording would be, so a run that was meant to
         // record is not mistaken for one that does.

@@ -409,11 +409,13 @@ void RegisterMapWindow::restoreNext()
         if (write.write.ok())
             ++written_;
         if (!write.took())
-            untaken_.push_back(d.reg);
+            untaken_.push_back({d.reg, !write.write.ok()       ? QStringLiteral("its write failed")
+                                       : !write.readBack.ok() ? QStringLiteral("not read back")
+                                                              : QStringLiteral("reads %1").arg(hexByte(write.readBack.value))});
         restoreNext();
     });
     if (!asked) { // the user said no to this one
-        untaken_.push_back(d.reg);
+        untaken_.push_back({d.reg, QStringLiteral("not written")});
         restoreNext();
     }
 }
@@ -425,8 +427,7 @@ QString RegisterMapWindow::restoreSummary() const
     if (untaken_.empty())
         return held + QStringLiteral(", and every one took its value.");
     QStringList regs;
-    for (const std::uint8_t reg : untaken_)
-        regs << QStringLiteral("0x%1 (reads %2)").arg(hexByte(reg), hexByte(model_.values()[reg]));
-    return held + QStringLiteral(". These did not take: %1. They are read-only, or the chip changed them itself.")
-                      .arg(regs.join(QStringLiteral(", ")));
+    for (const auto& [reg, why] : untaken_)
+        regs << QStringLiteral("0x%1 (%2)").arg(hexByte(reg), why);
+    return held + QStringLiteral(". These did not take: %1.").arg(regs.join(QStringLiteral(", ")));
 }

@@ -73,7 +73,8 @@ private:
     // A restore in progress: the registers still to write, and those that
     // did not take.
     std::vector<RegisterDifference> restoring_;
-    std::vector<std::uint8_t> untaken_;
+    // Each with why: its write failed, or what it reads back.
+    std::vector<std::pair<std::uint8_t, QString>> untaken_;
     int written_ = 0;
     // The last restore's summary, kept on screen until the next compare or restore.
     QString restoreReport_;

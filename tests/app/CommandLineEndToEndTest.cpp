@@ -116,8 +116,6 @@ TEST_F(CommandLine, RecordExitsWithFiveWhenALimitWasPassed)
     }
 }
 
-// Two commands at once on one simulated chip: the record that ends last
-// keeps only its own writes (none), so the pwm made meanwhile stays made.
 TEST_F(CommandLine, APwmMadeDuringARecordStaysMade)
 {
     ASSERT_EQ(command("pwm --behaviour local --simulate").status, 0) << err();

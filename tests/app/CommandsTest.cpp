@@ -256,8 +256,8 @@ TEST_F(HeldChip, RestoreWritesBackWhatDiffersFromADump)
     std::filesystem::remove(file);
     EXPECT_EQ(restored.status, 0) << restored.err;
     EXPECT_EQ(restored.out, "0x25: left at 50 (snapshot 2E): the chip measures it itself\n0x5F: 0C to C4\n"
-                            "Written to device 0x2E on SMBus Controller 2 (Simulated chip).\n"
-                            "The snapshot held 256 registers; 1 written, and every one took its value.\n");
+                            "The snapshot held 256 registers; 1 written, and every one took its value.\n"
+                            "Written to device 0x2E on SMBus Controller 2 (Simulated chip).\n");
     EXPECT_EQ(reg(0x5F), 0xC4);
     EXPECT_EQ(reg(0x25), 0x50);
     EXPECT_EQ(wrongDevice.status, 4);

@@ -177,7 +177,7 @@ TEST(GuardedAddresses, AYesIsAskedOnceAndLetsTheReadsThrough)
 TEST(GuardedAddresses, TheCommandsRefuseThemWithoutForce)
 {
     const auto csv = std::filesystem::temp_directory_path() / ("corvane-guarded-" + std::to_string(getpid()) + ".csv");
-    const QStringList commands[] = {{"get", "25"}, {"dump"}, {"read"},
+    const QStringList commands[] = {{"get", "25"}, {"dump"}, {"read"}, {"pwm"},
                                     {"record", QString::fromStdString(csv.string()), "--duration", "0.2"}};
     for (const QStringList& command : commands) {
         for (const std::uint8_t address : {0x00, 0x03, 0x36, 0x7A}) {

@@ -1,8 +1,12 @@
 #include "bus/SimulatedBus.h"
+#include "bus/SimulatedChipFile.h"
 #include "chip/Conversions.h"
 #include "chip/RegisterMap.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <initializer_list>
@@ -336,6 +340,37 @@ TEST(SimulatedBusHeld, HeldReadingsNeverMoveButSettingsStillWork)
     rig.write(rm::Pwm1Configuration, 0xE2); // manual mode still answers writes
     rig.write(rm::Pwm1Duty, 0x99);
     EXPECT_EQ(rig.duty(), 0x99);
+}
+
+// Two runs of the command line on one state file, each started from the
+// file as it was and saved after the other: each keeps its own writes, and
+// what neither wrote stays as the file had it.
+TEST(SimulatedChipFile, TwoRunsAtOnceKeepEachOthersWrites)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("corvane-state-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    ::chmod(folder.c_str(), 0700);
+    const auto file = folder / "simulated-chip";
+    SimulatedBus before{[] { return 0.0; }, [] { return 0.0; }};
+    before.chip().write(0x40, 0x03);
+    ASSERT_TRUE(saveSimulatedChip(file, before.chip().state()));
+
+    SimulatedBus first{[] { return 0.0; }, [] { return 0.0; }}, second{[] { return 0.0; }, [] { return 0.0; }};
+    for (SimulatedBus* run : {&first, &second})
+        run->chip().restore(*loadSimulatedChip(file));
+    first.chip().write(0x7B, 0x57);
+    second.chip().write(0x5F, 0xCC);
+    second.chip().write(0x25, 0x30); // a measurement, pinned
+    ASSERT_TRUE(saveSimulatedChipWrites(file, second.chip().state(), second.chip().written()));
+    ASSERT_TRUE(saveSimulatedChipWrites(file, first.chip().state(), first.chip().written()));
+
+    const auto kept = loadSimulatedChip(file);
+    std::filesystem::remove_all(folder);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->registers[0x7B], 0x57);
+    EXPECT_EQ(kept->registers[0x5F], 0xCC) << "the first run's save did not undo the second's";
+    EXPECT_TRUE(kept->pinned[0x25]);
+    EXPECT_EQ(kept->registers[0x40], 0x03) << "what neither wrote stays";
 }
 
 } // namespace

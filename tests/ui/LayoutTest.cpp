@@ -86,7 +86,7 @@ TEST_F(Layout, EveryControlSitsWhereItIsDesigned)
     const QWidget* client = named("clientArea");
     ASSERT_NE(client, nullptr);
     EXPECT_EQ(client->size(), QSize(603, 337));
-    EXPECT_EQ(client->pos(), QPoint(0, form->menuBar()->height())) << "right below the menu bar";
+    EXPECT_EQ(client->pos(), QPoint(0, form->findChild<QMenuBar*>()->height())) << "right below the menu bar";
     const QWidget* status = named("statusLine");
     ASSERT_NE(status, nullptr);
     EXPECT_GE(status->mapTo(form.get(), QPoint(0, 0)).y(), 337) << "the status line sits below the client area";

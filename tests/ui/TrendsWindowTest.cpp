@@ -10,6 +10,8 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QAccessible>
+#include <QLabel>
 #include <gtest/gtest.h>
 
 namespace {
@@ -84,6 +86,9 @@ TEST_F(Trends, RangeIsPausedZoomedAndFollowedByKeyboardAndMouse)
     QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, middle + QPoint(100, 0));
     EXPECT_LT(trends->rightEdge(), edge) << "dragging right shows earlier times";
     EXPECT_FALSE(trends->cursorText().isEmpty());
+    // What the readout says is what a screen reader reads.
+    auto* readout = trends->findChild<QLabel*>(QStringLiteral("cursorReadout"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(readout)->text(QAccessible::Name), readout->text());
     QTest::keyClick(trends, Qt::Key_End);
     EXPECT_TRUE(trends->isFollowing());
 
