@@ -13,7 +13,7 @@
 // Prints "corvane-bench: why" and gives the status back.
 int complain(std::ostream& err, int status, const std::string& why);
 
-// "Device 0x48 does not answer on SMBus Controller 2 (Simulated chip): No
+// "Device 0x48 does not answer on SMBus Controller 2 (the simulated SMBus): No
 // such device or address."
 std::string noAnswerText(std::uint8_t device, int controller, const std::string& controllerName, const BusOutcome& outcome);
 

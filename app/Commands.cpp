@@ -65,7 +65,7 @@ private:
     void wrote(const BusOutcome& write) { wrote_ = wrote_ || write.ok(); }
 
 public:
-    // "Written to device 0x2E on SMBus Controller 2 (Simulated chip).", once
+    // "Written to device 0x2E on SMBus Controller 2 (the simulated SMBus).", once
     // any write went out, so a script sees where its writes landed even
     // when a later one failed.
     void sayWhereWritten()

@@ -80,7 +80,7 @@ std::string SimulatedBus::controllerName() const
 
 std::string SimulatedBus::nameOfController(std::int32_t index) const
 {
-    return index == 1 ? "Simulated chip" : "Simulated controller 1 (empty)";
+    return index == 1 ? "the simulated SMBus" : "the simulated SMBus's controller 1 (nothing on it)";
 }
 
 bool SimulatedBus::chipAnswers(std::uint8_t device) const

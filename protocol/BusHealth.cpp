@@ -74,14 +74,23 @@ void BusHealth::answeredNowhere(const BusOutcome& outcome, std::uint8_t device, 
 
 void BusHealth::writeFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now)
 {
-    note_ = Note{"Write of " + deviceText(reg) + " to device " + deviceText(device) + " failed: " + failureText(outcome),
-                 now + NoteLasts};
+    note_ = Note{"Write to register " + deviceText(reg) + " of device " + deviceText(device) + " failed: " +
+                     failureText(outcome),
+                 now + NoteLasts, true};
 }
 
 void BusHealth::readFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now)
 {
-    note_ = Note{"Read of " + deviceText(reg) + " from device " + deviceText(device) + " failed: " + failureText(outcome),
-                 now + NoteLasts};
+    note_ = Note{"Read of register " + deviceText(reg) + " of device " + deviceText(device) + " failed: " +
+                     failureText(outcome),
+                 now + NoteLasts, true};
+}
+
+bool BusHealth::troubled(Time now) const
+{
+    if (note_ && now < note_->until)
+        return note_->problem;
+    return !refusal_.empty() || failing_ || lastPollSeconds_ > SlowPollSeconds;
 }
 
 std::string BusHealth::text(Time now) const
@@ -97,7 +106,9 @@ std::string BusHealth::text(Time now) const
     }
     if (lastPollSeconds_ > SlowPollSeconds)
         return "Bus slow: the last poll took " + secondsText(lastPollSeconds_);
-    std::string text = controllerName_ + " · device " + deviceText(device_);
+    if (!activity_.empty())
+        return activity_;
+    std::string text = "Device " + deviceText(device_) + " on " + controllerName_;
     if (!driver_.empty())
         text += ", driven by the kernel's " + driver_ + " driver";
     return text;

@@ -33,11 +33,20 @@ public:
     // A write the user asked for failed, or a manual read did.
     void writeFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now);
     void readFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now);
-    // Anything else worth a note: a fan test's end.
-    void note(std::string text, Time now) { note_ = Note{std::move(text), now + NoteLasts}; }
+    // Anything else worth a note: a fan test's end, a file saved. A note
+    // that something went wrong is shown as a problem.
+    void note(std::string text, Time now, bool problem = false)
+    {
+        note_ = Note{std::move(text), now + NoteLasts, problem};
+    }
     void pollTook(double seconds) { lastPollSeconds_ = seconds; }
+    // What the program is doing with the chip, said instead of the bus's
+    // name while it lasts; empty when it ends.
+    void activity(std::string text) { activity_ = std::move(text); }
 
     std::string text(Time now) const;
+    // What text() says is a problem: a failure, a refusal, a slow bus.
+    bool troubled(Time now) const;
 
 private:
     struct Failing {
@@ -49,6 +58,7 @@ private:
     struct Note {
         std::string text;
         Time until;
+        bool problem = false;
     };
 
     std::string controllerName_;
@@ -56,6 +66,7 @@ private:
     std::optional<Failing> failing_;
     std::optional<Note> note_;
     std::string refusal_;
+    std::string activity_;
     std::string driver_; // owns device_, as the last transaction there said
     double lastPollSeconds_ = 0;
 };

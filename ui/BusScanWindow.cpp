@@ -1,6 +1,9 @@
 #include "BusScanWindow.h"
 
 #include "Form1.h"
+#include "MessageBoxes.h"
+#include "chip/RegisterMap.h"
+#include "protocol/AddressNames.h"
 #include "protocol/ScanText.h"
 
 #include <QApplication>
@@ -27,14 +30,11 @@ BusScanWindow::BusScanWindow(Form1& form) : QMainWindow(&form), form_(form)
     setWindowTitle(QStringLiteral("Bus Scan - Corvane Bench"));
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
-    auto* warning = new QLabel(
-        QStringLiteral("Warning: probing can confuse some devices, cause data loss and worse. The scan sends one "
-                       "receive-byte transaction to each address from 0x08 to 0x77, which writes nothing, and skips "
-                       "the addresses a kernel driver owns (UU). It starts only when you press Scan."),
-        central);
-    warning->setObjectName(QStringLiteral("scanWarning"));
-    warning->setWordWrap(true);
-    layout->addWidget(warning);
+    warning_ = new QLabel(central);
+    warning_->setObjectName(QStringLiteral("scanWarning"));
+    warning_->setWordWrap(true);
+    layout->addWidget(warning_);
+    sayWhatTheScanSends();
 
     auto* buttons = new QHBoxLayout;
     scanButton_ = new QPushButton(QStringLiteral("&Scan"), central);
@@ -58,9 +58,9 @@ BusScanWindow::BusScanWindow(Form1& form) : QMainWindow(&form), form_(form)
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     QStringList columns, rows;
     for (int i = 0; i < 16; ++i)
-        columns << QString::number(i, 16);
+        columns << QString::number(i, 16).toUpper();
     for (int row = 0; row < 8; ++row)
-        rows << QStringLiteral("%1").arg(row * 16, 2, 16, QLatin1Char('0'));
+        rows << QStringLiteral("%1").arg(row * 16, 2, 16, QLatin1Char('0')).toUpper();
     grid_->setHorizontalHeaderLabels(columns);
     grid_->setVerticalHeaderLabels(rows);
     grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -69,6 +69,10 @@ BusScanWindow::BusScanWindow(Form1& form) : QMainWindow(&form), form_(form)
     layout->addWidget(grid_, 1);
     summary_ = new QLabel(QStringLiteral("Not scanned yet."), central);
     summary_->setObjectName(QStringLiteral("scanSummary"));
+    // Wrapped, and no say in the window's width: a long result must not
+    // widen the window.
+    summary_->setWordWrap(true);
+    summary_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     layout->addWidget(summary_);
     setCentralWidget(central);
     resize(620, 400);
@@ -94,7 +98,7 @@ void BusScanWindow::showScan(const BusScan& scan)
     last_ = scan;
     int found = 0;
     for (int address = 0; address < 0x80; ++address) {
-        const QString text = QString::fromStdString(scanCell(scan, address)).trimmed();
+        const QString text = QString::fromStdString(scanCell(scan, address)).trimmed().toUpper();
         auto* cell = new QTableWidgetItem(text);
         cell->setTextAlignment(Qt::AlignCenter);
         const auto mark = scan.marks[static_cast<std::size_t>(address)];
@@ -104,7 +108,9 @@ void BusScanWindow::showScan(const BusScan& scan)
                                                            : QStringLiteral("nothing answers");
         if (memoryModuleRange(address)) {
             meaning += QStringLiteral("; memory modules' range (SPD EEPROMs and their commands)");
+            // Its own dark text on its own light background, whatever the theme.
             cell->setBackground(QColor(215, 230, 255));
+            cell->setForeground(Qt::black);
         }
         if (mark != BusScan::Mark::Nothing) {
             ++found;
@@ -113,7 +119,8 @@ void BusScanWindow::showScan(const BusScan& scan)
             cell->setFont(bold);
         }
         if (address >= BusScan::First && address <= BusScan::Last) {
-            const QString described = QStringLiteral("0x%1: %2").arg(address, 2, 16, QLatin1Char('0')).arg(meaning);
+            const QString described = QStringLiteral("0x%1: %2").arg(
+                QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper(), meaning);
             cell->setToolTip(described);
             cell->setData(Qt::AccessibleTextRole, described);
         }
@@ -131,5 +138,27 @@ void BusScanWindow::choose(int row, int column)
     if (!last_ || address < BusScan::First || address > BusScan::Last ||
         last_->marks[static_cast<std::size_t>(address)] == BusScan::Mark::Nothing)
         return;
-    form_.chooseDevice(static_cast<std::uint8_t>(address));
+    const auto device = static_cast<std::uint8_t>(address);
+    // Anything but the chip's own address is probably something else, and
+    // the poll would read fourteen of its registers ten times a second.
+    if (device != RegisterMap::DefaultDeviceAddress &&
+        !confirmWatchOtherDevice(this, device, QString::fromStdString(probableDevice(device))))
+        return;
+    form_.chooseDevice(device);
+}
+
+void BusScanWindow::showEvent(QShowEvent* event)
+{
+    sayWhatTheScanSends();
+    QMainWindow::showEvent(event);
+}
+
+void BusScanWindow::sayWhatTheScanSends()
+{
+    warning_->setText(QStringLiteral("Scan sends one receive-byte transaction, a one-byte read that writes nothing, to "
+                                     "each address from 0x08 to 0x77 on SMBus Controller %1 (%2), and skips the "
+                                     "addresses a kernel driver owns (UU). Some devices misbehave when probed, however "
+                                     "gently. Nothing is sent until you press Scan.")
+                          .arg(form_.controls().optController1->isChecked() ? 1 : 2)
+                          .arg(QString::fromStdString(form_.controllerName())));
 }

@@ -23,13 +23,20 @@ public:
     const std::optional<BusScan>& lastScan() const { return last_; }
     QTableWidget* grid() const { return grid_; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void showScan(const BusScan& scan);
+    // What the scan sends, and where: said again whenever the window shows,
+    // as the controller may have changed.
+    void sayWhatTheScanSends();
     void choose(int row, int column);
 
     Form1& form_;
     QTableWidget* grid_ = nullptr;
     QLabel* summary_ = nullptr;
+    QLabel* warning_ = nullptr;
     QPushButton* scanButton_ = nullptr;
     std::optional<BusScan> last_;
     bool scanning_ = false;

@@ -2,6 +2,7 @@
 
 #include "Form1.h"
 #include "MessageBoxes.h"
+#include "SavedFiles.h"
 #include "TrendsLoader.h"
 #include "recording/FanTestCsv.h"
 
@@ -13,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSpinBox>
@@ -45,7 +47,7 @@ QString numberText(double value)
 } // namespace
 
 FanTestWindow::FanTestWindow(Form1& form, FanTestRun::Clock clock, FanTestRun::Wait wait)
-    : QMainWindow(&form), run_(form, std::move(clock), std::move(wait))
+    : QMainWindow(&form), form_(form), run_(form, std::move(clock), std::move(wait))
 {
     setObjectName(QStringLiteral("fanTestWindow"));
     setWindowTitle(QStringLiteral("Fan Test - Corvane Bench"));
@@ -63,12 +65,14 @@ FanTestWindow::FanTestWindow(Form1& form, FanTestRun::Clock clock, FanTestRun::W
     intro->setWordWrap(true);
     side->addWidget(intro);
 
-    auto* form_ = new QFormLayout;
+    // The rows read as one sentence: settled within ± 2 % for 3 readings in
+    // a row, or at most after 10 s per step.
+    auto* rules = new QFormLayout;
     step_ = named(new QComboBox(central), "fanTestStep", QStringLiteral("Step"));
     for (const int step : StepChoices)
         step_->addItem(QStringLiteral("%1 %").arg(step), step);
     step_->setCurrentIndex(2);
-    form_->addRow(QStringLiteral("S&tep:"), step_);
+    rules->addRow(QStringLiteral("S&tep:"), step_);
     tolerance_ = named(new QDoubleSpinBox(central), "fanTestTolerance", QStringLiteral("Settled within plus or minus percent"));
     tolerance_->setRange(0.5, 20);
     tolerance_->setSingleStep(0.5);
@@ -76,18 +80,18 @@ FanTestWindow::FanTestWindow(Form1& form, FanTestRun::Clock clock, FanTestRun::W
     tolerance_->setValue(2);
     tolerance_->setPrefix(QStringLiteral("± "));
     tolerance_->setSuffix(QStringLiteral(" %"));
-    form_->addRow(QStringLiteral("Settled &within:"), tolerance_);
+    rules->addRow(QStringLiteral("Settled &within:"), tolerance_);
     readings_ = named(new QSpinBox(central), "fanTestReadings", QStringLiteral("Settled after readings in a row"));
     readings_->setRange(2, 10);
     readings_->setValue(3);
-    readings_->setSuffix(QStringLiteral(" readings in a row"));
-    form_->addRow(QStringLiteral("&For:"), readings_);
+    readings_->setSuffix(QStringLiteral(" readings in a row,"));
+    rules->addRow(QStringLiteral("&for:"), readings_);
     limit_ = named(new QSpinBox(central), "fanTestLimit", QStringLiteral("Longest wait per step in seconds"));
     limit_->setRange(2, 120);
     limit_->setValue(10);
-    limit_->setSuffix(QStringLiteral(" s at most per step"));
-    form_->addRow(QStringLiteral("&Or:"), limit_);
-    side->addLayout(form_);
+    limit_->setSuffix(QStringLiteral(" s per step"));
+    rules->addRow(QStringLiteral("&or at most after:"), limit_);
+    side->addLayout(rules);
 
     auto* buttons = new QHBoxLayout;
     start_ = named(new QPushButton(QStringLiteral("&Start"), central), "fanTestStart", QStringLiteral("Start"));
@@ -105,6 +109,11 @@ FanTestWindow::FanTestWindow(Form1& form, FanTestRun::Clock clock, FanTestRun::W
     progress_ = named(new QLabel(QStringLiteral("Not started."), central), "fanTestProgress", QStringLiteral("Progress"));
     progress_->setWordWrap(true);
     side->addWidget(progress_);
+    bar_ = named(new QProgressBar(central), "fanTestProgressBar", QStringLiteral("Steps done"));
+    bar_->setRange(0, 1);
+    bar_->setValue(0);
+    bar_->setFormat(QStringLiteral("Not started"));
+    side->addWidget(bar_);
     auto* findings = new QFormLayout;
     stopDuty_ = named(new QLabel(QStringLiteral("—"), central), "fanTestStopDuty", QStringLiteral("Stop duty"));
     startDuty_ = named(new QLabel(QStringLiteral("—"), central), "fanTestStartDuty", QStringLiteral("Start duty"));
@@ -162,6 +171,10 @@ void FanTestWindow::start()
 {
     if (!run_.start(settings()))
         return;
+    bar_->setRange(0, run_.sweep().stepCount());
+    bar_->setValue(0);
+    bar_->setFormat(QStringLiteral("%v of %m steps"));
+    elapsed_.start();
     table_->setRowCount(0);
     if (plot_)
         plot_->showSteps({});
@@ -184,12 +197,18 @@ void FanTestWindow::showStep(const FanStep& step)
 {
     const int row = table_->rowCount();
     table_->insertRow(row);
-    const QString cells[] = {step.down ? QStringLiteral("down") : QStringLiteral("up"),
+    // "Down" and "Up" as the plot's legend writes them; numbers right-aligned.
+    const QString cells[] = {step.down ? QStringLiteral("Down") : QStringLiteral("Up"),
                              QString::number(step.dutyPercent), numberText(step.rpm),
                              QString::number(step.settleSeconds, 'f', 1),
                              step.settled ? QStringLiteral("yes") : QStringLiteral("no")};
-    for (int column = 0; column < 5; ++column)
-        table_->setItem(row, column, new QTableWidgetItem(cells[column]));
+    for (int column = 0; column < 5; ++column) {
+        auto* item = new QTableWidgetItem(cells[column]);
+        if (column >= 1 && column <= 3)
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        table_->setItem(row, column, item);
+    }
+    showTimeLeft(row + 1);
     table_->scrollToBottom();
     if (plot_)
         plot_->showSteps(run_.sweep().steps());
@@ -204,9 +223,22 @@ void FanTestWindow::showFindings()
     maxSpeed_->setText(found.maxRpm ? QStringLiteral("%1 rpm").arg(numberText(*found.maxRpm)) : QStringLiteral("—"));
 }
 
+void FanTestWindow::showTimeLeft(int stepsDone)
+{
+    bar_->setValue(stepsDone);
+    const int left = bar_->maximum() - stepsDone;
+    // Each step left takes about as long as the steps so far took on average.
+    const qint64 seconds = stepsDone > 0 ? elapsed_.elapsed() / 1000 * left / stepsDone : 0;
+    bar_->setFormat(left == 0 ? QStringLiteral("%v of %m steps")
+                              : QStringLiteral("%v of %m steps, about %1 left")
+                                    .arg(seconds >= 60 ? QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60)
+                                                       : QStringLiteral("%1 s").arg(seconds)));
+}
+
 void FanTestWindow::showFinished(const QString& text)
 {
     progress_->setText(text);
+    bar_->setFormat(QStringLiteral("%v of %m steps"));
     setRunning(false);
 }
 
@@ -223,7 +255,8 @@ QString FanTestWindow::progressText() const
 
 void FanTestWindow::chooseCsvFile()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Fan Test"), QStringLiteral("fan-test.csv"),
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Fan Test"),
+                                                      savedFilePath(QStringLiteral("fan-test"), QStringLiteral("csv")),
                                                       QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (!path.isEmpty())
         saveCsv(path);
@@ -239,6 +272,7 @@ bool FanTestWindow::saveCsv(const QString& path)
         showCannotOpen(this, QStringLiteral("The fan test cannot be saved to %1: %2").arg(path, file.errorString()));
         return false;
     }
+    form_.announce(QStringLiteral("The fan test's %1 steps were saved to %2.").arg(run_.sweep().steps().size()).arg(path));
     return true;
 }
 

@@ -6,12 +6,14 @@
 
 #include "FanTestRun.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 class FanCurvePlot;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
@@ -37,11 +39,15 @@ private:
     void start();
     void showStep(const FanStep& step);
     void showFinished(const QString& text);
+    void showTimeLeft(int stepsDone);
     void showFindings();
     void setRunning(bool running);
     void chooseCsvFile();
 
+    Form1& form_;
     FanTestRun run_;
+    QProgressBar* bar_ = nullptr;
+    QElapsedTimer elapsed_; // since the first step began, for the time left
     QComboBox* step_ = nullptr;
     QDoubleSpinBox* tolerance_ = nullptr;
     QSpinBox* readings_ = nullptr;

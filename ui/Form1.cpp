@@ -4,6 +4,7 @@
 
 #include "Form1Icon.h"
 #include "MessageBoxes.h"
+#include "WarningSign.h"
 #include "WheelGuard.h"
 #include "chip/RegisterMap.h"
 #include "chip/ValueText.h"
@@ -18,7 +19,7 @@ namespace rm = RegisterMap;
 Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
     : QWidget(parent), titleSuffix_(std::move(titleSuffix)), menuBar_(new QMenuBar(this)), client_(new QWidget(this)),
       c_(buildForm1Controls(*client_)), statusBar_(new QStatusBar(this)), statusLine_(new QLabel(this)),
-      recordingLine_(new QLabel(this)), Timer1(this), jobs_(bus)
+      statusIcon_(new QLabel(this)), recordingLine_(new RecordingLine(this)), Timer1(this), jobs_(bus)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -48,10 +49,12 @@ Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
     statusLine_->setText(QStringLiteral("Reading device %1 on %2…")
                              .arg(QString::fromStdString(deviceText(rm::DefaultDeviceAddress)),
                                   QString::fromStdString(firstTried)));
-    recordingLine_->setObjectName(QStringLiteral("recordingLine"));
-    // Shown only while it has something to say.
-    recordingLine_->setVisible(false);
     statusBar_->setSizeGripEnabled(false);
+    // A problem is said by a sign and a colour too, never by the words alone.
+    statusIcon_->setObjectName(QStringLiteral("statusWarning"));
+    statusIcon_->setAccessibleName(QStringLiteral("Warning"));
+    statusIcon_->setVisible(false);
+    statusBar_->addWidget(statusIcon_);
     statusBar_->addWidget(statusLine_, 1);
     statusBar_->addPermanentWidget(recordingLine_);
     buildMenus();
@@ -72,6 +75,9 @@ Form1::~Form1()
 
 void Form1::lockForFanTest(bool locked)
 {
+    fanTestRunning_ = locked;
+    health_.activity(locked ? "Fan test running: PWM1 is held in Manual Mode" : std::string());
+    refreshStatus();
     for (QWidget* control : std::initializer_list<QWidget*>{c_.cmbPWM1, c_.txtDutyCycle, c_.cmdWriteDuty, c_.txtDevAddr,
                                                             c_.optController1, c_.optController2})
         control->setEnabled(!locked);
@@ -121,9 +127,20 @@ void Form1::announce(const QString& text)
 
 void Form1::refreshStatus()
 {
-    const QString text = QString::fromStdString(health_.text(now()));
+    const Time at = now();
+    const QString text = QString::fromStdString(health_.text(at));
     if (text != statusLine_->text())
         statusLine_->setText(text);
+    const bool troubled = health_.troubled(at);
+    if (troubled == statusIcon_->isVisibleTo(this))
+        return;
+    const QColor warning = warningColour(palette());
+    if (troubled && statusIcon_->pixmap().isNull())
+        statusIcon_->setPixmap(warningSign(warning, statusLine_->fontMetrics().height()));
+    statusIcon_->setVisible(troubled);
+    QPalette colours = statusLine_->palette();
+    colours.setColor(QPalette::WindowText, troubled ? warning : palette().color(QPalette::WindowText));
+    statusLine_->setPalette(colours);
 }
 
 void Form1::Form_Load()

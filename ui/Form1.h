@@ -6,6 +6,7 @@
 // as a queued call and is shown then. The window never waits on the bus.
 
 #include "Form1Controls.h"
+#include "RecordingLine.h"
 #include "Module1.h"
 #include "bus/BusAdapter.h"
 #include "protocol/BusHealth.h"
@@ -22,6 +23,7 @@
 #include <chrono>
 #include <functional>
 
+class QMenu;
 class QMenuBar;
 class QStatusBar;
 class TrendsView;
@@ -149,7 +151,6 @@ private:
     // Writes a row whose interval has ended, even while the bus is slow.
     void recordDueRow();
     void recordingFailed(const std::string& problem);
-    void showRecording(const QString& text);
     void showControllerBase(std::uint16_t base);
     // Start-up's result, for the device and the controller choice it began with.
     void showStartup(const Startup& startup, std::uint8_t device, std::uint64_t choice);
@@ -223,7 +224,8 @@ private:
     Form1Controls c_;
     QStatusBar* statusBar_;
     QLabel* statusLine_;
-    QLabel* recordingLine_;
+    QLabel* statusIcon_;
+    RecordingLine* recordingLine_;
     History history_;
     std::unique_ptr<CsvRecorder> recorder_;
     qint64 recordingShownAt_ = 0;
@@ -236,6 +238,8 @@ private:
     int leavingHeld_ = 0;
     bool leaving_ = false; // the status line is about to go: notes go to stderr too
     QAction* stopRecordingAction_ = nullptr;
+    QMenu* tools_ = nullptr;
+    bool fanTestRunning_ = false;
     QTimer Timer1;
     // Last, so it stops first: no job outlives what it reports to.
     BusThread jobs_;

@@ -1,5 +1,5 @@
-// The menu bar above the designed client area, and what its items open:
-// recording to CSV, the Trends window, the About box.
+// The menu bar above the designed client area and what its items open:
+// the program's other windows, the About box; and what closing asks.
 
 #include "Form1.h"
 #include "MessageBoxes.h"
@@ -8,6 +8,7 @@
 #include "FanTestWindow.h"
 #include "RegisterMapWindow.h"
 #include "TrendsLoader.h"
+#include "WindowKeys.h"
 
 #include <QCloseEvent>
 #include <QDeadlineTimer>
@@ -28,7 +29,8 @@ void Form1::buildMenus()
         return action;
     };
     QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
-    add(file, "actionRecord", QStringLiteral("&Record Readings…"), {}, [this] { showRecordDialog(); });
+    add(file, "actionRecord", QStringLiteral("&Record Readings…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
+        [this] { showRecordDialog(); });
     stopRecordingAction_ =
         add(file, "actionStopRecording", QStringLiteral("&Stop Recording"), {}, [this] { stopRecording(); });
     stopRecordingAction_->setEnabled(false);
@@ -38,14 +40,26 @@ void Form1::buildMenus()
     add(view, "actionTrends", QStringLiteral("&Trends"), QKeySequence(Qt::CTRL | Qt::Key_T), [this] { showTrends(); });
     add(view, "actionRegisterMap", QStringLiteral("&Register Map"), QKeySequence(Qt::CTRL | Qt::Key_R),
         [this] { showRegisterMap(); });
-    add(view, "actionBusScan", QStringLiteral("&Bus Scan"), {}, [this] { showBusScan(); });
-    add(view, "actionFanTest", QStringLiteral("&Fan Test"), {}, [this] { showFanTest(); });
+    // What sends traffic of its own, or writes to the chip.
+    QMenu* tools = menuBar_->addMenu(QStringLiteral("&Tools"));
+    tools->setObjectName(QStringLiteral("menuTools"));
+    add(tools, "actionBusScan", QStringLiteral("&Bus Scan"), QKeySequence(Qt::CTRL | Qt::Key_B),
+        [this] { showBusScan(); });
+    add(tools, "actionFanTest", QStringLiteral("&Fan Test"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+        [this] { showFanTest(); });
+    tools_ = tools;
     QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
     add(help, "actionAbout", QStringLiteral("&About Corvane Bench"), {}, [this] { showAbout(); });
 }
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    // Quitting ends a recording and puts PWM1 back from a fan test: said
+    // first, and No keeps both going.
+    if (!leaving_ && (recorder_ || fanTestRunning_) && !confirmQuit(this, recorder_ != nullptr, fanTestRunning_)) {
+        event->ignore();
+        return;
+    }
     stopRecording();
     // The fan test's window puts PWM1 back as it closes.
     for (QWidget* window : {trendsWindow_.data(), registerMap_.data(), busScan_.data(), fanTest_.data()}) {
@@ -57,122 +71,24 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::showAbout()
 {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("About Corvane Bench"),
-                    QStringLiteral("Corvane Bench %1").arg(QCoreApplication::applicationVersion()),
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("About Corvane Bench"),
+                    QStringLiteral("<b>Corvane Bench %1</b>").arg(QCoreApplication::applicationVersion()),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("aboutBox"));
+    box.setIconPixmap(windowIcon().pixmap(48, 48));
+    box.setTextFormat(Qt::RichText);
     box.setInformativeText(
-        QStringLiteral("A bench tool for the Corvane hardware monitor and fan controller.\n\n"
-                       "Licence: GPL-3.0-or-later. This program comes with ABSOLUTELY NO WARRANTY; it is free "
-                       "software, and you may redistribute it under the terms of the GNU General Public License, "
-                       "version 3 or later. It uses Qt and Qt Charts under the GPL version 3.\n\n"
-                       "Bus in use: %1, device %2")
-            .arg(QString::fromStdString(controllerName_), QString::fromStdString(deviceText(module_.DeviceAddress))));
+        QStringLiteral("<p>A bench tool for the Corvane hardware monitor and fan controller.</p>"
+                       "<p>Copyright © 2026 the Corvane Bench developers.</p>"
+                       "<p>This program is free software: you can redistribute it and/or modify it under the terms "
+                       "of the <a href=\"https://www.gnu.org/licenses/gpl-3.0.html\">GNU General Public License, "
+                       "version 3</a> or (at your option) any later version. It comes with ABSOLUTELY NO WARRANTY. "
+                       "It uses Qt and Qt Charts under the GPL version 3.</p>"
+                       "<p>Bus in use: %1, device %2</p>")
+            .arg(QString::fromStdString(controllerName_).toHtmlEscaped(),
+                 QString::fromStdString(deviceText(module_.DeviceAddress))));
+    box.setTextInteractionFlags(Qt::TextBrowserInteraction);
     box.exec();
-}
-
-void Form1::showRecordDialog()
-{
-    RecordDialog dialog(this);
-    if (dialog.exec() == QDialog::Accepted)
-        startRecording(dialog.path(), dialog.interval());
-}
-
-bool Form1::startRecording(const QString& path, CsvRecorder::Interval interval)
-{
-    // Asked before the recording in hand ends: No leaves it running.
-    const QFileInfo file(path);
-    const bool exists = file.exists();
-    // A FIFO or a device is refused before anything is asked about it.
-    if (exists && !file.isFile()) {
-        showCannotRecord(this, QStringLiteral("Cannot record to %1: it is not a regular file (a FIFO, a device or a "
-                                              "folder); record to a file")
-                                   .arg(path));
-        return false;
-    }
-    if (exists && !confirmReplaceFile(this, path)) {
-        // Said where the recording would be, so a run that was meant to
-        // record is not mistaken for one that does.
-        if (!recorder_)
-            showRecording(QStringLiteral("Not recording: %1 exists and was kept").arg(QFileInfo(path).fileName()));
-        return false;
-    }
-    stopRecording();
-    auto started = CsvRecorder::start(path.toStdString(), interval, exists);
-    if (auto* problem = std::get_if<std::string>(&started)) {
-        showRecording(QStringLiteral("Not recording"));
-        showCannotRecord(this, QString::fromStdString(*problem));
-        return false;
-    }
-    recorder_ = std::move(std::get<std::unique_ptr<CsvRecorder>>(started));
-    stopRecordingAction_->setEnabled(true);
-    recordingShownAt_ = 0;
-    showRecording(QStringLiteral("Recording %1: 0 rows").arg(QFileInfo(path).fileName()));
-    return true;
-}
-
-void Form1::stopRecording()
-{
-    if (!recorder_)
-        return;
-    if (const auto problem = recorder_->finish()) {
-        recordingFailed(*problem);
-        return;
-    }
-    const QString name = QFileInfo(QString::fromStdString(recorder_->path())).fileName();
-    const auto rows = recorder_->rows();
-    recorder_.reset();
-    stopRecordingAction_->setEnabled(false);
-    showRecording(QStringLiteral("Recorded %1 rows to %2").arg(rows).arg(name));
-}
-
-void Form1::recordingFailed(const std::string& problem)
-{
-    const QString name = QFileInfo(QString::fromStdString(recorder_->path())).fileName();
-    const auto rows = recorder_->rows();
-    recorder_.reset();
-    stopRecordingAction_->setEnabled(false);
-    showRecording(QStringLiteral("Recording stopped: %1. %2 rows are in %3.")
-                      .arg(QString::fromStdString(problem))
-                      .arg(rows)
-                      .arg(name));
-}
-
-void Form1::recordDueRow()
-{
-    if (!recorder_)
-        return;
-    if (const auto problem = recorder_->tick(std::chrono::steady_clock::now()))
-        recordingFailed(*problem);
-}
-
-void Form1::recordPoll(const PollResult& poll)
-{
-    history_.add(poll, TempOffsetMode);
-    if (trendsWindow_)
-        trends_->historyGrew();
-    if (!recorder_)
-        return;
-    if (const auto problem = recorder_->add(poll, TempOffsetMode)) {
-        recordingFailed(*problem);
-        return;
-    }
-    // The count is rewritten at most once a second: a label repainted every
-    // tick would cost more than the recording.
-    const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
-    if (nowMs - recordingShownAt_ < 1000)
-        return;
-    recordingShownAt_ = nowMs;
-    showRecording(QStringLiteral("Recording %1: %2 rows")
-                      .arg(QFileInfo(QString::fromStdString(recorder_->path())).fileName())
-                      .arg(recorder_->rows()));
-}
-
-void Form1::showRecording(const QString& text)
-{
-    if (recordingLine_->text() != text)
-        recordingLine_->setText(text);
-    recordingLine_->setVisible(!text.isEmpty());
 }
 
 TrendsView* Form1::showTrends()
@@ -186,6 +102,7 @@ TrendsView* Form1::showTrends()
         }
         trendsWindow_ = trends_->window();
         trendsWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        addWindowKeys(*trendsWindow_, *this);
         // Closing the main window ends the program whatever else is open.
         trendsWindow_->setAttribute(Qt::WA_QuitOnClose, false);
     }
@@ -206,6 +123,7 @@ QWidget* bringUp(QPointer<QWidget>& held, Form1& form)
         held = new Window(form);
         held->setAttribute(Qt::WA_DeleteOnClose);
         held->setAttribute(Qt::WA_QuitOnClose, false);
+        addWindowKeys(*held, form);
     }
     held->show();
     held->raise();

@@ -59,6 +59,25 @@ bool confirmRestoreOtherDevice(QWidget* parent, const QString& why)
                           why + QStringLiteral(" Write its values into this device all the same?"));
 }
 
+bool confirmQuit(QWidget* parent, bool recording, bool fanTest)
+{
+    QStringList running;
+    if (recording)
+        running << QStringLiteral("A recording is running: quitting ends it on a whole row.");
+    if (fanTest)
+        running << QStringLiteral("A fan test is running: quitting stops it and puts PWM1 back.");
+    return askNoByDefault(parent, QStringLiteral("quitBox"),
+                          running.join(QLatin1Char(' ')) + QStringLiteral(" Quit anyway?"));
+}
+
+bool confirmWatchOtherDevice(QWidget* parent, std::uint8_t device, const QString& probably)
+{
+    return askNoByDefault(parent, QStringLiteral("watchOtherDeviceBox"),
+                          QStringLiteral("%1 is probably %2, not a Corvane. Point the main window at it? Its poll "
+                                         "reads fourteen of the device's registers ten times a second.")
+                              .arg(QString::fromStdString(deviceText(device)), probably));
+}
+
 bool confirmReplaceFile(QWidget* parent, const QString& path)
 {
     return askNoByDefault(parent, QStringLiteral("replaceFileBox"),

@@ -24,6 +24,14 @@ bool confirmGuardedRead(QWidget* parent, std::uint8_t device);
 // the default.
 bool confirmWriteBehindDriver(QWidget* parent, std::uint8_t device, const std::string& driver);
 
+// Quitting now would end a recording or a fan test: quit anyway? No is
+// the default.
+bool confirmQuit(QWidget* parent, bool recording, bool fanTest);
+
+// A found address that is probably not the chip: point the main window's
+// poll at it? No is the default.
+bool confirmWatchOtherDevice(QWidget* parent, std::uint8_t device, const QString& probably);
+
 // The file to record to exists: replace it? No is the default.
 bool confirmReplaceFile(QWidget* parent, const QString& path);
 

@@ -1,5 +1,7 @@
 #include "RecordDialog.h"
 
+#include "SavedFiles.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -19,14 +21,17 @@ struct Choice {
 };
 const Choice Intervals[] = {
     {"Every poll (0.1 s)", 0}, {"Every second", 1000}, {"Every 10 seconds", 10000}, {"Every minute", 60000}};
+// Ten rows a second is a choice to make, not a default: a day of it is
+// 860,000 rows.
+constexpr int DefaultInterval = 1;
 
 } // namespace
 
-RecordDialog::RecordDialog(QWidget* parent) : QDialog(parent)
+RecordDialog::RecordDialog(Start start, QWidget* parent) : QDialog(parent), start_(std::move(start))
 {
     setObjectName(QStringLiteral("recordDialog"));
     setWindowTitle(QStringLiteral("Record Readings"));
-    file_ = new QLineEdit(defaultPath(QDateTime::currentDateTime()), this);
+    file_ = new QLineEdit(savedFilePath(QStringLiteral("readings"), QStringLiteral("csv")), this);
     file_->setObjectName(QStringLiteral("recordFile"));
     file_->setMinimumWidth(360);
     auto* browse = new QPushButton(QStringLiteral("&Browse…"), this);
@@ -40,6 +45,7 @@ RecordDialog::RecordDialog(QWidget* parent) : QDialog(parent)
     interval_->setObjectName(QStringLiteral("recordInterval"));
     for (const Choice& choice : Intervals)
         interval_->addItem(QString::fromUtf8(choice.text), choice.milliseconds);
+    interval_->setCurrentIndex(DefaultInterval);
 
     auto* form = new QFormLayout;
     auto* fileLabel = new QLabel(QStringLiteral("&File:"), this);
@@ -53,7 +59,10 @@ RecordDialog::RecordDialog(QWidget* parent) : QDialog(parent)
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Record"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+        if (start_(path(), interval()))
+            accept();
+    });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     // Nothing to record to without a name.
     connect(file_, &QLineEdit::textChanged, this, [buttons](const QString& text) {
@@ -63,14 +72,6 @@ RecordDialog::RecordDialog(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
-}
-
-QString RecordDialog::defaultPath(const QDateTime& now)
-{
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty())
-        folder = QDir::homePath();
-    return QDir(folder).filePath(now.toString(QStringLiteral("'corvane-'yyyyMMdd-HHmmss'.csv'")));
 }
 
 QString RecordDialog::path() const

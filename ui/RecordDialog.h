@@ -3,8 +3,8 @@
 
 #include "recording/CsvRecorder.h"
 
-#include <QDateTime>
 #include <QDialog>
+#include <functional>
 
 class QComboBox;
 class QLineEdit;
@@ -12,17 +12,18 @@ class QLineEdit;
 class RecordDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit RecordDialog(QWidget* parent = nullptr);
+    // start is tried on Record; the dialog closes only once it has worked,
+    // so a file that cannot be recorded to leaves the choices to correct.
+    using Start = std::function<bool(const QString& path, CsvRecorder::Interval interval)>;
+    RecordDialog(Start start, QWidget* parent = nullptr);
 
     QString path() const;
     CsvRecorder::Interval interval() const;
 
-    // corvane-YYYYMMDD-HHMMSS.csv in the user's documents folder.
-    static QString defaultPath(const QDateTime& now);
-
 private:
     void browse();
 
+    Start start_;
     QLineEdit* file_;
     QComboBox* interval_;
 };

@@ -134,6 +134,12 @@ QVariant RegisterGridModel::data(const QModelIndex& index, int role) const
         if (changed_[reg])
             return QBrush(QColor(255, 230, 120));
         return {};
+    case Qt::ForegroundRole:
+        // A light background set here needs its dark text set here too: a
+        // dark theme's light text would vanish on it.
+        if (untaken_[reg] || changed_[reg])
+            return QBrush(Qt::black);
+        return {};
     case Qt::TextAlignmentRole: return Qt::AlignCenter;
     default: return {};
     }

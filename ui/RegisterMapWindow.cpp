@@ -4,6 +4,7 @@
 #include "MessageBoxes.h"
 #include "chip/RegisterDescriptions.h"
 #include "chip/RegisterMap.h"
+#include "SavedFiles.h"
 #include "protocol/SnapshotFile.h"
 #include "recording/CsvRecorder.h"
 
@@ -19,6 +20,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSplitter>
+#include <QTime>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTableWidget>
@@ -95,10 +98,14 @@ void RegisterMapWindow::buildControls()
     connect(rate_, &QComboBox::currentIndexChanged, this, [this] { setWatching(watchBox_->isChecked()); });
     buttons->addWidget(rate_);
     buttons->addStretch();
-    button("copyGrid", QStringLiteral("&Copy"), [this] { QApplication::clipboard()->setText(gridText()); });
+    button("copyGrid", QStringLiteral("&Copy"), [this] {
+        QApplication::clipboard()->setText(gridText());
+        form_.announce(QStringLiteral("The register grid of device 0x%1 is on the clipboard, in i2cdump's layout.")
+                           .arg(hexByte(sweptDevice_)));
+    });
     button("saveSnapshot", QStringLiteral("&Save Snapshot…"), [this] {
         const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Snapshot"),
-                                                          QStringLiteral("corvane-registers.txt"));
+                                                          savedFilePath(QStringLiteral("registers"), QStringLiteral("txt")));
         if (!path.isEmpty())
             saveSnapshot(path);
     });
@@ -109,7 +116,11 @@ void RegisterMapWindow::buildControls()
     });
     layout->addLayout(buttons);
 
-    auto* middle = new QHBoxLayout;
+    // The panel beside the grid gives way to it, or takes its room, as the
+    // user drags.
+    auto* middle = new QSplitter(Qt::Horizontal, central);
+    middle->setObjectName(QStringLiteral("mapSplitter"));
+    middle->setChildrenCollapsible(false);
     view_ = new QTableView(central);
     view_->setObjectName(QStringLiteral("registerGrid"));
     view_->setAccessibleName(QStringLiteral("Registers"));
@@ -118,14 +129,26 @@ void RegisterMapWindow::buildControls()
     view_->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
                            QAbstractItemView::EditKeyPressed);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
-    view_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    view_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Fixed widths, wide enough for "FF!" in bold: the change marks come and
+    // go every sweep, and columns that followed them would jitter.
+    QFont bold = view_->font();
+    bold.setBold(true);
+    const int cell = QFontMetrics(bold).horizontalAdvance(QStringLiteral("FF!")) + 12;
+    view_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view_->horizontalHeader()->setMinimumSectionSize(cell);
+    view_->horizontalHeader()->setDefaultSectionSize(cell);
+    view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this, &RegisterMapWindow::showSelected);
+    view_->horizontalHeader()->resizeSection(RegisterGridModel::AsciiColumn,
+                                             QFontMetrics(view_->font()).horizontalAdvance(QString(16, QLatin1Char('W'))) + 12);
     // Wide enough for all sixteen columns and the ASCII one without scrolling.
-    view_->setMinimumWidth(700);
-    middle->addWidget(view_, 1);
+    view_->setMinimumWidth(16 * cell + view_->horizontalHeader()->sectionSize(RegisterGridModel::AsciiColumn) +
+                           view_->verticalHeader()->sizeHint().width() + 24);
+    middle->addWidget(view_);
 
-    auto* side = new QVBoxLayout;
+    auto* sidePanel = new QWidget(central);
+    auto* side = new QVBoxLayout(sidePanel);
+    side->setContentsMargins(0, 0, 0, 0);
     selected_ = new QLabel(QStringLiteral("Select a register to read what it holds."), central);
     selected_->setObjectName(QStringLiteral("selectedRegister"));
     // Described, not named: a label's name would replace its text.
@@ -141,6 +164,8 @@ void RegisterMapWindow::buildControls()
     compare_->setHorizontalHeaderLabels({QStringLiteral("Restore"), QStringLiteral("Register"),
                                          QStringLiteral("Snapshot"), QStringLiteral("Live"), QStringLiteral("Name")});
     compare_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    compare_->horizontalHeader()->setStretchLastSection(true);
+    compare_->verticalHeader()->setVisible(false);
     compare_->setVisible(false);
     connect(compare_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (item->column() == 0 && static_cast<std::size_t>(item->row()) < ticked_.size())
@@ -157,8 +182,9 @@ void RegisterMapWindow::buildControls()
     report_->setWordWrap(true);
     side->addWidget(report_);
     side->addStretch();
-    middle->addLayout(side);
-    layout->addLayout(middle, 1);
+    middle->addWidget(sidePanel);
+    middle->setStretchFactor(0, 1);
+    layout->addWidget(middle, 1);
     setCentralWidget(central);
 }
 
@@ -206,8 +232,9 @@ void RegisterMapWindow::showSweep(const RegisterSweep& sweep, std::uint8_t devic
     sweptDevice_ = device;
     model_.setOffsetCoded(form_.tempOffsetMode());
     model_.showSweep(sweep);
-    heading_->setText(QStringLiteral("Device 0x%1 on %2%3")
+    heading_->setText(QStringLiteral("Device 0x%1 on %2, read at %3%4")
                           .arg(hexByte(device), QString::fromStdString(form_.controllerName()),
+                               QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
                                sweep.outcome.ok() ? QString()
                                                   : QStringLiteral(": some reads failed (%1)")
                                                         .arg(QString::fromStdString(errorText(sweep.outcome.error)))));
@@ -237,6 +264,14 @@ void RegisterMapWindow::writeCell(std::uint8_t reg, std::uint8_t value)
 }
 
 bool RegisterMapWindow::saveSnapshot(const QString& path)
+{
+    const bool saved = writeSnapshot(path);
+    if (saved)
+        form_.announce(QStringLiteral("Snapshot of device 0x%1 saved to %2.").arg(hexByte(sweptDevice_), path));
+    return saved;
+}
+
+bool RegisterMapWindow::writeSnapshot(const QString& path)
 {
     // A snapshot of nothing read would restore zeros.
     if (!model_.hasSweep()) {

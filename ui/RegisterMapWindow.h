@@ -50,6 +50,7 @@ private:
     void showDifferences();
     void writeCell(std::uint8_t reg, std::uint8_t value);
     void restoreNext();
+    bool writeSnapshot(const QString& path);
     // How many registers the snapshot held and were written, and which did not take.
     QString restoreSummary() const;
     // The device the grid shows: edits, restores and snapshots are about it.

@@ -49,7 +49,7 @@ TEST_F(HeldChip, EachCommandPrintsWhatItFound)
         {{"get", "26"}, "27\n"},
         {{"get", "0x3d", "--controller", "2"}, "68\n"},
         {{"get", "00", "--device", "50"}, "23\n"},
-        {{"set", "5f", "cc"}, "CC\nWritten to device 0x2E on SMBus Controller 2 (Simulated chip).\n"},
+        {{"set", "5f", "cc"}, "CC\nWritten to device 0x2E on SMBus Controller 2 (the simulated SMBus).\n"},
         {{"scan"}, "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f\n"
                    "00:                         -- -- -- -- -- -- -- --\n"
                    "10: -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --\n"
@@ -65,7 +65,7 @@ TEST_F(HeldChip, EachCommandPrintsWhatItFound)
         const Ran ran = run(c.arguments);
         EXPECT_EQ(ran.status, 0) << ran.err;
         EXPECT_EQ(ran.out, c.out);
-        EXPECT_EQ(ran.err, c.arguments.first() == "scan" ? "Scanned SMBus Controller 2 (Simulated chip).\n" : "");
+        EXPECT_EQ(ran.err, c.arguments.first() == "scan" ? "Scanned SMBus Controller 2 (the simulated SMBus).\n" : "");
     }
 }
 
@@ -85,7 +85,7 @@ TEST_F(HeldChip, ReadsJsonWithUnitsInTheKeysAndNumbersAsNumbers)
         EXPECT_DOUBLE_EQ(json[QLatin1String(key)].toDouble(), value) << key;
     }
     const std::pair<const char*, const char*> texts[] = {
-        {"device", "0x2E"}, {"bus", "Simulated chip"}, {"behaviour", "fastest-of-3"}, {"frequency", "low"}};
+        {"device", "0x2E"}, {"bus", "the simulated SMBus"}, {"behaviour", "fastest-of-3"}, {"frequency", "low"}};
     for (const auto& [key, value] : texts)
         EXPECT_EQ(json[QLatin1String(key)].toString().toStdString(), value) << key;
     EXPECT_TRUE(json[QLatin1String("time")].toString().endsWith('Z'));
@@ -114,7 +114,7 @@ TEST_F(HeldChip, ASetThatDoesNotTakeExitsWithFour)
 {
     const Ran ran = run({"set", "3d", "00"});
     EXPECT_EQ(ran.status, 4);
-    EXPECT_EQ(ran.out, "68\nWritten to device 0x2E on SMBus Controller 2 (Simulated chip).\n");
+    EXPECT_EQ(ran.out, "68\nWritten to device 0x2E on SMBus Controller 2 (the simulated SMBus).\n");
     EXPECT_NE(ran.err.find("did not take"), std::string::npos) << ran.err;
 }
 
@@ -257,7 +257,7 @@ TEST_F(HeldChip, RestoreWritesBackWhatDiffersFromADump)
     EXPECT_EQ(restored.status, 0) << restored.err;
     EXPECT_EQ(restored.out, "0x25: left at 50 (snapshot 2E): the chip measures it itself\n0x5F: 0C to C4\n"
                             "The snapshot held 256 registers; 1 written, and every one took its value.\n"
-                            "Written to device 0x2E on SMBus Controller 2 (Simulated chip).\n");
+                            "Written to device 0x2E on SMBus Controller 2 (the simulated SMBus).\n");
     EXPECT_EQ(reg(0x5F), 0xC4);
     EXPECT_EQ(reg(0x25), 0x50);
     EXPECT_EQ(wrongDevice.status, 4);

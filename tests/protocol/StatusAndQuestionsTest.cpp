@@ -34,7 +34,7 @@ TEST(BusHealth, SaysWhatFailsAndSinceWhenAndClearsWhenItWorksAgain)
         std::string text;
     };
     const Case cases[] = {
-        {"normal", [&](BusHealth&) {}, "SMBus I801 adapter at efa0 · device 0x2E"},
+        {"normal", [&](BusHealth&) {}, "Device 0x2E on SMBus I801 adapter at efa0"},
         {"failing, from the first failure on",
          [&](BusHealth& h) {
              h.observe(nack, 0x2E, t0);
@@ -44,7 +44,7 @@ TEST(BusHealth, SaysWhatFailsAndSinceWhenAndClearsWhenItWorksAgain)
         {"recovered", [&](BusHealth& h) {
              h.observe(nack, 0x2E, t0);
              h.observe(ok, 0x2E, t0 + 1s);
-         }, "SMBus I801 adapter at efa0 · device 0x2E"},
+         }, "Device 0x2E on SMBus I801 adapter at efa0"},
         {"a new error restarts nothing but the words",
          [&](BusHealth& h) {
              h.observe(nack, 0x2E, t0);
@@ -54,21 +54,21 @@ TEST(BusHealth, SaysWhatFailsAndSinceWhenAndClearsWhenItWorksAgain)
         {"failed write, for ten seconds", [&](BusHealth& h) {
              h.observe(nack, 0x2E, t0 - 2s);
              h.writeFailed(0x5C, 0x2E, nack, t0 - 1s);
-         }, "Write of 0x5C to device 0x2E failed: No such device or address"},
+         }, "Write to register 0x5C of device 0x2E failed: No such device or address"},
         {"failed write, after ten seconds", [&](BusHealth& h) { h.writeFailed(0x5C, 0x2E, nack, t0 - 11s); },
-         "SMBus I801 adapter at efa0 · device 0x2E"},
+         "Device 0x2E on SMBus I801 adapter at efa0"},
         {"a write held back by a driver",
          [&](BusHealth& h) { h.writeFailed(0x05, 0x2E, BusOutcome{EBUSY, "at24"}, t0); },
-         "Write of 0x05 to device 0x2E failed: Device or resource busy (driven by the kernel's at24 driver)"},
+         "Write to register 0x05 of device 0x2E failed: Device or resource busy (driven by the kernel's at24 driver)"},
         {"driver-owned", [&](BusHealth& h) { h.observe(owned, 0x2E, t0); },
-         "SMBus I801 adapter at efa0 · device 0x2E, driven by the kernel's at24 driver"},
+         "Device 0x2E on SMBus I801 adapter at efa0, driven by the kernel's at24 driver"},
         {"nowhere at start-up", [&](BusHealth& h) { h.answeredNowhere(nack, 0x2E, t0); },
          "Device 0x2E does not answer on either SMBus controller (No such device or address) since 14:03:07"},
         {"slow", [&](BusHealth& h) { h.pollTook(3.24); }, "Bus slow: the last poll took 3.2 s"},
         {"fast again", [&](BusHealth& h) {
              h.pollTook(3.24);
              h.pollTook(0.01);
-         }, "SMBus I801 adapter at efa0 · device 0x2E"},
+         }, "Device 0x2E on SMBus I801 adapter at efa0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -98,7 +98,7 @@ TEST_F(NoInventedReadings, ReadDataShowsXXForAFailedReadAndFFForARead0xFF)
     bus.fail = [](const BusCall& call, int) { return call.kind == BusCall::Kind::Read ? EIO : 0; };
     clickAndSettle(controls().cmdRead);
     EXPECT_EQ(controls().lblReadData->text(), "XX");
-    EXPECT_EQ(form->statusText(), "Read of 0x25 from device 0x2E failed: Input/output error");
+    EXPECT_EQ(form->statusText(), "Read of register 0x25 of device 0x2E failed: Input/output error");
 }
 
 // A label's accessible name, when set, replaces its text: neither line sets
@@ -106,7 +106,7 @@ TEST_F(NoInventedReadings, ReadDataShowsXXForAFailedReadAndFFForARead0xFF)
 TEST_F(NoInventedReadings, TheStatusLinesReachAScreenReader)
 {
     tick();
-    EXPECT_EQ(accessibleName(statusLine()), "Recording controller 2 · device 0x2E");
+    EXPECT_EQ(accessibleName(statusLine()), "Device 0x2E on Recording controller 2");
     EXPECT_FALSE(recordingLine()->isVisible()) << "nothing recording, nothing said";
 
     bus.fail = [](const BusCall& call, int) { return call.kind == BusCall::Kind::Read ? ENXIO : 0; };
@@ -180,7 +180,7 @@ TEST(SlowStartUp, TheWindowShowsBeforeStartUpsFirstReadIsBack)
     EXPECT_EQ(form.controls().cmbHF->currentText(), "Low Freq. (3-wire)");
     EXPECT_EQ(form.controls().cmbPulses->currentText(), "2");
     EXPECT_EQ(form.controls().txtDutyCycle->text(), "60");
-    EXPECT_EQ(form.statusText(), "Recording controller 2 · device 0x2E");
+    EXPECT_EQ(form.statusText(), "Device 0x2E on Recording controller 2");
     form.stopBus(std::chrono::seconds(2));
 }
 

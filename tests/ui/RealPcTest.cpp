@@ -34,8 +34,8 @@ TEST_F(RealPc, StartsOnTheControllerWhereTheChipAnswers)
         const char* statusStart;
     };
     const Case cases[] = {
-        {1, false, true, "SMBBA = 0x400", "Recording controller 2 · device 0x2E"},
-        {0, true, true, "SMBBA = 0xF000", "Recording controller 1 · device 0x2E"},
+        {1, false, true, "SMBBA = 0x400", "Device 0x2E on Recording controller 2"},
+        {0, true, true, "SMBBA = 0xF000", "Device 0x2E on Recording controller 1"},
         {-1, false, false, "SMBBA = 0x400", "Device 0x2E does not answer on either SMBus controller"},
     };
     for (const Case& c : cases) {
@@ -67,11 +67,11 @@ TEST_F(RealPc, APickIsWrittenOnlyOnAReadThatWorked)
     };
     const Case cases[] = {
         {"the read fails: nothing written, the list as it was", "cmbPulses", "4", Read(0x7B), {Read(0x7B)}, "2",
-         "Read of 0x7B from device 0x2E failed"},
+         "Read of register 0x7B of device 0x2E failed"},
         {"the write fails: the list shows the field the read found", "cmbPulses", "4", Write(0x7B, 0x03),
-         {Read(0x7B), Write(0x7B, 0x03)}, "3", "Write of 0x7B to device 0x2E failed: No such device or address"},
+         {Read(0x7B), Write(0x7B, 0x03)}, "3", "Write to register 0x7B of device 0x2E failed: No such device or address"},
         {"the write fails on the frequency", "cmbHF", "High Freq. (4-wire)", Write(0x5F, 0x08),
-         {Read(0x5F), Write(0x5F, 0x08)}, "Low Freq. (3-wire)", "Write of 0x5F to device 0x2E failed"},
+         {Read(0x5F), Write(0x5F, 0x08)}, "Low Freq. (3-wire)", "Write to register 0x5F of device 0x2E failed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -142,7 +142,7 @@ TEST_F(RealPc, TheStatusLineTellsTheTruth)
     scriptTypicalChip();
     openOnScreen();
     tick();
-    EXPECT_EQ(status(), "Recording controller 2 · device 0x2E");
+    EXPECT_EQ(status(), "Device 0x2E on Recording controller 2");
 
     absent(0x48);
     typeOver(controls().txtDevAddr, QStringLiteral("48"));
@@ -152,12 +152,12 @@ TEST_F(RealPc, TheStatusLineTellsTheTruth)
 
     typeOver(controls().txtDevAddr, QStringLiteral("2e"));
     tick();
-    EXPECT_EQ(status(), "Recording controller 2 · device 0x2E") << "clears once a transaction works";
+    EXPECT_EQ(status(), "Device 0x2E on Recording controller 2") << "clears once a transaction works";
 
     bus.fail = [](const BusCall& call, int) { return call.kind == BusCall::Kind::Write ? EIO : 0; };
     clickAndSettle(controls().cmdWrite);
     tick();
-    EXPECT_EQ(status(), "Write of 0x25 to device 0x2E failed: Input/output error");
+    EXPECT_EQ(status(), "Write to register 0x25 of device 0x2E failed: Input/output error");
 }
 
 // A kernel driver's device: reads go ahead and the status line names the
@@ -168,7 +168,7 @@ TEST_F(RealPc, AsksOnceBeforeWritingBehindAKernelDriver)
     bus.drivers[0x2E] = "lm63";
     openOnScreen();
     tick();
-    EXPECT_EQ(status(), "Recording controller 2 · device 0x2E, driven by the kernel's lm63 driver");
+    EXPECT_EQ(status(), "Device 0x2E on Recording controller 2, driven by the kernel's lm63 driver");
 
     bus.calls.clear();
     boxes.answerNext(Answer::Enter);

@@ -201,13 +201,21 @@ TEST_F(RegisterMap, TheScanFindsWhatAnswersAndAClickWatchesIt)
     clickAndSettle(scan->findChild<QPushButton*>(QStringLiteral("scan")));
     EXPECT_EQ(bus.calls.size(), 0x77u - 0x08u + 1u);
     QTableWidget* grid = scan->grid();
-    EXPECT_EQ(grid->item(2, 14)->text(), "2e");
+    EXPECT_EQ(grid->item(2, 14)->text(), "2E");
     EXPECT_EQ(grid->item(5, 0)->text(), "50");
     EXPECT_EQ(grid->item(5, 1)->text(), "--");
     EXPECT_TRUE(grid->item(5, 0)->toolTip().contains("memory modules"));
     EXPECT_EQ(grid->item(0, 3)->text(), "") << "below 0x08 nothing is probed";
 
+    // 0x50 is probably a memory module's EEPROM: asked, and only a Yes
+    // points the main window there.
     const QRect cell = grid->visualItemRect(grid->item(5, 0));
+    boxes.answerNext(Answer::Escape);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(controls().txtDevAddr->text(), "2e");
+    ASSERT_EQ(boxes.seen().size(), 1u);
+    EXPECT_TRUE(boxes.seen()[0].text.contains("probably a memory module's SPD EEPROM")) << boxes.seen()[0].text.toStdString();
+    boxes.answerNext(Answer::ClickYes);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
     EXPECT_EQ(controls().txtDevAddr->text(), "50");
     EXPECT_EQ(form->shared().DeviceAddress, 0x50);

@@ -1,0 +1,26 @@
+#pragma once
+// The recording's part of the status line: what records where, and how
+// many rows, or why nothing records. A long file name is elided in the
+// middle, with the whole of it in the tooltip, so it never crowds out the
+// bus's message beside it; with nothing to say the line is hidden.
+
+#include <QLabel>
+
+class RecordingLine : public QLabel {
+public:
+    explicit RecordingLine(QWidget* parent);
+
+    void recording(const QString& path, quint64 rows);
+    void recorded(const QString& path, quint64 rows);
+    void stopped(const QString& problem, const QString& path, quint64 rows);
+    // An existing file the user chose to keep: nothing records.
+    void kept(const QString& path);
+    void clear();
+
+    // "1 row", "2 rows".
+    static QString rowsText(quint64 rows);
+
+private:
+    // The text with {name} standing for the file's name, which is elided.
+    void show(const QString& text, const QString& path);
+};
