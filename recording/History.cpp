@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 using Poll::Reading;
 
@@ -35,12 +36,25 @@ void History::add(const PollResult& poll, bool offsetCoded)
     Milliseconds time = millisecondsOf(poll.time);
     if (!recent_.empty())
         time = std::max(time, recent_.back().time);
+    if (lastDevice_ && *lastDevice_ != poll.device) {
+        char text[16];
+        std::snprintf(text, sizeof text, "Device 0x%02X", poll.device);
+        mark(time, text);
+    }
+    lastDevice_ = poll.device;
     recent_.push_back({time, poll.bytes, poll.failedReads, offsetCoded});
     ++polls_;
     while (recent_.back().time - recent_.front().time > FullRateSpan) {
         fold(recent_.front());
         recent_.pop_front();
     }
+}
+
+void History::mark(Milliseconds time, std::string text)
+{
+    marks_.push_back({time, std::move(text)});
+    if (marks_.size() > MarksKept)
+        marks_.pop_front();
 }
 
 void History::fold(const Sample& sample)

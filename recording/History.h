@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <string>
 #include <vector>
 
 class History {
@@ -36,6 +37,18 @@ public:
         std::array<std::optional<float>, Poll::ReadingCount> readings;
     };
     std::optional<Values> at(Milliseconds time, Milliseconds maxDistance) const;
+
+    // A moment the readings stopped being of the same chip: the poll moved
+    // to another device, or the user chose another controller. A plot marks
+    // it, so one device's values are not read as another's.
+    struct Mark {
+        Milliseconds time;
+        std::string text; // "Device 0x50", "SMBus Controller 1"
+    };
+    void mark(Milliseconds time, std::string text);
+    const std::deque<Mark>& marks() const { return marks_; }
+    // Marks kept; a run that changes device more often keeps the latest.
+    static constexpr std::size_t MarksKept = 1000;
 
     bool empty() const { return recent_.empty() && seconds_.empty() && minutes_.empty(); }
     Milliseconds first() const;
@@ -69,4 +82,6 @@ private:
     std::optional<Second> folding_;
     std::array<int, Poll::ReadingCount> foldCounts_{};
     std::size_t polls_ = 0;
+    std::deque<Mark> marks_;
+    std::optional<std::uint8_t> lastDevice_;
 };

@@ -41,6 +41,7 @@ QFont dialogFont(bool bold = false)
 const QColor DarkGreen(0, 192, 0);
 const QColor DarkRed(192, 0, 0);
 const QColor DarkBlue(0, 0, 192);
+const QColor ValueBox(255, 255, 255);
 
 template <typename Widget>
 Widget* place(QWidget* parent, const QString& name, QRect twips)
@@ -96,9 +97,13 @@ QLabel* valueLabel(QWidget* parent, const QString& name, const QString& describe
     label->setFont(dialogFont(true));
     label->setAlignment(Qt::AlignCenter);
     label->setText(QStringLiteral("test"));
+    // The designed colours are for a light box: it gets one of its own, so a
+    // dark desktop theme cannot put them on dark grey.
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Window, ValueBox);
     label->setPalette(palette);
+    label->setAutoFillBackground(true);
     return label;
 }
 

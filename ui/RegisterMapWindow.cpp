@@ -156,7 +156,6 @@ void RegisterMapWindow::buildControls()
     selected_->setWordWrap(true);
     selected_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     selected_->setMinimumWidth(240);
-    selected_->setMaximumWidth(340);
     side->addWidget(selected_);
     compare_ = new QTableWidget(0, 5, central);
     compare_->setObjectName(QStringLiteral("snapshotDifferences"));
@@ -164,7 +163,9 @@ void RegisterMapWindow::buildControls()
     compare_->setHorizontalHeaderLabels({QStringLiteral("Restore"), QStringLiteral("Register"),
                                          QStringLiteral("Snapshot"), QStringLiteral("Live"), QStringLiteral("Name")});
     compare_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    compare_->horizontalHeader()->setStretchLastSection(true);
+    // The name takes what room is left and wraps: the values stay in view.
+    compare_->horizontalHeader()->setSectionResizeMode(4, QHeaderView::Stretch);
+    compare_->setWordWrap(true);
     compare_->verticalHeader()->setVisible(false);
     compare_->setVisible(false);
     connect(compare_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
@@ -182,8 +183,10 @@ void RegisterMapWindow::buildControls()
     report_->setWordWrap(true);
     side->addWidget(report_);
     side->addStretch();
+    sidePanel->setMinimumWidth(300);
     middle->addWidget(sidePanel);
     middle->setStretchFactor(0, 1);
+    middle->setSizes({view_->minimumWidth(), 360});
     layout->addWidget(middle, 1);
     setCentralWidget(central);
 }

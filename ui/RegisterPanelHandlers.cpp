@@ -5,6 +5,8 @@
 #include "MessageBoxes.h"
 #include "chip/ValueText.h"
 
+#include <QDateTime>
+
 namespace rm = RegisterMap;
 
 namespace {
@@ -84,7 +86,9 @@ void Form1::selectController(int index)
     jobs_.run(
         [index](CorvaneProtocol& chip) { return std::make_pair(chip.selectController(index), chip.controllerName()); },
         this,
-        [this](const std::pair<std::uint16_t, std::string>& chosen) {
+        [this, index](const std::pair<std::uint16_t, std::string>& chosen) {
+            // The plots mark where the readings start to come from another bus.
+            history_.mark(QDateTime::currentMSecsSinceEpoch(), "SMBus Controller " + std::to_string(index + 1));
             showControllerBase(chosen.first);
             controllerName_ = chosen.second;
             health_.setBus(controllerName_, module_.DeviceAddress);

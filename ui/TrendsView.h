@@ -9,6 +9,7 @@
 #include <QList>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 
 class QMainWindow;
 class QWidget;
@@ -25,6 +26,11 @@ public:
     virtual History::Milliseconds span() const = 0;
     virtual History::Milliseconds rightEdge() const = 0;
     virtual QList<QPointF> points(Poll::Reading reading) const = 0;
+    // The reading's line as drawn: one piece a run of readings, cut where
+    // readings are missing.
+    virtual QList<QList<QPointF>> segments(Poll::Reading reading) const = 0;
+    // The device and controller changes marked in the range shown.
+    virtual QStringList marksShown() const = 0;
     virtual QString cursorText() const = 0;
 
 protected:

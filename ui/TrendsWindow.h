@@ -1,19 +1,24 @@
 #pragma once
-// The readings against time: temperatures, fan speeds, and the supplies with
-// the duty, in three stacked plots that share the time axis. It follows the
-// last ten minutes until the user pauses, zooms or scrolls back, and shows
-// the values under the mouse with their time.
+// The readings against time: temperatures, fan speeds, and the supplies
+// with the duty on an axis of its own, in three stacked plots that share one
+// time axis at the bottom. It follows the run (its last ten minutes once it
+// is that long) until the user pauses, zooms or scrolls back, and shows the
+// values under the pointer with their time. A reading that was not read is
+// a gap in its line, and a change of device or controller is marked.
 
 #include "TrendsView.h"
 
 #include <QMainWindow>
 #include <QPointF>
 #include <array>
+#include <vector>
 
 class QAction;
+class QCategoryAxis;
 class QChart;
 class QChartView;
-class QDateTimeAxis;
+class QGraphicsLineItem;
+class QGraphicsSimpleTextItem;
 class QLabel;
 class QLineSeries;
 class QValueAxis;
@@ -35,8 +40,11 @@ public:
     History::Milliseconds span() const override { return span_; }
     History::Milliseconds rightEdge() const override { return end_; }
     QList<QPointF> points(Poll::Reading reading) const override;
+    QList<QList<QPointF>> segments(Poll::Reading reading) const override;
+    QStringList marksShown() const override;
     QString cursorText() const override;
-    QLineSeries* series(Poll::Reading reading) const { return series_[static_cast<std::size_t>(reading)]; }
+    // The line the legend and the Series menu stand for.
+    QLineSeries* series(Poll::Reading reading) const { return segments_[static_cast<std::size_t>(reading)].front(); }
 
     void pause();
     void follow();
@@ -49,23 +57,52 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QChartView* addPlot(const QString& name, const QString& unit, std::initializer_list<Poll::Reading> readings,
-                        std::initializer_list<Poll::Reading> rightAxisReadings = {}, const QString& rightUnit = {});
+    struct Plot {
+        QChart* chart = nullptr;
+        QChartView* view = nullptr;
+        QCategoryAxis* time = nullptr; // round times; labelled on the bottom plot only
+        QValueAxis* values = nullptr;
+        std::vector<Poll::Reading> autoRanged; // the readings on the left axis
+        QGraphicsSimpleTextItem* empty = nullptr;
+        // Device and controller changes: a line across the plot each, and
+        // on the top plot its words above it.
+        std::vector<QGraphicsLineItem*> markLines;
+        std::vector<QGraphicsSimpleTextItem*> markLabels;
+    };
+
+    QChartView* addPlot(const QString& title, std::initializer_list<Poll::Reading> readings,
+                        const QString& rightTitle = {}, std::initializer_list<Poll::Reading> rightReadings = {});
+    QLineSeries* segment(Poll::Reading reading, std::size_t index);
     void buildActions();
     void redraw();
+    // The times shown: the span, or the run where it is shorter, up to the
+    // right edge.
+    std::pair<History::Milliseconds, History::Milliseconds> shownRange() const;
+    void drawSeries(History::Milliseconds from, History::Milliseconds to);
+    void drawTimeAxes(History::Milliseconds from, History::Milliseconds to);
+    // Where the marks in the range shown fall, in each plot.
+    void placeMarks();
+    void rangeValueAxes();
+    void placeEmptyNotes();
     void moveRightEdge(History::Milliseconds end);
     void showCursorAt(History::Milliseconds time);
     void updateStateText();
+    void showSeriesOnOff(Poll::Reading reading);
 
     const History& history_;
     bool following_ = true;
     History::Milliseconds span_ = DefaultSpan;
     History::Milliseconds end_ = 0; // the right edge while paused
     int pollsSinceRedraw_ = 0;
-    std::array<QLineSeries*, Poll::ReadingCount> series_{};
-    std::vector<QChart*> charts_;
-    std::vector<QDateTimeAxis*> timeAxes_;
-    std::vector<std::pair<QValueAxis*, std::vector<Poll::Reading>>> valueAxes_;
+    // Each reading's line, cut where readings are missing: the first is the
+    // one the legend shows, the others follow its pen and visibility.
+    std::array<std::vector<QLineSeries*>, Poll::ReadingCount> segments_{};
+    std::array<std::size_t, Poll::ReadingCount> segmentsUsed_{};
+    std::array<std::size_t, Poll::ReadingCount> plotOf_{};
+    std::vector<Plot> plots_;
+    // What the axes show now, so they are redone only when it changes.
+    std::pair<History::Milliseconds, History::Milliseconds> tickRange_{};
+    QStringList marksShown_;
     QLabel* cursor_ = nullptr;
     QLabel* state_ = nullptr;
     QAction* pauseAction_ = nullptr;

@@ -1,0 +1,140 @@
+// Screenshots of the windows in the states worth showing, in the light or
+// a dark palette, drawn on the offscreen platform: the main window with a
+// device that does not answer, Trends across a gap and a device change, the
+// register map after a restore that partly failed, and a bus scan.
+//
+//   window-screenshots FOLDER [--dark]
+
+#include "bus/SimulatedBus.h"
+#include "protocol/Snapshot.h"
+#include "support/MessageBoxAnswerer.h"
+#include "ui/BusScanWindow.h"
+#include "ui/Form1.h"
+#include "ui/RegisterMapWindow.h"
+#include "ui/TrendsWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <fstream>
+
+namespace {
+
+void settle(Form1& form)
+{
+    for (int i = 0; i < 200 && !form.busIdle(); ++i)
+        QTest::qWait(5);
+    QTest::qWait(50);
+}
+
+void tick(Form1& form, int count = 1)
+{
+    for (int i = 0; i < count; ++i) {
+        form.Timer1_Timer();
+        settle(form);
+    }
+}
+
+void save(QWidget* window, const QString& folder, const QString& name, bool dark)
+{
+    window->grab().save(QDir(folder).filePath(name + (dark ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"))));
+}
+
+QPalette darkPalette()
+{
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Base, QColor(30, 30, 32));
+    dark.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Button, QColor(55, 55, 58));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Mid, QColor(90, 90, 95));
+    dark.setColor(QPalette::Highlight, QColor(60, 110, 190));
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(140, 140, 140));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(140, 140, 140));
+    return dark;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() < 2) {
+        std::fprintf(stderr, "usage: window-screenshots FOLDER [--dark]\n");
+        return 2;
+    }
+    const QString folder = arguments[1];
+    const bool dark = arguments.contains(QStringLiteral("--dark"));
+    QDir().mkpath(folder);
+    if (dark)
+        QApplication::setPalette(darkPalette());
+    MessageBoxAnswerer boxes;
+
+    SimulatedBus bus;
+    bus.holdReadings();
+    Form1 form(bus, QStringLiteral(" (simulated)"));
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form))
+        return 1;
+    for (int i = 0; i < 100 && !form.hasStarted(); ++i)
+        QTest::qWait(10);
+    form.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+    tick(form, 3);
+
+    // A device that does not answer: dashes, and the status line says why.
+    form.controls().txtDevAddr->setText(QStringLiteral("48"));
+    tick(form, 2);
+    save(&form, folder, QStringLiteral("main-window-device-48"), dark);
+    form.controls().txtDevAddr->setText(QStringLiteral("2e"));
+    tick(form);
+
+    // Two minutes of readings: one, a 10 s gap at 0x48, one more, then
+    // 20 s of the memory module at 0x50.
+    History history;
+    const auto start = std::chrono::system_clock::now() - std::chrono::minutes(2);
+    CorvaneProtocol chip(bus);
+    for (int t = 0; t < 1200; ++t) {
+        const std::uint8_t device = t >= 600 && t < 700 ? 0x48 : t >= 1000 ? 0x50 : 0x2E;
+        PollResult poll = chip.poll(device);
+        poll.time = start + std::chrono::milliseconds(100 * t);
+        history.add(poll, false);
+    }
+    TrendsWindow trends(history);
+    trends.show();
+    if (!QTest::qWaitForWindowExposed(&trends))
+        return 1;
+    QTest::qWait(200);
+    save(&trends, folder, QStringLiteral("trends-gap-and-device-change"), dark);
+
+    // A restore where one register does not take: 0x3E is read-only.
+    auto* map = qobject_cast<RegisterMapWindow*>(form.showRegisterMap());
+    map->readAll();
+    settle(form);
+    std::array<std::uint8_t, 256> values = map->grid().values();
+    values[0x5F] = 0xCC;
+    values[0x3E] = 0x99;
+    const QString snapshot = QDir(folder).filePath(QStringLiteral("snapshot.txt"));
+    std::ofstream(snapshot.toStdString()) << snapshotText({"0", "x", 0x2E, "t"}, values, {});
+    map->compareWith(snapshot);
+    settle(form);
+    map->setTicked(0x3E, true);
+    boxes.answerNext(MessageBoxAnswerer::Answer::ClickYes);
+    QTimer::singleShot(0, map, [map] { map->restoreTicked(); });
+    QTest::qWait(300);
+    settle(form);
+    QFile::remove(snapshot);
+    save(map, folder, QStringLiteral("register-map-partial-restore"), dark);
+
+    auto* scan = qobject_cast<BusScanWindow*>(form.showBusScan());
+    scan->scan();
+    settle(form);
+    save(scan, folder, QStringLiteral("bus-scan"), dark);
+    form.stopBus(std::chrono::seconds(2));
+    return 0;
+}
