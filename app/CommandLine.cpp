@@ -33,6 +33,7 @@ constexpr CommandInfo Commands[] = {
     {Command::Set, "set", "REG VALUE", 2},
     {Command::Pwm, "pwm", "", 0},
     {Command::Restore, "restore", "FILE|-", 1},
+    {Command::Serve, "serve", "", 0},
 };
 
 const QString HelpEpilogue = QStringLiteral(
@@ -47,6 +48,8 @@ const QString HelpEpilogue = QStringLiteral(
     "  pwm                  --behaviour, --frequency, --pulses, --duty; prints the settings\n"
     "  restore FILE|-       write the settings that differ from a snapshot, read them back;\n"
     "                       --all for every register that is not a measurement\n"
+    "  serve                /metrics for a monitoring engine to scrape, polling every\n"
+    "                       --interval (1s); --listen ADDR:PORT (127.0.0.1:10127)\n"
     "REG, VALUE and --device are hex, with or without 0x. Reads of 0x00-0x07, 0x30-0x37\n"
     "or 0x78-0x7F, and writes there, to 0x50-0x57 or to a device a kernel driver owns,\n"
     "are refused without --force.\n"
@@ -95,6 +98,25 @@ QString joined(const auto& names)
     for (const auto name : names)
         list << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
     return list.join(QStringLiteral(", "));
+}
+
+// ADDR:PORT for the exporter: 127.0.0.1:10127, [::1]:10127, localhost:9000.
+bool listenAddress(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        "^(?:\\d{1,3}(?:\\.\\d{1,3}){3}|\\[[0-9A-Fa-f:.]+\\]|[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?(?:\\.[A-Za-z0-9-]+)*):(\\d{1,5})$"));
+    const auto match = pattern.match(text);
+    if (!match.hasMatch())
+        return false;
+    const int port = match.captured(2).toInt();
+    if (port < 1 || port > 65535)
+        return false;
+    if (text.front().isDigit()) {
+        for (const QString& part : text.section(QLatin1Char(':'), 0, 0).split(QLatin1Char('.')))
+            if (part.toInt() > 255)
+                return false;
+    }
+    return true;
 }
 
 // A duty as the window's entry takes it, but whole: a script's "6O" is a
@@ -194,8 +216,12 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
                                    QStringLiteral("BOUND"));
     const QCommandLineOption interval(QStringLiteral("interval"),
                                       QStringLiteral("record: one row per interval (500ms, 1s, 1m); every poll "
-                                                     "(100 ms) without it."),
+                                                     "(100 ms) without it. serve: the time between polls (1s)."),
                                       QStringLiteral("TIME"));
+    const QCommandLineOption listen(QStringLiteral("listen"),
+                                    QStringLiteral("serve: the address and port to serve /metrics on (127.0.0.1:10127); "
+                                                   "only loopback unless another address is named."),
+                                    QStringLiteral("ADDR:PORT"));
     const QCommandLineOption duration(QStringLiteral("duration"),
                                       QStringLiteral("record: stop after this long (30s, 2h, 1h30m)."),
                                       QStringLiteral("TIME"));
@@ -211,7 +237,7 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
                                   QStringLiteral("pwm: the PWM1 duty, 0 to 100 %, in Manual Mode only."),
                                   QStringLiteral("PERCENT"));
     for (const auto* option : {&simulate, &hold, &smbus, &record, &controller, &device, &json, &force, &all, &limit,
-                               &interval, &duration, &behaviour, &frequency, &pulses, &duty})
+                               &interval, &listen, &duration, &behaviour, &frequency, &pulses, &duty})
         parser.addOption(*option);
 
     if (!parser.parse(arguments))
@@ -247,7 +273,7 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
-        for (const auto* option : {&controller, &device, &json, &force, &all, &limit, &interval, &duration,
+        for (const auto* option : {&controller, &device, &json, &force, &all, &limit, &interval, &listen, &duration,
                                    &behaviour, &frequency, &pulses, &duty}) {
             if (parser.isSet(*option))
                 return badCommandLine(QStringLiteral("--%1 goes with a command; the window does not take it.")
@@ -283,10 +309,11 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
     } belongs[] = {
         {&json, {Command::Read, Command::Pwm}},
         {&force, {Command::Read, Command::Record, Command::Dump, Command::Get, Command::Set, Command::Pwm,
-                  Command::Restore}},
+                  Command::Restore, Command::Serve}},
         {&all, {Command::Restore}},
         {&limit, {Command::Record}},
-        {&interval, {Command::Record}},
+        {&interval, {Command::Record, Command::Serve}},
+        {&listen, {Command::Serve}},
         {&duration, {Command::Record}},
         {&behaviour, {Command::Pwm}},
         {&frequency, {Command::Pwm}},
@@ -346,6 +373,19 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
         if (!time)
             return badCommandLine(QStringLiteral("--interval '%1' is not a time: 500ms, 1s, 1m.").arg(parser.value(interval)));
         request.interval = *time;
+    }
+    if (info->command == Command::Serve) {
+        if (!parser.isSet(interval))
+            request.interval = std::chrono::seconds(1);
+        // Faster than the window's poll would be reading for its own sake.
+        if (request.interval < std::chrono::milliseconds(100))
+            return badCommandLine(QStringLiteral("--interval for serve is 100ms at the least."));
+        const QString address = parser.isSet(listen) ? parser.value(listen) : QStringLiteral("127.0.0.1:10127");
+        if (!listenAddress(address))
+            return badCommandLine(QStringLiteral("--listen '%1' is not ADDR:PORT: an IPv4 address, an IPv6 address in "
+                                                 "brackets or a host name, and a port from 1 to 65535.")
+                                      .arg(address));
+        request.listen = address.toStdString();
     }
     if (parser.isSet(duration)) {
         request.duration = parseDuration(parser.value(duration));

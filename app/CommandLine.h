@@ -26,7 +26,7 @@ struct BusRequest {
     QString recordPath;        // the window's --record: a CSV file recorded from the start
 };
 
-enum class Command { Read, Record, Dump, Scan, Get, Set, Pwm, Restore };
+enum class Command { Read, Record, Dump, Scan, Get, Set, Pwm, Restore, Serve };
 
 // What "pwm" is to change; each is left alone where it is empty.
 struct PwmChange {
@@ -53,6 +53,7 @@ struct CommandRequest {
     std::chrono::milliseconds interval{0};
     std::optional<std::chrono::milliseconds> duration;
     PwmChange pwm;
+    std::string listen;     // serve: ADDR:PORT
 };
 
 // The program should stop at once: after --help or --version (status 0,

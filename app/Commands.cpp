@@ -384,6 +384,7 @@ int runCommand(const CommandRequest& request, BusAdapter& bus, std::ostream& out
         case Command::Get: return run.get();
         case Command::Set: return run.set();
         case Command::Pwm: return run.pwm();
+        case Command::Serve: return runServe(request, bus, err);
         case Command::Restore: break;
         }
         return run.restore();

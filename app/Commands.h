@@ -13,3 +13,7 @@ int runCommand(const CommandRequest& request, BusAdapter& bus, std::ostream& out
 // record: polls every 100 ms until --duration has passed or SIGINT, SIGTERM
 // or SIGHUP arrives. Needs a QCoreApplication for its event loop.
 int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err);
+
+// serve: loads the exporter module and serves /metrics until SIGINT or
+// SIGTERM. Needs a QCoreApplication for its event loop.
+int runServe(const CommandRequest& request, BusAdapter& bus, std::ostream& err);

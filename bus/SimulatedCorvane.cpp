@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <utility>
 
 namespace rm = RegisterMap;
 
@@ -132,7 +133,15 @@ void SimulatedCorvane::write(std::uint8_t reg, std::uint8_t data)
 
 void SimulatedCorvane::holdMeasurements()
 {
-    updateIfDue();
+    // Held where a quiet chip stands at its clock's zero: the same readings
+    // in every run, so what one command reads of a held chip another
+    // (serve, read --json) reads too.
+    Noise noise = std::exchange(noise_, [] { return 0.0; });
+    fan1Rpm_ = -1; // at the speed its duty holds it at
+    update(0);
+    noise_ = std::move(noise);
+    lastUpdate_ = clock_();
+    updated_ = true;
     held_ = true;
 }
 

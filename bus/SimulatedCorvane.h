@@ -19,8 +19,9 @@ public:
 
     std::uint8_t read(std::uint8_t reg);
     void write(std::uint8_t reg, std::uint8_t data);
-    // Holds every measurement where it stands now, as if each had been
-    // written: steady readings for screenshots and measurements.
+    // Holds every measurement where a quiet chip stands at its clock's zero,
+    // as if each had been written: steady readings, the same in every run,
+    // for screenshots, measurements and tests.
     void holdMeasurements();
 
     // What a power cycle would lose: every register, and which measurements

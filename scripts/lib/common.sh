@@ -7,21 +7,25 @@ repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build_dir="$repo_root/build"
 
 # Building and opening the window.
-build_packages=(cmake g++ make qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgl-dev libi2c-dev fonts-liberation)
+build_packages=(cmake g++ make qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgl-dev libi2c-dev fonts-liberation
+  prometheus-cpp-dev)
 # Running the window with no display: an X server, a window finder, a camera,
 # and a hand for the mouse and keyboard.
 headless_packages=(xvfb xauth x11-utils imagemagick xdotool)
 # The Debian package: CPack finds the program's library dependencies with
 # dpkg-shlibdeps, which needs file(1).
-package_packages=(dpkg-dev file)
+package_packages=(dpkg-dev file systemd)
 # Checking the menu entry, the software-centre metadata and the completion.
 desktop_packages=(desktop-file-utils appstream bash-completion)
+# The exporter: prometheus-cpp to build it, and the monitoring engine itself
+# (with promtool) and curl to test it as a lab runs it.
+exporter_packages=(prometheus-cpp-dev prometheus curl)
 
 # The tests: all of the above, GoogleTest, a locale with a decimal comma,
 # QEMU with cpio to boot Debian's kernel for the Linux SMBus test, and
 # callgrind to count a poll tick's instructions.
 test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev locales qemu-system-x86 cpio
-  valgrind "${package_packages[@]}" "${desktop_packages[@]}")
+  valgrind "${package_packages[@]}" "${desktop_packages[@]}" "${exporter_packages[@]}")
 # Measuring against the floor: callgrind, Google Benchmark, and xcb for the
 # map timer.
 bench_packages=(valgrind libbenchmark-dev libxcb1-dev)

@@ -9,7 +9,7 @@
 
 set -euo pipefail
 source "$(dirname "$0")/../system-tools.sh"
-require_tools cpack dpkg-deb dpkg-shlibdeps file desktop-file-validate appstreamcli
+require_tools cpack dpkg-deb dpkg-shlibdeps file desktop-file-validate appstreamcli systemd-analyze promtool
 [ -f /usr/share/bash-completion/bash_completion ] || require_tools bash-completion-library
 
 build=$1
@@ -32,6 +32,9 @@ app_id=org.corvane.Bench
 expected_files=(
   usr/bin/corvane-bench
   usr/lib/corvane-bench/corvane-trends.so
+  usr/lib/corvane-bench/corvane-serve.so
+  usr/lib/systemd/system/corvane-bench-exporter.service
+  usr/share/doc/corvane-bench/examples/corvane-alerts.yml
   usr/lib/modules-load.d/corvane-bench.conf
   usr/lib/udev/rules.d/60-corvane-bench-i2c.rules
   usr/share/applications/$app_id.desktop
@@ -86,7 +89,7 @@ for topic in "--simulate" "--smbus" "EXIT STATUS" "modprobe i2c-dev" "usermod -a
 done
 # Each command, and each JSON key, where the man page lists them.
 commands_section=$(sed -n '/^COMMANDS/,/^OPTIONS/p' <<<"$man_text")
-for command in read "record FILE" dump scan "get REG" "set REG VALUE" pwm "restore FILE"; do
+for command in read "record FILE" dump scan "get REG" "set REG VALUE" pwm "restore FILE" serve; do
   check "the man page documents the command '$command'" grep -qE "^ +$command( |\||$)" <<<"$commands_section"
 done
 keys_section=$(sed -n '/^JSON KEYS/,/^LIMITS/p' <<<"$man_text")
@@ -106,10 +109,20 @@ complete_words() { # complete_words WORD... : what Tab offers after them
     _corvane_bench corvane-bench "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
     printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" "$@" | sort | tr '\n' ' '
 }
-check "bash completes the commands" test "$(complete_words corvane-bench '')" = "dump get pwm read record restore scan set "
+check "bash completes the commands" test "$(complete_words corvane-bench '')" = "dump get pwm read record restore scan serve set "
 check "bash completes pwm's options" grep -q -- "--duty --force --frequency" <<<"$(complete_words corvane-bench --simulate pwm --)"
 check "bash completes --behaviour's names" test "$(complete_words corvane-bench pwm --behaviour ma)" = "manual "
 check "bash completes --limit's keys" grep -q "fan1_rpm" <<<"$(complete_words corvane-bench record - --limit f)"
+
+# The exporter's service: shipped, not enabled, and sandboxed well enough
+# that systemd rates its exposure 2.0 or lower.
+unit="$root/usr/lib/systemd/system/corvane-bench-exporter.service"
+check "the exporter's service runs corvane-bench serve" grep -qx 'ExecStart=/usr/bin/corvane-bench serve' "$unit"
+check "the exporter's service is not enabled by the package" bash -c "! grep -rq 'systemctl\|deb-systemd' '$(dirname "$deb")' 2>/dev/null; ! find '$root' -path '*wants*' | grep -q ."
+exposure=$(systemd-analyze security --offline=yes "$unit" 2>/dev/null | sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\) .*/\1/p')
+echo "systemd-analyze security: exposure $exposure"
+check "systemd rates the exporter's service 2.0 or lower (OK)" awk -v e="$exposure" 'BEGIN { exit !(e != "" && e <= 2.0) }'
+check "the example alerting rules pass promtool" promtool check rules "$root/usr/share/doc/corvane-bench/examples/corvane-alerts.yml"
 
 control="$scratch/control"
 dpkg-deb --control "$deb" "$control"

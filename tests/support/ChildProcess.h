@@ -64,6 +64,7 @@ public:
     }
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
 
     // Waits up to limit for it to end by itself: its exit status, -1 when a
     // signal ended it, -2 when it had to be killed.

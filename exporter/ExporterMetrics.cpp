@@ -1,0 +1,158 @@
+#include "ExporterMetrics.h"
+
+#include "chip/RegisterMap.h"
+#include "protocol/AddressGuard.h"
+
+#include <cerrno>
+#include <cstring>
+
+using Poll::Reading;
+namespace rm = RegisterMap;
+
+namespace {
+
+// Each reading's metric and the label that tells it from its fellows.
+struct ReadingMetric {
+    const char* labelName;
+    const char* labelValue;
+};
+
+ReadingMetric metricOf(Reading reading)
+{
+    switch (reading) {
+    case Reading::Remote1: return {"sensor", "remote1"};
+    case Reading::Local: return {"sensor", "local"};
+    case Reading::Remote2: return {"sensor", "remote2"};
+    case Reading::Fan1: return {"fan", "1"};
+    case Reading::Fan2: return {"fan", "2"};
+    case Reading::Fan3: return {"fan", "3"};
+    case Reading::Fan4: return {"fan", "4"};
+    case Reading::Vcc: return {"rail", "vcc"};
+    case Reading::Vccp: return {"rail", "vccp"};
+    case Reading::Duty: break;
+    }
+    return {"pwm", "1"};
+}
+
+} // namespace
+
+std::string errnoName(int error)
+{
+    // The kernel's I2C faults and what a bus thread may see; the rest by
+    // number, which is still a label a query can match.
+    switch (error) {
+    case ENXIO: return "ENXIO";
+    case ENODEV: return "ENODEV";
+    case EREMOTEIO: return "EREMOTEIO";
+    case EIO: return "EIO";
+    case ETIMEDOUT: return "ETIMEDOUT";
+    case EAGAIN: return "EAGAIN";
+    case EBUSY: return "EBUSY";
+    case EPROTO: return "EPROTO";
+    case EBADMSG: return "EBADMSG";
+    case EOPNOTSUPP: return "EOPNOTSUPP";
+    case EACCES: return "EACCES";
+    case EPERM: return "EPERM";
+    case EINVAL: return "EINVAL";
+    case ECANCELED: return "ECANCELED";
+    default: return "errno " + std::to_string(error);
+    }
+}
+
+void ExporterMetrics::Series::show(std::optional<double> value)
+{
+    if (!value) {
+        if (gauge_)
+            family_.Remove(gauge_);
+        gauge_ = nullptr;
+        return;
+    }
+    if (!gauge_)
+        gauge_ = &family_.Add(labels_);
+    gauge_->Set(*value);
+}
+
+ExporterMetrics::ExporterMetrics(prometheus::Registry& registry, const Origin& origin)
+    : errorsFamily_(prometheus::BuildCounter()
+                        .Name("corvane_poll_errors_total")
+                        .Help("Polls whose reads failed, by the error of the first that failed.")
+                        .Labels({{"device", deviceText(origin.device)},
+                                 {"controller", std::to_string(origin.controller + 1)},
+                                 {"bus", origin.bus}})
+                        .Register(registry)),
+      up_(prometheus::BuildGauge()
+              .Name("corvane_up")
+              .Help("1 when the last poll read the chip, else 0.")
+              .Labels({{"device", deviceText(origin.device)},
+                       {"controller", std::to_string(origin.controller + 1)},
+                       {"bus", origin.bus}})
+              .Register(registry)
+              .Add({})),
+      polls_(prometheus::BuildCounter()
+                 .Name("corvane_polls_total")
+                 .Help("Polls of the chip since the exporter started.")
+                 .Labels({{"device", deviceText(origin.device)},
+                          {"controller", std::to_string(origin.controller + 1)},
+                          {"bus", origin.bus}})
+                 .Register(registry)
+                 .Add({})),
+      duration_(prometheus::BuildGauge()
+                    .Name("corvane_poll_duration_seconds")
+                    .Help("How long the last poll's reads took.")
+                    .Labels({{"device", deviceText(origin.device)},
+                             {"controller", std::to_string(origin.controller + 1)},
+                             {"bus", origin.bus}})
+                    .Register(registry)
+                    .Add({}))
+{
+    const prometheus::Labels common{{"device", deviceText(origin.device)},
+                                    {"controller", std::to_string(origin.controller + 1)},
+                                    {"bus", origin.bus}};
+    const auto family = [&](const char* name, const char* help) -> prometheus::Family<prometheus::Gauge>& {
+        return prometheus::BuildGauge().Name(name).Help(help).Labels(common).Register(registry);
+    };
+    auto& temperatures = family("corvane_temperature_celsius", "The chip's temperatures, in degrees Celsius.");
+    auto& fans = family("corvane_fan_speed_rpm", "The fans' speeds, in revolutions per minute; 0 for a stalled fan.");
+    auto& voltages = family("corvane_voltage_volts", "The supplies the chip measures, in volts.");
+    auto& duty = family("corvane_pwm_duty_ratio", "The PWM1 duty, 0 to 1.");
+    auto& behaviour = family("corvane_pwm_behaviour", "1 for the PWM1 behaviour the chip is in, 0 for the others.");
+    for (int i = 0; i < Poll::ReadingCount; ++i) {
+        const auto reading = static_cast<Reading>(i);
+        const ReadingMetric metric = metricOf(reading);
+        auto& into = reading <= Reading::Remote2 ? temperatures
+                     : reading <= Reading::Fan4  ? fans
+                     : reading == Reading::Duty  ? duty
+                                                 : voltages;
+        readings_[static_cast<std::size_t>(i)] =
+            std::make_unique<Series>(into, prometheus::Labels{{metric.labelName, metric.labelValue}});
+    }
+    for (std::size_t k = 0; k < behaviours_.size(); ++k)
+        behaviours_[k] = std::make_unique<Series>(
+            behaviour, prometheus::Labels{{"pwm", "1"}, {"behaviour", std::string(rm::BehaviourNames[k])}});
+}
+
+void ExporterMetrics::showPoll(const PollResult& poll, bool offsetCoded, std::optional<int> behaviour)
+{
+    polls_.Increment();
+    duration_.Set(poll.seconds);
+    up_.Set(poll.answered() ? 1 : 0);
+    if (!poll.answered()) {
+        const int error = poll.outcome.error;
+        auto found = errors_.find(error);
+        if (found == errors_.end())
+            found = errors_.emplace(error, &errorsFamily_.Add({{"error", errnoName(error)}})).first;
+        found->second->Increment();
+    }
+    for (int i = 0; i < Poll::ReadingCount; ++i) {
+        const auto reading = static_cast<Reading>(i);
+        auto value = readingValue(poll, reading, offsetCoded);
+        Series& series = *readings_[static_cast<std::size_t>(i)];
+        if (readingFailed(poll, reading))
+            series.show(std::nullopt);
+        else if (value) // a fan with no new count keeps what it showed
+            series.show(reading == Reading::Duty ? *value / 100 : *value);
+    }
+    for (std::size_t k = 0; k < behaviours_.size(); ++k)
+        behaviours_[k]->show(behaviour ? std::optional<double>(static_cast<int>(k) == *behaviour ? 1 : 0)
+                                       : std::nullopt);
+}

@@ -1,0 +1,122 @@
+// corvane-bench serve: the chip's readings for a monitoring engine to
+// scrape. A module of its own, loaded only by this command, so the
+// exporter's libraries cost the window and the other commands nothing.
+//
+// The bus is read on the exporter's own cadence, on the protocol's bus
+// thread; a scrape returns the last poll and sends nothing to the bus, so
+// ten scrapers cost the chip no more than one. Nothing here writes.
+
+#include "ExporterMetrics.h"
+#include "ServeOptions.h"
+#include "app/QuitOnSignal.h"
+#include "chip/RegisterMap.h"
+#include "protocol/BusThread.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <prometheus/exposer.h>
+
+namespace rm = RegisterMap;
+
+namespace {
+
+// How long leaving waits for a transaction stuck in the kernel.
+constexpr std::chrono::milliseconds BusStopLimit{1000};
+
+struct ExporterPoll {
+    std::optional<bool> offsetCoded; // read while it is not known
+    PollResult readings;
+    ByteRead configuration = NotRead; // 0x5C, for the behaviour
+};
+
+class Exporter {
+public:
+    Exporter(const ServeOptions& options, BusAdapter& bus, prometheus::Exposer& exposer)
+        : options_(options), jobs_(bus), registry_(std::make_shared<prometheus::Registry>())
+    {
+        exposer.RegisterCollectable(registry_);
+        const std::uint8_t device = options.device;
+        const std::optional<int> controller = options.controller;
+        // Start-up's reads, as the window's: where the chip answers, and its
+        // temperature coding.
+        jobs_.run([device, controller](CorvaneProtocol& chip) { return chip.startUp(device, controller); }, &scope_,
+                  [this](const Startup& startup) {
+                      metrics_ = std::make_unique<ExporterMetrics>(
+                          *registry_, ExporterMetrics::Origin{options_.device, startup.controller, startup.controllerName});
+                      offsetCoded_ = startup.settings.offsetCoded;
+                      poll();
+                      timer_.start();
+                  });
+        timer_.setInterval(static_cast<int>(options.interval.count()));
+        QObject::connect(&timer_, &QTimer::timeout, &scope_, [this] { poll(); });
+        quitOnTerminationSignals(scope_);
+    }
+
+    // Ends the bus thread; false when a transaction is still stuck in the kernel.
+    bool stop() { return jobs_.stop(BusStopLimit); }
+
+private:
+    void poll()
+    {
+        // A poll still on a slow bus is not joined by another.
+        if (pollOnBus_)
+            return;
+        pollOnBus_ = true;
+        const std::uint8_t device = options_.device;
+        const bool knowCoding = offsetCoded_.has_value();
+        jobs_.run(
+            [device, knowCoding](CorvaneProtocol& chip) {
+                ExporterPoll poll;
+                if (!knowCoding)
+                    poll.offsetCoded = chip.readSettings(device).offsetCoded;
+                poll.readings = chip.poll(device);
+                poll.configuration = chip.readRegister(device, rm::Pwm1Configuration);
+                return poll;
+            },
+            &scope_,
+            [this](const ExporterPoll& poll) {
+                pollOnBus_ = false;
+                if (poll.offsetCoded)
+                    offsetCoded_ = poll.offsetCoded;
+                const std::optional<int> behaviour =
+                    poll.configuration.ok() ? std::optional<int>(rm::behaviour(poll.configuration.value)) : std::nullopt;
+                metrics_->showPoll(poll.readings, offsetCoded_.value_or(false), behaviour);
+            });
+    }
+
+    const ServeOptions options_;
+    QObject scope_;
+    QTimer timer_;
+    BusThread jobs_;
+    std::shared_ptr<prometheus::Registry> registry_;
+    std::unique_ptr<ExporterMetrics> metrics_;
+    std::optional<bool> offsetCoded_;
+    bool pollOnBus_ = false;
+};
+
+} // namespace
+
+extern "C" Q_DECL_EXPORT int corvaneServe(const ServeOptions& options, BusAdapter& bus, std::string* error)
+{
+    // Listening first: a port in use or an address that is none is a bad
+    // command line, said before anything goes to the bus.
+    std::unique_ptr<prometheus::Exposer> exposer;
+    try {
+        exposer = std::make_unique<prometheus::Exposer>(options.listen, 2);
+    } catch (const std::exception&) {
+        *error = "cannot listen on " + options.listen + ": the address is not this machine's, or the port is in use.";
+        return 2;
+    }
+    auto exporter = std::make_unique<Exporter>(options, bus, *exposer);
+    std::fprintf(stderr, "corvane-bench: serving /metrics on %s\n", options.listen.c_str());
+    QCoreApplication::exec();
+    // The bus thread is let finish its transaction, for up to a second.
+    // The web server's threads are not waited for: they take up to two
+    // seconds to notice they are to stop, and a signal's end is within one
+    // and a half. Nothing of the exporter's needs saving.
+    exporter->stop();
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
