@@ -208,6 +208,11 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
                                    QStringLiteral("Commands that read or write a device: read a reserved or memory-"
                                                   "module command address, write to a dangerous address or behind a "
                                                   "kernel driver, or restore another device's snapshot, all the same."));
+    const QCommandLineOption noSettings(QStringLiteral("no-settings"),
+                                        QStringLiteral("The window: start with the default settings, and write none."));
+    const QCommandLineOption limitsFromSettings(
+        QStringLiteral("limits-from-settings"),
+        QStringLiteral("record: also hold the recording to the limits the window saved (Tools > Limits)."));
     const QCommandLineOption all(QStringLiteral("all"),
                                  QStringLiteral("restore: also write the registers that are not known settings."));
     const QCommandLineOption limit(QStringLiteral("limit"),
@@ -236,8 +241,9 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
     const QCommandLineOption duty(QStringLiteral("duty"),
                                   QStringLiteral("pwm: the PWM1 duty, 0 to 100 %, in Manual Mode only."),
                                   QStringLiteral("PERCENT"));
-    for (const auto* option : {&simulate, &hold, &smbus, &record, &controller, &device, &json, &force, &all, &limit,
-                               &interval, &listen, &duration, &behaviour, &frequency, &pulses, &duty})
+    for (const auto* option : {&simulate, &hold, &smbus, &record, &noSettings, &controller, &device, &json, &force,
+                               &all, &limit, &limitsFromSettings, &interval, &listen, &duration, &behaviour,
+                               &frequency, &pulses, &duty})
         parser.addOption(*option);
 
     if (!parser.parse(arguments))
@@ -273,13 +279,14 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
-        for (const auto* option : {&controller, &device, &json, &force, &all, &limit, &interval, &listen, &duration,
-                                   &behaviour, &frequency, &pulses, &duty}) {
+        for (const auto* option : {&controller, &device, &json, &force, &all, &limit, &limitsFromSettings, &interval,
+                                   &listen, &duration, &behaviour, &frequency, &pulses, &duty}) {
             if (parser.isSet(*option))
                 return badCommandLine(QStringLiteral("--%1 goes with a command; the window does not take it.")
                                           .arg(option->names().constLast()));
         }
         bus.recordPath = parser.value(record);
+        bus.noSettings = parser.isSet(noSettings);
         if (parser.isSet(record) && bus.recordPath.trimmed().isEmpty())
             return badCommandLine(QStringLiteral("--record needs a file name."));
         return bus;
@@ -301,6 +308,8 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
                                   : QStringLiteral("usage: corvane-bench %1 %2").arg(name, QLatin1String(info->arguments)));
     if (parser.isSet(record))
         return badCommandLine(QStringLiteral("--record is the window's; to record without it: corvane-bench record FILE."));
+    if (parser.isSet(noSettings))
+        return badCommandLine(QStringLiteral("--no-settings is the window's; the commands read no settings."));
 
     // Each option only with the commands it means something to.
     const struct {
@@ -312,6 +321,7 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
                   Command::Restore, Command::Serve}},
         {&all, {Command::Restore}},
         {&limit, {Command::Record}},
+        {&limitsFromSettings, {Command::Record}},
         {&interval, {Command::Record, Command::Serve}},
         {&listen, {Command::Serve}},
         {&duration, {Command::Record}},
@@ -331,6 +341,7 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
     request.json = parser.isSet(json);
     request.force = parser.isSet(force);
     request.all = parser.isSet(all);
+    request.limitsFromSettings = parser.isSet(limitsFromSettings);
     if (parser.isSet(controller)) {
         const QString text = parser.value(controller);
         if (text != QLatin1String("1") && text != QLatin1String("2"))

@@ -24,6 +24,7 @@ struct BusRequest {
     QStringList adapterNames; // one or two, for NamedAdapters
     bool holdReadings = false; // Simulated only: readings that never move
     QString recordPath;        // the window's --record: a CSV file recorded from the start
+    bool noSettings = false;   // the window's --no-settings: the defaults, nothing written
 };
 
 enum class Command { Read, Record, Dump, Scan, Get, Set, Pwm, Restore, Serve };
@@ -54,6 +55,7 @@ struct CommandRequest {
     std::optional<std::chrono::milliseconds> duration;
     PwmChange pwm;
     std::string listen;     // serve: ADDR:PORT
+    bool limitsFromSettings = false; // record: the window's saved limits too
 };
 
 // The program should stop at once: after --help or --version (status 0,

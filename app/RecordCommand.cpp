@@ -8,6 +8,7 @@
 #include "protocol/AddressGuard.h"
 #include "recording/CsvRecorder.h"
 #include "recording/LimitWatch.h"
+#include "ui/BenchSettings.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -88,6 +89,14 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
 {
     if (const auto why = readRefusal(request.device, request.force))
         return complain(err, ExitStatus::WriteNotTaken, *why);
+    std::vector<Limit> limits = request.limits;
+    if (request.limitsFromSettings) {
+        const BenchSettings saved(BenchSettings::userFile());
+        if (!saved.problem().isEmpty())
+            err << "corvane-bench: " << saved.problem().toStdString() << "\n";
+        for (const Limit& limit : limitsOn(saved.limits()))
+            limits.push_back(limit);
+    }
     CorvaneProtocol chip(bus);
     const Startup startup = chip.startUp(request.device, request.controller);
     if (!startup.answered || !startup.settings.complete()) {
@@ -103,7 +112,7 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
         return complain(err, ExitStatus::BadCommandLine, *why + ". Nothing was recorded.");
     CsvRecorder& recorder = *std::get<std::unique_ptr<CsvRecorder>>(started);
 
-    RecordRun run{err, chip, request.device, *startup.settings.offsetCoded, recorder, LimitWatch(request.limits), false,
+    RecordRun run{err, chip, request.device, *startup.settings.offsetCoded, recorder, LimitWatch(limits), false,
                   false, std::nullopt, std::nullopt};
     if (request.duration)
         run.deadline = std::chrono::steady_clock::now() + *request.duration;

@@ -81,6 +81,8 @@ int main(int argc, char* argv[])
     }
     OpenedBus& bus = std::get<OpenedBus>(opened);
     return runWindow(*bus.bus, bus.titleSuffix, [&request](Form1& window) {
+        window.useSettings(request.noSettings ? std::make_shared<BenchSettings>()
+                                              : std::make_shared<BenchSettings>(BenchSettings::userFile()));
         if (!request.recordPath.isEmpty())
             window.startRecording(request.recordPath, CsvRecorder::Interval(0));
     });

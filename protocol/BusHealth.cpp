@@ -88,14 +88,22 @@ void BusHealth::readFailed(std::uint8_t reg, std::uint8_t device, const BusOutco
 
 bool BusHealth::troubled(Time now) const
 {
-    if (note_ && now < note_->until)
+    if (note_ && now < note_->until && (note_->problem || alarm_.empty()))
         return note_->problem;
-    return !refusal_.empty() || failing_ || lastPollSeconds_ > SlowPollSeconds;
+    return !alarm_.empty() || !refusal_.empty() || failing_ || lastPollSeconds_ > SlowPollSeconds;
 }
 
 std::string BusHealth::text(Time now) const
 {
-    if (note_ && now < note_->until)
+    // A fresh note that something failed, then an alarm, then a fresh note
+    // of anything else: an alarm outlasts a note, and outranks all but a
+    // failure the user just caused.
+    const bool noteFresh = note_ && now < note_->until;
+    if (noteFresh && note_->problem)
+        return note_->text;
+    if (!alarm_.empty())
+        return alarm_;
+    if (noteFresh)
         return note_->text;
     if (!refusal_.empty())
         return refusal_;

@@ -43,6 +43,9 @@ public:
     // What the program is doing with the chip, said instead of the bus's
     // name while it lasts; empty when it ends.
     void activity(std::string text) { activity_ = std::move(text); }
+    // The newest alarm, said above everything but a fresh note while any
+    // lasts; empty when none does.
+    void alarm(std::string text) { alarm_ = std::move(text); }
 
     std::string text(Time now) const;
     // What text() says is a problem: a failure, a refusal, a slow bus.
@@ -67,6 +70,7 @@ private:
     std::optional<Note> note_;
     std::string refusal_;
     std::string activity_;
+    std::string alarm_;
     std::string driver_; // owns device_, as the last transaction there said
     double lastPollSeconds_ = 0;
 };

@@ -36,6 +36,17 @@ std::variant<Limit, std::string> parseLimit(std::string_view text)
     return limit;
 }
 
+LimitCheck checkLimit(const Limit& limit, const PollResult& poll, bool offsetCoded)
+{
+    const auto value = readingValue(poll, limit.reading, offsetCoded);
+    if (readingFailed(poll, limit.reading))
+        return {Against::Beyond, std::nullopt};
+    if (!value)
+        return {Against::NotKnown, std::nullopt};
+    const bool beyond = limit.atMost ? *value > limit.bound : *value < limit.bound;
+    return {beyond ? Against::Beyond : Against::Within, value};
+}
+
 LimitWatch::LimitWatch(std::vector<Limit> limits) : limits_(std::move(limits)), passed_(limits_.size(), false) {}
 
 std::vector<std::string> LimitWatch::check(const PollResult& poll, bool offsetCoded)
@@ -43,17 +54,16 @@ std::vector<std::string> LimitWatch::check(const PollResult& poll, bool offsetCo
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < limits_.size(); ++i) {
         const Limit& limit = limits_[i];
-        const auto value = readingValue(poll, limit.reading, offsetCoded);
-        const bool failed = readingFailed(poll, limit.reading);
-        if (!value && !failed) // a fan's count that has not changed
+        const LimitCheck check = checkLimit(limit, poll, offsetCoded);
+        if (check.against == Against::NotKnown)
             continue;
-        const bool passed = failed || (limit.atMost ? *value > limit.bound : *value < limit.bound);
+        const bool passed = check.against == Against::Beyond;
         if (passed == passed_[i])
             continue;
         passed_[i] = passed;
         everPassed_ = everPassed_ || passed;
         std::string line = isoUtcText(poll.time) + " " + limit.text() + (passed ? " passed: " : " holds again: ");
-        line += failed ? "no reading (" + errorText(poll.outcome.error) + ")" : csvNumber(*value);
+        line += check.value ? csvNumber(*check.value) : "no reading (" + errorText(poll.outcome.error) + ")";
         lines.push_back(std::move(line));
     }
     return lines;

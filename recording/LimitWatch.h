@@ -6,6 +6,7 @@
 
 #include "protocol/PollReadings.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -21,6 +22,17 @@ struct Limit {
 
 // A limit from its text, or why the text is not one.
 std::variant<Limit, std::string> parseLimit(std::string_view text);
+
+// Where one poll puts a reading against a limit: within it, beyond it (a
+// read behind the reading that failed is beyond every limit on it: a
+// reading nobody saw is not one within bounds), or not known (a fan whose
+// pair reads 0x00 0x00 has no new count, and its limit stands as it stood).
+enum class Against { Within, Beyond, NotKnown };
+struct LimitCheck {
+    Against against;
+    std::optional<double> value; // nothing when the read failed
+};
+LimitCheck checkLimit(const Limit& limit, const PollResult& poll, bool offsetCoded);
 
 class LimitWatch {
 public:

@@ -92,6 +92,7 @@ FanTestWindow::FanTestWindow(Form1& form, FanTestRun::Clock clock, FanTestRun::W
     limit_->setSuffix(QStringLiteral(" s per step"));
     rules->addRow(QStringLiteral("&or at most after:"), limit_);
     side->addLayout(rules);
+    keepRules();
 
     auto* buttons = new QHBoxLayout;
     start_ = named(new QPushButton(QStringLiteral("&Start"), central), "fanTestStart", QStringLiteral("Start"));
@@ -251,6 +252,24 @@ QString FanTestWindow::findingsText() const
 QString FanTestWindow::progressText() const
 {
     return progress_->text();
+}
+
+void FanTestWindow::keepRules()
+{
+    BenchSettings& kept = form_.settings();
+    if (const int step = step_->findData(kept.value(QStringLiteral("fanTest/step"), 5).toInt()); step >= 0)
+        step_->setCurrentIndex(step);
+    tolerance_->setValue(kept.value(QStringLiteral("fanTest/tolerance"), tolerance_->value()).toDouble());
+    readings_->setValue(kept.value(QStringLiteral("fanTest/readings"), readings_->value()).toInt());
+    limit_->setValue(kept.value(QStringLiteral("fanTest/limit"), limit_->value()).toInt());
+    connect(step_, &QComboBox::currentIndexChanged, this,
+            [this] { form_.settings().setValue(QStringLiteral("fanTest/step"), step_->currentData()); });
+    connect(tolerance_, &QDoubleSpinBox::valueChanged, this,
+            [this](double value) { form_.settings().setValue(QStringLiteral("fanTest/tolerance"), value); });
+    connect(readings_, &QSpinBox::valueChanged, this,
+            [this](int value) { form_.settings().setValue(QStringLiteral("fanTest/readings"), value); });
+    connect(limit_, &QSpinBox::valueChanged, this,
+            [this](int value) { form_.settings().setValue(QStringLiteral("fanTest/limit"), value); });
 }
 
 void FanTestWindow::chooseCsvFile()

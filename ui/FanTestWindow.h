@@ -43,6 +43,9 @@ private:
     void showFindings();
     void setRunning(bool running);
     void chooseCsvFile();
+    // The step and the settle rules as the last run left them, and kept as
+    // they change.
+    void keepRules();
 
     Form1& form_;
     FanTestRun run_;

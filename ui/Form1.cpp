@@ -19,7 +19,13 @@ namespace rm = RegisterMap;
 Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
     : QWidget(parent), titleSuffix_(std::move(titleSuffix)), menuBar_(new QMenuBar(this)), client_(new QWidget(this)),
       c_(buildForm1Controls(*client_)), statusBar_(new QStatusBar(this)), statusLine_(new QLabel(this)),
-      statusIcon_(new QLabel(this)), recordingLine_(new RecordingLine(this)), Timer1(this), jobs_(bus)
+      statusIcon_(new QLabel(this)), recordingLine_(new RecordingLine(this)),
+      notifier_([this](const QString& why) {
+          // Found at an alarm's first notification: said with the alarm.
+          notificationsMissing_ = QStringLiteral("no desktop notifications (%1)").arg(why);
+          showNewestAlarm();
+      }),
+      Timer1(this), jobs_(bus)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -59,6 +65,8 @@ Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
     statusBar_->addPermanentWidget(recordingLine_);
     buildMenus();
     resize(sizeHint());
+    for (int i = 0; i < Poll::ReadingCount; ++i)
+        descriptions_[static_cast<std::size_t>(i)] = labelOf(static_cast<Poll::Reading>(i))->accessibleDescription();
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(PollIntervalMs);
@@ -117,11 +125,11 @@ void Form1::showControllerBase(std::uint16_t base)
     setWindowTitle(QStringLiteral("SMBBA = 0x") + QString::fromStdString(rm::hexText(base)) + titleSuffix_);
 }
 
-void Form1::announce(const QString& text)
+void Form1::announce(const QString& text, bool problem)
 {
     if (leaving_)
         std::fprintf(stderr, "corvane-bench: %s\n", text.toLocal8Bit().constData());
-    health_.note(text.toStdString(), now());
+    health_.note(text.toStdString(), now(), problem);
     refreshStatus();
 }
 

@@ -12,6 +12,10 @@
 #include "protocol/BusHealth.h"
 #include "protocol/BusThread.h"
 #include "protocol/AddressGuard.h"
+#include "BenchSettings.h"
+#include "DesktopNotifier.h"
+#include "recording/AlarmLog.h"
+#include "recording/AlarmWatch.h"
 #include "recording/CsvRecorder.h"
 #include "recording/History.h"
 
@@ -105,8 +109,23 @@ public:
     // restore): finishBeforeLeaving waits for it.
     void holdLeaving() { ++leavingHeld_; }
     void releaseLeaving() { --leavingHeld_; }
-    // A message for the status line, kept there for a while.
-    void announce(const QString& text);
+    // A message for the status line, kept there for a while; a problem
+    // shows with the warning sign.
+    void announce(const QString& text, bool problem = false);
+
+    // What the window remembers between runs; nothing is read or written
+    // until the program hands it the user's file.
+    BenchSettings& settings() { return *settings_; }
+    // Takes the settings: the limits, the windows that were open and where.
+    void useSettings(std::shared_ptr<BenchSettings> settings);
+    // Tools ▸ Limits…, and what it sets: saved, and watched from the next poll.
+    void showLimitsDialog();
+    void setLimits(const std::vector<LimitSetting>& limits);
+    const std::vector<LimitSetting>& limits() const { return limitSettings_; }
+    const AlarmWatch& alarms() const { return alarms_; }
+    // The program's other windows remember where they were and that they
+    // were open.
+    void remember(QWidget* window, const QString& name);
 
     // Puts an address into the device field, as if the user typed it.
     void chooseDevice(std::uint8_t device);
@@ -159,6 +178,18 @@ private:
     // The poll's device is one a read must not touch: no traffic, and the
     // readings say why.
     void showRefusedPoll(std::uint8_t device);
+    // Alarms.
+    QLabel* labelOf(Poll::Reading reading) const;
+    void applyLimits(const std::vector<LimitSetting>& limits);
+    void checkAlarms(const PollResult& poll);
+    void showAlarmOn(Poll::Reading reading, const QString& words);
+    void showNewestAlarm();
+    QString alarmName(std::size_t limit) const;
+    // "Fan1 0 rpm below 1200 rpm since 14:02:11"
+    QString alarmWords(std::size_t limit) const;
+    // A tooltip for a reading: its alarm, and why it was not read.
+    QString readingTip(Poll::Reading reading, const QString& noReading) const;
+    void reopenWindows();
     // Brings the value labels in line with a poll; a reading whose read
     // failed shows a dash, with whyNot in its tooltip.
     void showReadings(const PollResult& poll, const std::string& whyNot);
@@ -235,6 +266,19 @@ private:
     QPointer<QWidget> registerMap_;
     QPointer<QWidget> busScan_;
     QPointer<QWidget> fanTest_;
+    // Limits and their alarms.
+    std::shared_ptr<BenchSettings> settings_ = std::make_shared<BenchSettings>();
+    std::vector<LimitSetting> limitSettings_ = BenchSettings().limits(); // one a reading, all off
+    AlarmWatch alarms_;
+    std::unique_ptr<AlarmLog> alarmLog_; // while recording
+    DesktopNotifier notifier_;
+    // What each reading's label says of its alarm, and what it is.
+    std::array<QString, Poll::ReadingCount> alarmTips_;
+    std::array<QString, Poll::ReadingCount> descriptions_;
+    // Why desktop notifications cannot be sent, once that is known.
+    QString notificationsMissing_;
+    // The program is closing: the windows it closes were open at exit.
+    bool closingProgram_ = false;
     int leavingHeld_ = 0;
     bool leaving_ = false; // the status line is about to go: notes go to stderr too
     QAction* stopRecordingAction_ = nullptr;

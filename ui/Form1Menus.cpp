@@ -47,6 +47,9 @@ void Form1::buildMenus()
         [this] { showBusScan(); });
     add(tools, "actionFanTest", QStringLiteral("&Fan Test"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
         [this] { showFanTest(); });
+    tools->addSeparator();
+    add(tools, "actionLimits", QStringLiteral("&Limits…"), QKeySequence(Qt::CTRL | Qt::Key_L),
+        [this] { showLimitsDialog(); });
     tools_ = tools;
     QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
     add(help, "actionAbout", QStringLiteral("&About Corvane Bench"), {}, [this] { showAbout(); });
@@ -54,12 +57,15 @@ void Form1::buildMenus()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    closingProgram_ = true;
     // Quitting ends a recording and puts PWM1 back from a fan test: said
     // first, and No keeps both going.
     if (!leaving_ && (recorder_ || fanTestRunning_) && !confirmQuit(this, recorder_ != nullptr, fanTestRunning_)) {
         event->ignore();
+        closingProgram_ = false;
         return;
     }
+    settings_->setValue(QStringLiteral("windows/main/geometry"), saveGeometry());
     stopRecording();
     // The fan test's window puts PWM1 back as it closes.
     for (QWidget* window : {trendsWindow_.data(), registerMap_.data(), busScan_.data(), fanTest_.data()}) {
@@ -103,6 +109,10 @@ TrendsView* Form1::showTrends()
         trendsWindow_ = trends_->window();
         trendsWindow_->setAttribute(Qt::WA_DeleteOnClose);
         addWindowKeys(*trendsWindow_, *this);
+        trends_->setHiddenSeries(settings_->value(QStringLiteral("trends/hidden")).toStringList());
+        if (const auto span = settings_->value(QStringLiteral("trends/span")).toLongLong(); span > 0)
+            trends_->setSpan(span);
+        remember(trendsWindow_, QStringLiteral("trends"));
         // Closing the main window ends the program whatever else is open.
         trendsWindow_->setAttribute(Qt::WA_QuitOnClose, false);
     }
@@ -117,13 +127,14 @@ namespace {
 // Brings a window of the program's up, made on first use; closing the main
 // window ends the program whatever else is open.
 template <typename Window>
-QWidget* bringUp(QPointer<QWidget>& held, Form1& form)
+QWidget* bringUp(QPointer<QWidget>& held, Form1& form, const QString& name)
 {
     if (!held) {
         held = new Window(form);
         held->setAttribute(Qt::WA_DeleteOnClose);
         held->setAttribute(Qt::WA_QuitOnClose, false);
         addWindowKeys(*held, form);
+        form.remember(held, name);
     }
     held->show();
     held->raise();
@@ -135,17 +146,17 @@ QWidget* bringUp(QPointer<QWidget>& held, Form1& form)
 
 QWidget* Form1::showRegisterMap()
 {
-    return bringUp<RegisterMapWindow>(registerMap_, *this);
+    return bringUp<RegisterMapWindow>(registerMap_, *this, QStringLiteral("registerMap"));
 }
 
 QWidget* Form1::showBusScan()
 {
-    return bringUp<BusScanWindow>(busScan_, *this);
+    return bringUp<BusScanWindow>(busScan_, *this, QStringLiteral("busScan"));
 }
 
 QWidget* Form1::showFanTest()
 {
-    return bringUp<FanTestWindow>(fanTest_, *this);
+    return bringUp<FanTestWindow>(fanTest_, *this, QStringLiteral("fanTest"));
 }
 
 void Form1::finishBeforeLeaving(std::chrono::milliseconds limit)

@@ -11,9 +11,16 @@
 
 void Form1::showRecordDialog()
 {
-    RecordDialog dialog([this](const QString& path, CsvRecorder::Interval interval) {
-        return startRecording(path, interval);
-    }, this);
+    RecordDialog dialog(
+        [this](const QString& path, CsvRecorder::Interval interval) {
+            if (!startRecording(path, interval))
+                return false;
+            settings_->setValue(QStringLiteral("recording/folder"), QFileInfo(path).absolutePath());
+            settings_->setValue(QStringLiteral("recording/intervalMs"), static_cast<int>(interval.count()));
+            return true;
+        },
+        settings_->value(QStringLiteral("recording/folder")).toString(),
+        CsvRecorder::Interval(settings_->value(QStringLiteral("recording/intervalMs"), -1).toInt()), this);
     dialog.exec();
 }
 
@@ -44,6 +51,7 @@ bool Form1::startRecording(const QString& path, CsvRecorder::Interval interval)
         return false;
     }
     recorder_ = std::move(std::get<std::unique_ptr<CsvRecorder>>(started));
+    alarmLog_ = std::make_unique<AlarmLog>(path.toStdString());
     stopRecordingAction_->setEnabled(true);
     recordingShownAt_ = 0;
     recordingLine_->recording(path, 0);
@@ -61,6 +69,7 @@ void Form1::stopRecording()
     const QString path = QString::fromStdString(recorder_->path());
     const auto rows = recorder_->rows();
     recorder_.reset();
+    alarmLog_.reset();
     stopRecordingAction_->setEnabled(false);
     recordingLine_->recorded(path, rows);
 }
@@ -70,6 +79,7 @@ void Form1::recordingFailed(const std::string& problem)
     const QString path = QString::fromStdString(recorder_->path());
     const auto rows = recorder_->rows();
     recorder_.reset();
+    alarmLog_.reset();
     stopRecordingAction_->setEnabled(false);
     recordingLine_->stopped(QString::fromStdString(problem), path, rows);
 }

@@ -5,11 +5,13 @@
 
 #include <QMessageBox>
 
-void showInvalidValue(QWidget* parent)
+void showInvalidValue(QWidget* parent, const QString& why)
 {
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(ApplicationTitle), QStringLiteral("Invalid Value"),
                     QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("invalidValueBox"));
+    if (!why.isEmpty())
+        box.setInformativeText(why);
     box.setEscapeButton(QMessageBox::Ok);
     box.exec();
 }

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-// "Invalid Value", with one OK button.
-void showInvalidValue(QWidget* parent);
+// "Invalid Value", with one OK button; what is wrong below it, where given.
+void showInvalidValue(QWidget* parent, const QString& why = {});
 
 // Asks before a write to an address where a stray byte can do lasting
 // harm, naming what the address is. No is the default and what Escape

@@ -103,6 +103,7 @@ void Form1::showPoll(const PollResult& poll)
         module_.DutyPercent = rm::dutyPercent(poll.bytes.back());
 
     recordPoll(poll);
+    checkAlarms(poll);
     guard_.learnDriver(poll.device, poll.outcome.driver);
     health_.observe(poll.outcome, poll.device, now());
     health_.pollTook(poll.seconds);
@@ -126,16 +127,16 @@ void Form1::showReadings(const PollResult& poll, const std::string& whyNot)
             // 0xFF decoded is no measurement: a dash, and why in the tooltip.
             if (polled_.changed(reading, Failed))
                 label->setText(QString::fromUtf8(Poll::NoReading.data(), Poll::NoReading.size()));
-            if (label->toolTip() != noReading)
-                label->setToolTip(noReading);
+            if (const QString tip = readingTip(reading, noReading); label->toolTip() != tip)
+                label->setToolTip(tip);
             continue;
         }
         if (!polled_.changed(reading, readingKey(poll, reading, TempOffsetMode)))
             continue;
         if (const auto text = readingText(poll, reading, TempOffsetMode)) {
             label->setText(QString::fromStdString(*text));
-            if (!label->toolTip().isEmpty())
-                label->setToolTip(QString());
+            if (const QString tip = readingTip(reading, QString()); label->toolTip() != tip)
+                label->setToolTip(tip);
         }
     }
 }

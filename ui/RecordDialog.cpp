@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -27,11 +28,15 @@ constexpr int DefaultInterval = 1;
 
 } // namespace
 
-RecordDialog::RecordDialog(Start start, QWidget* parent) : QDialog(parent), start_(std::move(start))
+RecordDialog::RecordDialog(Start start, const QString& folder, CsvRecorder::Interval interval, QWidget* parent)
+    : QDialog(parent), start_(std::move(start))
 {
     setObjectName(QStringLiteral("recordDialog"));
     setWindowTitle(QStringLiteral("Record Readings"));
-    file_ = new QLineEdit(savedFilePath(QStringLiteral("readings"), QStringLiteral("csv")), this);
+    const QString path = savedFilePath(QStringLiteral("readings"), QStringLiteral("csv"));
+    file_ = new QLineEdit(folder.isEmpty() || !QDir(folder).exists() ? path
+                                                                      : QDir(folder).filePath(QFileInfo(path).fileName()),
+                          this);
     file_->setObjectName(QStringLiteral("recordFile"));
     file_->setMinimumWidth(360);
     auto* browse = new QPushButton(QStringLiteral("&Browse…"), this);
@@ -46,6 +51,8 @@ RecordDialog::RecordDialog(Start start, QWidget* parent) : QDialog(parent), star
     for (const Choice& choice : Intervals)
         interval_->addItem(QString::fromUtf8(choice.text), choice.milliseconds);
     interval_->setCurrentIndex(DefaultInterval);
+    if (const int chosen = interval_->findData(static_cast<int>(interval.count())); chosen >= 0 && interval.count() >= 0)
+        interval_->setCurrentIndex(chosen);
 
     auto* form = new QFormLayout;
     auto* fileLabel = new QLabel(QStringLiteral("&File:"), this);
@@ -60,7 +67,7 @@ RecordDialog::RecordDialog(Start start, QWidget* parent) : QDialog(parent), star
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Record"));
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        if (start_(path(), interval()))
+        if (start_(this->path(), this->interval()))
             accept();
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

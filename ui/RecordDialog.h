@@ -15,7 +15,9 @@ public:
     // start is tried on Record; the dialog closes only once it has worked,
     // so a file that cannot be recorded to leaves the choices to correct.
     using Start = std::function<bool(const QString& path, CsvRecorder::Interval interval)>;
-    RecordDialog(Start start, QWidget* parent = nullptr);
+    // folder and interval are where the last recording went and how often
+    // it took rows; an empty folder is the default one.
+    RecordDialog(Start start, const QString& folder, CsvRecorder::Interval interval, QWidget* parent = nullptr);
 
     QString path() const;
     CsvRecorder::Interval interval() const;

@@ -95,7 +95,13 @@ void RegisterMapWindow::buildControls()
     for (const double seconds : WatchRates)
         rate_->addItem(QStringLiteral("%1 s").arg(seconds), seconds);
     rate_->setCurrentIndex(1);
-    connect(rate_, &QComboBox::currentIndexChanged, this, [this] { setWatching(watchBox_->isChecked()); });
+    if (const int kept = rate_->findData(form_.settings().value(QStringLiteral("registerMap/watchSeconds"), 1.0).toDouble());
+        kept >= 0)
+        rate_->setCurrentIndex(kept);
+    connect(rate_, &QComboBox::currentIndexChanged, this, [this] {
+        form_.settings().setValue(QStringLiteral("registerMap/watchSeconds"), rate_->currentData().toDouble());
+        setWatching(watchBox_->isChecked());
+    });
     buttons->addWidget(rate_);
     buttons->addStretch();
     button("copyGrid", QStringLiteral("&Copy"), [this] {

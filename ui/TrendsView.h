@@ -31,6 +31,12 @@ public:
     virtual QList<QList<QPointF>> segments(Poll::Reading reading) const = 0;
     // The device and controller changes marked in the range shown.
     virtual QStringList marksShown() const = 0;
+
+    // What the user chose, kept between runs: the series switched off, by
+    // name, and the span shown.
+    virtual QStringList hiddenSeries() const = 0;
+    virtual void setHiddenSeries(const QStringList& names) = 0;
+    virtual void setSpan(History::Milliseconds span) = 0;
     virtual QString cursorText() const = 0;
 
 protected:

@@ -388,6 +388,28 @@ QString TrendsWindow::cursorText() const
     return cursor_->text();
 }
 
+QStringList TrendsWindow::hiddenSeries() const
+{
+    QStringList hidden;
+    for (const Reading reading : PlotOrder) {
+        if (!series(reading)->isVisible())
+            hidden << series(reading)->name();
+    }
+    return hidden;
+}
+
+void TrendsWindow::setHiddenSeries(const QStringList& names)
+{
+    for (const Reading reading : PlotOrder)
+        series(reading)->setVisible(!names.contains(series(reading)->name()));
+}
+
+void TrendsWindow::setSpan(History::Milliseconds span)
+{
+    span_ = std::max<History::Milliseconds>(span, ShortestSpan);
+    redraw();
+}
+
 std::pair<History::Milliseconds, History::Milliseconds> TrendsWindow::shownRange() const
 {
     if (!following_)

@@ -43,6 +43,9 @@ public:
     QList<QList<QPointF>> segments(Poll::Reading reading) const override;
     QStringList marksShown() const override;
     QString cursorText() const override;
+    QStringList hiddenSeries() const override;
+    void setHiddenSeries(const QStringList& names) override;
+    void setSpan(History::Milliseconds span) override;
     // The line the legend and the Series menu stand for.
     QLineSeries* series(Poll::Reading reading) const { return segments_[static_cast<std::size_t>(reading)].front(); }
 

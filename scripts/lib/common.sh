@@ -20,15 +20,17 @@ desktop_packages=(desktop-file-utils appstream bash-completion)
 # The exporter: prometheus-cpp to build it, and the monitoring engine itself
 # (with promtool) and curl to test it as a lab runs it.
 exporter_packages=(prometheus-cpp-dev prometheus curl)
+# The alarms' desktop notifications are tested on a session bus of the test's own.
+notification_packages=(dbus)
 
 # The tests: all of the above, GoogleTest, a locale with a decimal comma,
 # QEMU with cpio to boot Debian's kernel for the Linux SMBus test, and
 # callgrind to count a poll tick's instructions.
 test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev locales qemu-system-x86 cpio
-  valgrind "${package_packages[@]}" "${desktop_packages[@]}" "${exporter_packages[@]}")
+  valgrind "${package_packages[@]}" "${desktop_packages[@]}" "${exporter_packages[@]}" "${notification_packages[@]}")
 # Measuring against the floor: callgrind, Google Benchmark, and xcb for the
 # map timer.
-bench_packages=(valgrind libbenchmark-dev libxcb1-dev)
+bench_packages=(valgrind libbenchmark-dev libxcb1-dev prometheus curl)
 # The fuzz targets: clang with libFuzzer and the sanitizers' runtime.
 fuzz_packages=(cmake make clang-14 libclang-rt-14-dev)
 

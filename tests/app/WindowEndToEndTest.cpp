@@ -26,6 +26,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Settings of the test's own, so no run here reads or changes the user's.
+std::string configHome()
+{
+    return (std::filesystem::temp_directory_path() / ("corvane-e2e-config-" + std::to_string(getpid()))).string();
+}
+
 // Starts Xvfb on the first free display it finds and returns ":N".
 std::string startXvfb(std::unique_ptr<Child>& server)
 {
@@ -77,7 +83,7 @@ protected:
         display = startXvfb(server);
         ASSERT_FALSE(display.empty()) << "Xvfb did not start";
         app = std::make_unique<Child>(std::vector<std::string>{CORVANE_BENCH_PATH, "--simulate"},
-                                      std::vector<std::string>{"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb"});
+                                      std::vector<std::string>{"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "XDG_CONFIG_HOME=" + configHome()});
         ASSERT_TRUE(app->started());
         window = awaitWindow(*app, display, "SMBBA = 0x400 (simulated)");
         ASSERT_FALSE(window.empty()) << "no window titled 'SMBBA = 0x400 (simulated)'";
@@ -129,7 +135,7 @@ TEST(SlowBus, EndsWithinOneAndAHalfSecondsOfSigterm)
     std::unique_ptr<Child> server;
     const std::string display = startXvfb(server);
     ASSERT_FALSE(display.empty()) << "Xvfb did not start";
-    Child app({SLOW_BUS_WINDOW_PATH}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb"});
+    Child app({SLOW_BUS_WINDOW_PATH}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "XDG_CONFIG_HOME=" + configHome()});
     ASSERT_FALSE(awaitWindow(app, display, "Corvane Bench: waiting for the SMBus").empty());
     std::this_thread::sleep_for(1500ms); // start-up's reads are on the bus
     const auto signalled = std::chrono::steady_clock::now();
@@ -148,7 +154,7 @@ TEST(Recording, AKilledProgramLeavesWholeRecentRows)
         std::filesystem::temp_directory_path() / ("corvane-killed-" + std::to_string(getpid()) + ".csv");
     std::filesystem::remove(file);
     Child app({CORVANE_BENCH_PATH, "--simulate", "--record", file.string()},
-              {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb"});
+              {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "XDG_CONFIG_HOME=" + configHome()});
     ASSERT_FALSE(awaitWindow(app, display, "SMBBA = 0x400 (simulated)").empty());
     std::this_thread::sleep_for(2s);
     app.kill9();

@@ -94,6 +94,21 @@ int main(int argc, char* argv[])
     form.controls().txtDevAddr->setText(QStringLiteral("2e"));
     tick(form);
 
+    // Fan1 stalls (its tach pinned at a full count) under a low bound of
+    // 1200 rpm: a second later, the alarm.
+    std::vector<LimitSetting> limits = form.limits();
+    limits[3] = {Poll::Reading::Fan1, 1200.0, std::nullopt, true};
+    form.setLimits(limits);
+    bus.chip().write(0x28, 0xFF);
+    bus.chip().write(0x29, 0xFF);
+    tick(form, 11);
+    save(&form, folder, QStringLiteral("main-window-fan1-stall"), dark);
+    bus.chip().write(0x28, 0x18);
+    bus.chip().write(0x29, 0x15);
+    limits[3].on = false;
+    form.setLimits(limits);
+    tick(form);
+
     // Two minutes of readings: one, a 10 s gap at 0x48, one more, then
     // 20 s of the memory module at 0x50.
     History history;

@@ -1,0 +1,47 @@
+#include "AlarmLog.h"
+
+#include "CsvRecorder.h"
+#include "CsvText.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+AlarmLog::AlarmLog(std::string recordingPath) : path_(std::move(recordingPath) + ".alarms.csv") {}
+
+AlarmLog::~AlarmLog()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::string AlarmLog::header()
+{
+    return "time,reading,bound,value,event\r\n";
+}
+
+std::optional<std::string> AlarmLog::add(std::chrono::system_clock::time_point time, const Limit& limit,
+                                         std::optional<double> value, bool started)
+{
+    if (failed_)
+        return std::nullopt; // said once already
+    std::string row;
+    if (fd_ < 0) {
+        // The recording's own: it replaces one a recording of the same name left.
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd_ < 0) {
+            failed_ = true;
+            return path_ + ": " + std::strerror(errno);
+        }
+        row = header();
+    }
+    row += isoUtcText(time) + "," + std::string(Poll::name(limit.reading)) + "," + (limit.atMost ? "<=" : ">=") +
+           csvNumber(limit.bound) + "," + (value ? csvNumber(*value) : std::string()) + "," +
+           (started ? "start" : "end") + "\r\n";
+    if (::write(fd_, row.data(), row.size()) != static_cast<ssize_t>(row.size())) {
+        failed_ = true;
+        return path_ + ": " + std::strerror(errno ? errno : ENOSPC);
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,119 @@
+#include "BenchSettings.h"
+
+#include "recording/CsvText.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+QString key(Poll::Reading reading)
+{
+    return QStringLiteral("limits/") + QString::fromLatin1(Poll::name(reading).data(),
+                                                          static_cast<qsizetype>(Poll::name(reading).size()));
+}
+
+// A bound as the file keeps it, read by the command line's own parser: a
+// number the file holds is a bound the command line would take.
+std::optional<double> bound(const QVariant& text, Poll::Reading reading, bool atMost)
+{
+    const QString written = text.toString().trimmed();
+    if (written.isEmpty())
+        return std::nullopt;
+    const auto parsed = parseLimit(std::string(Poll::name(reading)) + (atMost ? "<=" : ">=") + written.toStdString());
+    if (const auto* limit = std::get_if<Limit>(&parsed))
+        return limit->bound;
+    return std::nullopt;
+}
+
+} // namespace
+
+QString BenchSettings::userFile()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("corvane-bench/corvane-bench.conf"));
+}
+
+BenchSettings::BenchSettings(const QString& path)
+{
+    auto settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    const QFileInfo file(path);
+    if (file.exists() && !file.isReadable()) {
+        problem_ = QStringLiteral("The settings in %1 cannot be read: the defaults are used.").arg(path);
+    } else if (settings->status() != QSettings::NoError) {
+        problem_ = QStringLiteral("The settings in %1 are damaged: the defaults are used, and the file is rewritten "
+                                  "as settings change.")
+                       .arg(path);
+    }
+    settings_ = std::move(settings);
+}
+
+QVariant BenchSettings::value(const QString& key, const QVariant& fallback) const
+{
+    return settings_ && problem_.isEmpty() ? settings_->value(key, fallback) : fallback;
+}
+
+void BenchSettings::setValue(const QString& key, const QVariant& value)
+{
+    if (!settings_)
+        return;
+    startAfresh();
+    settings_->setValue(key, value);
+    // At once: a crash or a logout later loses nothing the user set.
+    settings_->sync();
+}
+
+std::vector<LimitSetting> BenchSettings::limits() const
+{
+    std::vector<LimitSetting> limits;
+    for (const Poll::Reading reading : Poll::ListedOrder) {
+        LimitSetting limit;
+        limit.reading = reading;
+        limit.low = bound(value(key(reading) + QStringLiteral("/low")), reading, false);
+        limit.high = bound(value(key(reading) + QStringLiteral("/high")), reading, true);
+        limit.on = value(key(reading) + QStringLiteral("/on"), false).toBool() && (limit.low || limit.high);
+        limits.push_back(limit);
+    }
+    return limits;
+}
+
+void BenchSettings::setLimits(const std::vector<LimitSetting>& limits)
+{
+    if (!settings_)
+        return;
+    startAfresh();
+    for (const LimitSetting& limit : limits) {
+        const QString k = key(limit.reading);
+        settings_->setValue(k + QStringLiteral("/low"),
+                            limit.low ? QString::fromStdString(csvNumber(*limit.low)) : QString());
+        settings_->setValue(k + QStringLiteral("/high"),
+                            limit.high ? QString::fromStdString(csvNumber(*limit.high)) : QString());
+        settings_->setValue(k + QStringLiteral("/on"), limit.on);
+    }
+    settings_->sync();
+}
+
+void BenchSettings::startAfresh()
+{
+    // A file that could not be used is rewritten from what is set from now
+    // on, not merged with what it held.
+    if (problem_.isEmpty())
+        return;
+    settings_->clear();
+    problem_.clear();
+}
+
+std::vector<Limit> limitsOn(const std::vector<LimitSetting>& settings)
+{
+    std::vector<Limit> limits;
+    for (const LimitSetting& setting : settings) {
+        if (!setting.on)
+            continue;
+        if (setting.low)
+            limits.push_back({setting.reading, false, *setting.low});
+        if (setting.high)
+            limits.push_back({setting.reading, true, *setting.high});
+    }
+    return limits;
+}
