@@ -51,8 +51,9 @@ const QString HelpEpilogue = QStringLiteral(
     "  serve                /metrics for a monitoring engine to scrape, polling every\n"
     "                       --interval (1s); --listen ADDR:PORT (127.0.0.1:10127)\n"
     "REG, VALUE and --device are hex, with or without 0x. Reads of 0x00-0x07, 0x30-0x37\n"
-    "or 0x78-0x7F, and writes there, to 0x50-0x57 or to a device a kernel driver owns,\n"
-    "are refused without --force.\n"
+    "or 0x78-0x7F, writes there or to 0x50-0x57, and reads or writes of a device a kernel\n"
+    "driver owns (see /sys/bus/i2c/devices/N-00AA/driver), are refused without --force.\n"
+    "scan never goes past a driver: it marks such addresses UU.\n"
     "\nExamples:\n"
     "  corvane-bench                         the window, on the PC's SMBus controllers\n"
     "  corvane-bench --smbus /dev/i2c-3      one adapter, as controller 1\n"
@@ -206,8 +207,9 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("read, pwm: print one JSON object."));
     const QCommandLineOption force(QStringLiteral("force"),
                                    QStringLiteral("Commands that read or write a device: read a reserved or memory-"
-                                                  "module command address, write to a dangerous address or behind a "
-                                                  "kernel driver, or restore another device's snapshot, all the same."));
+                                                  "module command address, read or write behind a kernel driver, "
+                                                  "write to a dangerous address, or restore another device's "
+                                                  "snapshot, all the same."));
     const QCommandLineOption noSettings(QStringLiteral("no-settings"),
                                         QStringLiteral("The window: start with the default settings, and write none."));
     const QCommandLineOption limitsFromSettings(

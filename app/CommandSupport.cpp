@@ -43,6 +43,24 @@ std::optional<std::string> driverRefusal(BusAdapter& bus, std::uint8_t device, b
     return std::nullopt;
 }
 
+void forcePastDrivers(BusAdapter& bus, std::uint8_t device, const CommandRequest& request)
+{
+    if (!request.force)
+        return;
+    for (const int controller : {0, 1}) {
+        if (!request.controller || *request.controller == controller)
+            bus.permitReadBehindDriver(controller, device);
+    }
+}
+
+std::string heldBackText(std::uint8_t device, int controller, const BusOutcome& outcome, bool writes)
+{
+    if (writes)
+        return driverText(device, outcome.driver) + " Nothing was written; give --force to write all the same.";
+    return readBehindDriverText(device, controller, outcome.driver) +
+           " Nothing was sent; give --force to read it all the same.";
+}
+
 std::string writeFailureText(std::uint8_t device, std::uint8_t reg, const BusOutcome& outcome)
 {
     if (outcome.error == EBUSY && !outcome.driver.empty())

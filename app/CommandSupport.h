@@ -28,6 +28,13 @@ std::optional<std::string> readRefusal(std::uint8_t device, bool force);
 // Asked once the controller is chosen.
 std::optional<std::string> driverRefusal(BusAdapter& bus, std::uint8_t device, bool force);
 
+// With --force, lets reads of the device go past a kernel driver on every
+// controller the command may look on; without it, nothing.
+void forcePastDrivers(BusAdapter& bus, std::uint8_t device, const CommandRequest& request);
+// Why a read that a kernel driver held back was not made, and how to make
+// it; writes says the command was to write there.
+std::string heldBackText(std::uint8_t device, int controller, const BusOutcome& outcome, bool writes);
+
 // Why a write that went out failed, in words the user can act on.
 std::string writeFailureText(std::uint8_t device, std::uint8_t reg, const BusOutcome& outcome);
 

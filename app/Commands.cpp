@@ -43,10 +43,14 @@ public:
     int restore();
 
 private:
-    // Where the device answers a read of reg; complains when nowhere.
+    // Where the device answers a read of reg; complains when nowhere, and
+    // keeps the status in failed_.
     std::optional<Located> locate(std::uint8_t reg);
     // Start-up's reads where the device answers; complains when it does not.
     std::optional<Startup> startUp();
+    // Complains that the device was not found, or was not read for a kernel
+    // driver's sake; the status.
+    int notFound(const BusOutcome& outcome);
     int noAnswer(const BusOutcome& outcome)
     {
         return complain(err_, ExitStatus::NoAnswer, noAnswerText(device_, controller_, chip_.controllerName(), outcome));
@@ -87,14 +91,17 @@ private:
     std::uint8_t device_;
     int controller_ = 1; // where the device answered, once it has
     bool wrote_ = false;
+    bool writes_ = false; // the command is to write to the device
+    int failed_ = ExitStatus::NoAnswer; // why locate() or startUp() found nothing
 };
 
 std::optional<Located> CommandRun::locate(std::uint8_t reg)
 {
+    forcePastDrivers(bus_, device_, request_);
     Located located = chip_.locate(device_, reg, request_.controller);
     controller_ = located.controller;
     if (!located.answered()) {
-        noAnswer(located.read);
+        failed_ = notFound(located.read);
         return std::nullopt;
     }
     return located;
@@ -102,13 +109,23 @@ std::optional<Located> CommandRun::locate(std::uint8_t reg)
 
 std::optional<Startup> CommandRun::startUp()
 {
+    forcePastDrivers(bus_, device_, request_);
     Startup startup = chip_.startUp(device_, request_.controller);
     controller_ = startup.controller;
     if (!startup.answered || !startup.settings.complete()) {
-        noAnswer(startup.answered ? startup.settings.outcome : startup.outcome);
+        failed_ = notFound(startup.answered ? startup.settings.outcome : startup.outcome);
         return std::nullopt;
     }
     return startup;
+}
+
+int CommandRun::notFound(const BusOutcome& outcome)
+{
+    // A kernel driver owns the address, and nothing was sent: as i2cget
+    // without -f, a refusal rather than silence.
+    if (outcome.heldBackByDriver())
+        return refused(heldBackText(device_, controller_, outcome, writes_));
+    return noAnswer(outcome);
 }
 
 int CommandRun::read()
@@ -117,7 +134,7 @@ int CommandRun::read()
         return *status;
     const auto startup = startUp();
     if (!startup)
-        return ExitStatus::NoAnswer;
+        return failed_;
     const PollResult poll = chip_.poll(device_);
     if (request_.json)
         out_ << jsonText(readingsJson(originOf(request_, startup->controller, startup->controllerName), poll,
@@ -135,7 +152,7 @@ int CommandRun::dump()
         return *status;
     const auto located = locate(0x00);
     if (!located)
-        return ExitStatus::NoAnswer;
+        return failed_;
     const RegisterSweep sweep = chip_.sweep(device_);
     const SnapshotHeader header{QCoreApplication::applicationVersion().toStdString(), chip_.controllerName(), device_,
                                 isoUtcText(std::chrono::system_clock::now())};
@@ -171,19 +188,20 @@ int CommandRun::get()
         return *status;
     const auto located = locate(request_.reg);
     if (!located)
-        return ExitStatus::NoAnswer;
+        return failed_;
     out_ << hexByte(located->read.value) << "\n";
     return ExitStatus::Ok;
 }
 
 int CommandRun::set()
 {
+    writes_ = true;
     if (const auto why = addressRefusal(device_, request_.force))
         return refused(*why);
     // A read first: it finds the controller without writing anywhere else.
     const auto located = locate(request_.reg);
     if (!located)
-        return ExitStatus::NoAnswer;
+        return failed_;
     if (const auto why = driverRefusal(bus_, device_, request_.force))
         return refused(*why);
     const CheckedWrite write = chip_.writeAndReadBack(device_, request_.reg, request_.value);
@@ -216,6 +234,7 @@ int CommandRun::pwm()
 {
     const PwmChange& wanted = request_.pwm;
     const bool writes = wanted.behaviour || wanted.frequency || wanted.pulses || wanted.dutyByte;
+    writes_ = writes;
     if (writes) {
         if (const auto why = addressRefusal(device_, request_.force))
             return refused(*why);
@@ -224,7 +243,7 @@ int CommandRun::pwm()
     }
     const auto startup = startUp();
     if (!startup)
-        return ExitStatus::NoAnswer;
+        return failed_;
     if (writes) {
         if (const auto why = driverRefusal(bus_, device_, request_.force))
             return refused(*why);
@@ -281,6 +300,7 @@ int CommandRun::restore()
     const auto snapshot = parseRegisterGrid(file.text, &why);
     if (!snapshot)
         return complain(err_, ExitStatus::BadCommandLine, request_.path.toStdString() + ": " + why);
+    writes_ = true;
     // The snapshot's own device unless --device names one.
     if (snapshot->device && !request_.deviceGiven)
         device_ = *snapshot->device;
@@ -296,7 +316,7 @@ int CommandRun::restore()
         return refused(*why);
     const auto located = locate(0x00);
     if (!located)
-        return ExitStatus::NoAnswer;
+        return failed_;
     if (const auto why = driverRefusal(bus_, device_, request_.force))
         return refused(*why);
     const RegisterSweep live = chip_.sweep(device_);

@@ -98,9 +98,12 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
             limits.push_back(limit);
     }
     CorvaneProtocol chip(bus);
+    forcePastDrivers(bus, request.device, request);
     const Startup startup = chip.startUp(request.device, request.controller);
     if (!startup.answered || !startup.settings.complete()) {
         const BusOutcome& why = startup.answered ? startup.settings.outcome : startup.outcome;
+        if (why.heldBackByDriver())
+            return complain(err, ExitStatus::WriteNotTaken, heldBackText(request.device, startup.controller, why, false));
         return complain(err, ExitStatus::NoAnswer,
                         noAnswerText(request.device, startup.controller, startup.controllerName, why));
     }

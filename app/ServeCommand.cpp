@@ -19,6 +19,9 @@ int runServe(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
     if (!serve)
         return complain(err, ExitStatus::BadCommandLine,
                         "the exporter module cannot be loaded: " + loadError.toStdString());
+    // Past a kernel driver only with --force; without it the exporter's
+    // start-up finds the driver and ends with its refusal.
+    forcePastDrivers(bus, request.device, request);
     const ServeOptions options{request.listen, request.interval, request.device, request.controller};
     std::string why;
     const int status = serve(options, bus, &why);

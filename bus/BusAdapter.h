@@ -2,18 +2,22 @@
 // The program's only door to the SMBus: everything that talks to a device
 // goes through these operations, and each says whether it worked.
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 
 // What became of one transaction.
 struct BusOutcome {
     // 0 when the device acknowledged; otherwise an errno: ENXIO when nothing
-    // answered, EBUSY for a write a kernel driver's ownership held back.
+    // answered, EBUSY for a transaction a kernel driver's ownership held back.
     int error = 0;
     // The kernel driver that owns the address, where one does.
     std::string driver;
 
     bool ok() const { return error == 0; }
+    // Nothing was sent: a kernel driver owns the address, and the user has
+    // not agreed to go past it.
+    bool heldBackByDriver() const { return error == EBUSY && !driver.empty(); }
 };
 
 // A read's byte. A failed read gives 0xFF, what a bus pulled high reads when
@@ -35,7 +39,10 @@ public:
     virtual std::uint16_t DetectSmbus(std::int32_t controllerIndex) = 0;
 
     // Reads one register of the device at a 7-bit (unshifted) address. An
-    // address a kernel driver owns is read all the same, as i2cget -f does.
+    // address a kernel driver owns is read only after
+    // permitReadBehindDriver() or permitWriteBehindDriver(), as i2cget reads
+    // it only with -f; until then the read fails with EBUSY, names the
+    // driver, and sends nothing.
     virtual ByteRead ReadSmbus(std::uint8_t device, std::uint8_t reg) = 0;
 
     // Writes one register. An address a kernel driver owns is written only
@@ -51,8 +58,16 @@ public:
     virtual std::string kernelDriver(std::uint8_t /*device*/) const { return {}; }
 
     // The user agreed to write behind the kernel driver of this address on
-    // the chosen controller.
+    // the chosen controller; reading there comes with it.
     virtual void permitWriteBehindDriver(std::uint8_t /*device*/) {}
+    // The user agreed to read behind the kernel driver of this address on
+    // the given controller (0 or 1), chosen or not.
+    virtual void permitReadBehindDriver(std::int32_t /*controllerIndex*/, std::uint8_t /*device*/) {}
+    // The kernel's name for the client at an address on a controller, as
+    // sysfs lists it under bus/i2c/devices ("1-002e"); empty where the bus
+    // is no kernel's. Reads only what was fixed when the bus was made, so
+    // any thread may ask.
+    virtual std::string kernelClientName(std::int32_t /*controllerIndex*/, std::uint8_t /*device*/) const { return {}; }
 
     // The chosen controller in words: "SMBus I801 adapter at efa0".
     virtual std::string controllerName() const = 0;

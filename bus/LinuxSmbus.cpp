@@ -90,12 +90,22 @@ int LinuxSmbus::addressDevice(AdapterFile& file, std::uint8_t device, bool force
     return result;
 }
 
+std::string LinuxSmbus::kernelClientName(std::int32_t controllerIndex, std::uint8_t device) const
+{
+    if (controllerIndex < 0 || controllerIndex >= static_cast<std::int32_t>(controllers_.size()) ||
+        !controllers_[static_cast<std::size_t>(controllerIndex)])
+        return {};
+    // The kernel names a client "N-00aa" after its adapter and address.
+    char client[32];
+    std::snprintf(client, sizeof client, "%d-%04x", controllers_[static_cast<std::size_t>(controllerIndex)]->number,
+                  device);
+    return client;
+}
+
 std::string LinuxSmbus::driverOf(std::uint8_t device) const
 {
-    // The kernel names a client "N-00AA" after its adapter and address, and
-    // links its driver beside it.
-    char client[16];
-    std::snprintf(client, sizeof client, "%d-%04x", controllers_[*chosen_]->number, device);
+    // sysfs links the client's driver beside it.
+    const std::string client = kernelClientName(static_cast<std::int32_t>(*chosen_), device);
     std::error_code error;
     const auto driver = std::filesystem::read_symlink(sysfs_ / "bus" / "i2c" / "devices" / client / "driver", error);
     return error ? std::string() : driver.filename().string();
@@ -133,8 +143,11 @@ LinuxSmbus::Transaction LinuxSmbus::transact(std::uint8_t device, bool forceAllo
 
 ByteRead LinuxSmbus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
 {
-    // Reading behind a driver is what i2cget -f does at a bench.
-    const Transaction t = transact(device, true, [&](int fd) { return i2cDev_->readByteData(fd, reg); });
+    // A driver reads its device in ordered pairs (a fan count's low byte,
+    // then its high byte); a read of ours between them can split a pair on
+    // either side. Only with the user's word, as i2cget only with -f.
+    const bool permitted = chosen_ && files_[*chosen_].readableBehindDriver.contains(device);
+    const Transaction t = transact(device, permitted, [&](int fd) { return i2cDev_->readByteData(fd, reg); });
     return t.result >= 0 ? ByteRead{{0, t.driver}, static_cast<std::uint8_t>(t.result)}
                          : ByteRead::failed(-t.result, t.driver);
 }
@@ -160,6 +173,14 @@ std::string LinuxSmbus::kernelDriver(std::uint8_t device) const
 
 void LinuxSmbus::permitWriteBehindDriver(std::uint8_t device)
 {
-    if (chosen_)
-        files_[*chosen_].writableBehindDriver.insert(device);
+    if (!chosen_)
+        return;
+    files_[*chosen_].writableBehindDriver.insert(device);
+    files_[*chosen_].readableBehindDriver.insert(device);
+}
+
+void LinuxSmbus::permitReadBehindDriver(std::int32_t controllerIndex, std::uint8_t device)
+{
+    if (controllerIndex >= 0 && controllerIndex < static_cast<std::int32_t>(files_.size()))
+        files_[static_cast<std::size_t>(controllerIndex)].readableBehindDriver.insert(device);
 }

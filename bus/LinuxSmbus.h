@@ -33,6 +33,8 @@ public:
     ByteRead ReceiveByte(std::uint8_t device) override;
     std::string kernelDriver(std::uint8_t device) const override;
     void permitWriteBehindDriver(std::uint8_t device) override;
+    void permitReadBehindDriver(std::int32_t controllerIndex, std::uint8_t device) override;
+    std::string kernelClientName(std::int32_t controllerIndex, std::uint8_t device) const override;
     std::string controllerName() const override;
     std::string nameOfController(std::int32_t index) const override;
 
@@ -45,6 +47,7 @@ private:
         bool forced = false; // set with I2C_SLAVE_FORCE: a driver owns it
         std::string driver;  // that driver's name
         std::set<std::uint8_t> writableBehindDriver;
+        std::set<std::uint8_t> readableBehindDriver;
     };
 
     // One transaction at device on the chosen controller: what transfer

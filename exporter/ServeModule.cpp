@@ -10,6 +10,7 @@
 #include "ServeOptions.h"
 #include "app/QuitOnSignal.h"
 #include "chip/RegisterMap.h"
+#include "protocol/AddressGuard.h"
 #include "protocol/BusThread.h"
 
 #include <QCoreApplication>
@@ -43,6 +44,15 @@ public:
         // temperature coding.
         jobs_.run([device, controller](CorvaneProtocol& chip) { return chip.startUp(device, controller); }, &scope_,
                   [this](const Startup& startup) {
+                      // Nothing was sent: as the other commands, refused
+                      // without --force, and at once rather than served
+                      // as a device that never answers.
+                      if (startup.outcome.heldBackByDriver()) {
+                          refusal_ = readBehindDriverText(options_.device, startup.controller, startup.outcome.driver) +
+                                     " Nothing was sent; give --force to read it all the same.";
+                          QCoreApplication::exit(ExitStatusRefused);
+                          return;
+                      }
                       metrics_ = std::make_unique<ExporterMetrics>(
                           *registry_, ExporterMetrics::Origin{options_.device, startup.controller, startup.controllerName});
                       offsetCoded_ = startup.settings.offsetCoded;
@@ -56,6 +66,10 @@ public:
 
     // Ends the bus thread; false when a transaction is still stuck in the kernel.
     bool stop() { return jobs_.stop(BusStopLimit); }
+    // Why start-up ended the run, when a kernel driver owns the device.
+    const std::string& refusal() const { return refusal_; }
+    // The command line's status for a refused transaction.
+    static constexpr int ExitStatusRefused = 4;
 
 private:
     void poll()
@@ -94,6 +108,7 @@ private:
     std::unique_ptr<ExporterMetrics> metrics_;
     std::optional<bool> offsetCoded_;
     bool pollOnBus_ = false;
+    std::string refusal_;
 };
 
 } // namespace
@@ -111,12 +126,14 @@ extern "C" Q_DECL_EXPORT int corvaneServe(const ServeOptions& options, BusAdapte
     }
     auto exporter = std::make_unique<Exporter>(options, bus, *exposer);
     std::fprintf(stderr, "corvane-bench: serving /metrics on %s\n", options.listen.c_str());
-    QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
     // The bus thread is let finish its transaction, for up to a second.
     // The web server's threads are not waited for: they take up to two
     // seconds to notice they are to stop, and a signal's end is within one
     // and a half. Nothing of the exporter's needs saving.
     exporter->stop();
+    if (!exporter->refusal().empty())
+        std::fprintf(stderr, "corvane-bench: %s\n", exporter->refusal().c_str());
     std::fflush(nullptr);
-    std::_Exit(0);
+    std::_Exit(status);
 }

@@ -84,6 +84,27 @@ std::string driverText(std::uint8_t device, const std::string& driver)
            " driver. Writing to it behind the driver can confuse it, and the driver may overwrite the value.";
 }
 
+std::string readBehindDriverText(std::uint8_t device, int controller, const std::string& driver)
+{
+    return "Device " + deviceText(device) + " on SMBus Controller " + std::to_string(controller + 1) +
+           " is driven by the kernel's " + driver +
+           " driver. Reading it too can confuse that driver, and both may read wrong values.";
+}
+
+std::string notReadBehindDriverText(std::uint8_t device, const std::string& driver)
+{
+    return "Device " + deviceText(device) + " is driven by the kernel's " + driver + " driver: not read";
+}
+
+std::string unbindDriverText(const std::string& client, const std::string& driver)
+{
+    const std::string drivers = "/sys/bus/i2c/drivers/" + driver;
+    return "The kernel's " + driver + " driver holds " + client + " (ls -l /sys/bus/i2c/devices/" + client +
+           "/driver).\nTo have the device to yourself, unbind the driver:\n    echo " + client + " | sudo tee " +
+           drivers + "/unbind\nand bind it back when you are done:\n    echo " + client + " | sudo tee " + drivers +
+           "/bind";
+}
+
 std::string readRiskText(std::uint8_t device)
 {
     const GuardedAddress what = guardedAddress(addressRisk(device));
@@ -100,8 +121,11 @@ std::vector<WriteQuestion> AddressGuard::questionsFor(std::uint8_t device) const
     std::vector<WriteQuestion> questions;
     if (const AddressRisk risk = addressRisk(device); risk != AddressRisk::None)
         questions.push_back({WriteQuestion::Kind::DangerousAddress, device, risk, {}});
-    if (const auto driver = drivers_.find(device); driver != drivers_.end() && !consented_.contains(device))
-        questions.push_back({WriteQuestion::Kind::KernelDriver, device, AddressRisk::None, driver->second});
+    if (const std::string driver = driverOf(device); !driver.empty()) {
+        const auto found = behindDriver_.find({controller_, device});
+        if (found == behindDriver_.end() || !found->second.writeAgreed)
+            questions.push_back({WriteQuestion::Kind::KernelDriver, device, AddressRisk::None, driver});
+    }
     return questions;
 }
 
@@ -113,11 +137,40 @@ bool AddressGuard::mustAskBeforeReading(std::uint8_t device) const
 void AddressGuard::learnDriver(std::uint8_t device, const std::string& driver)
 {
     if (!driver.empty())
-        drivers_[device] = driver;
+        drivers_[{controller_, device}] = driver;
 }
 
-void AddressGuard::forgetController()
+std::string AddressGuard::driverOf(std::uint8_t device) const
 {
-    drivers_.clear();
-    consented_.clear();
+    const auto found = drivers_.find({controller_, device});
+    return found == drivers_.end() ? std::string() : found->second;
+}
+
+void AddressGuard::consent(std::uint8_t device)
+{
+    BehindDriver& word = behindDriver_[{controller_, device}];
+    word.writeAgreed = true;
+    word.readAgreed = true;
+}
+
+bool AddressGuard::readHeldBack(std::uint8_t device) const
+{
+    if (!drivers_.contains({controller_, device}))
+        return false;
+    const auto found = behindDriver_.find({controller_, device});
+    return found == behindDriver_.end() || !found->second.readAgreed;
+}
+
+bool AddressGuard::mustAskBeforeReadingBehindDriver(std::uint8_t device) const
+{
+    if (!readHeldBack(device))
+        return false;
+    const auto found = behindDriver_.find({controller_, device});
+    return found == behindDriver_.end() || !found->second.readDeclined;
+}
+
+void AddressGuard::askAgain(std::uint8_t device)
+{
+    if (const auto found = behindDriver_.find({controller_, device}); found != behindDriver_.end())
+        found->second.readDeclined = false;
 }

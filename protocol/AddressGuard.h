@@ -5,8 +5,9 @@
 // writes by one rule. Writes where a stray byte can do lasting harm are
 // asked about every time; reads there once per address in a run, and the
 // poll never makes them. Writes behind a kernel driver's back are asked
-// about once. The window asks; the command line refuses without --force;
-// this decides and remembers.
+// about once, and so are reads there: a read between a driver's ordered
+// reads of a pair splits it. The window asks; the command line refuses
+// without --force; this decides and remembers.
 
 #include <cstdint>
 #include <map>
@@ -40,6 +41,15 @@ std::string deviceText(std::uint8_t device);
 // the window asks with it and the command line refuses with it.
 std::string riskText(std::uint8_t device, AddressRisk risk);
 std::string driverText(std::uint8_t device, const std::string& driver);
+// "Device 0x2E on SMBus Controller 2 is driven by the kernel's at24 driver.
+// Reading it too can confuse that driver, and both may read wrong values."
+std::string readBehindDriverText(std::uint8_t device, int controller, const std::string& driver);
+// The status line after a No: "Device 0x2E is driven by the kernel's at24
+// driver: not read".
+std::string notReadBehindDriverText(std::uint8_t device, const std::string& driver);
+// How to see the driver, unbind it and bind it back, for a kernel client
+// such as "1-002e": the status line's tooltip, as the README says it.
+std::string unbindDriverText(const std::string& client, const std::string& driver);
 
 // What a guarded read address is and what a read there does: "Device 0x36
 // is where memory modules take … : a read there selects a memory module's
@@ -68,16 +78,36 @@ public:
     bool mustAskBeforeReading(std::uint8_t device) const;
     void consentToRead(std::uint8_t device) { readConsented_.insert(device & 0x7F); }
 
+    // The controller (0 or 1) that what follows about drivers is about: a
+    // driver owns an address on one bus, and the user's word is for that bus.
+    void setController(int controller) { controller_ = controller; }
+    int controller() const { return controller_; }
     // A transaction said that a kernel driver owns the device.
     void learnDriver(std::uint8_t device, const std::string& driver);
-    // The user agreed to write behind that driver.
-    void consent(std::uint8_t device) { consented_.insert(device); }
-    // Another controller: what was learnt and agreed to about drivers was
-    // about this one. Guarded addresses are the same on every bus.
-    void forgetController();
+    // The driver known to own the device, empty when none is.
+    std::string driverOf(std::uint8_t device) const;
+    // The user agreed to write behind that driver, which covers reading.
+    void consent(std::uint8_t device);
+
+    // Reads behind a driver's back. Until the user agrees, nothing is sent
+    // there; the question is asked once, and after a No again only when
+    // the user points the window at the device again (askAgain).
+    bool readHeldBack(std::uint8_t device) const;
+    bool mustAskBeforeReadingBehindDriver(std::uint8_t device) const;
+    void consentToReadBehindDriver(std::uint8_t device) { behindDriver_[{controller_, device}].readAgreed = true; }
+    void declineReadBehindDriver(std::uint8_t device) { behindDriver_[{controller_, device}].readDeclined = true; }
+    void askAgain(std::uint8_t device);
 
 private:
-    std::map<std::uint8_t, std::string> drivers_;
-    std::set<std::uint8_t> consented_;
+    struct BehindDriver {
+        bool readAgreed = false;
+        bool readDeclined = false;
+        bool writeAgreed = false;
+    };
+    using Key = std::pair<int, std::uint8_t>; // controller, device
+
+    int controller_ = 1;
+    std::map<Key, std::string> drivers_;
+    std::map<Key, BehindDriver> behindDriver_;
     std::set<std::uint8_t> readConsented_;
 };

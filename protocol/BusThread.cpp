@@ -30,6 +30,14 @@ public:
     }
     std::string kernelDriver(std::uint8_t device) const override { return bus_.kernelDriver(device); }
     void permitWriteBehindDriver(std::uint8_t device) override { bus_.permitWriteBehindDriver(device); }
+    void permitReadBehindDriver(std::int32_t controllerIndex, std::uint8_t device) override
+    {
+        bus_.permitReadBehindDriver(controllerIndex, device);
+    }
+    std::string kernelClientName(std::int32_t controllerIndex, std::uint8_t device) const override
+    {
+        return bus_.kernelClientName(controllerIndex, device);
+    }
     std::string controllerName() const override { return bus_.controllerName(); }
     std::string nameOfController(std::int32_t index) const override { return bus_.nameOfController(index); }
 

@@ -118,6 +118,12 @@ PollResult CorvaneProtocol::poll(std::uint8_t device)
         result.bytes[i] = byte.value;
         if (!byte.ok())
             result.failedReads |= static_cast<std::uint16_t>(1u << i);
+        if (byte.heldBackByDriver()) {
+            result.failedReads = static_cast<std::uint16_t>((1u << Poll::Registers.size()) - 1);
+            result.bytes.fill(ByteRead::NothingAnswered);
+            result.outcome = std::move(byte);
+            break;
+        }
         if (!failed) {
             failed = !byte.ok();
             result.outcome = std::move(byte);
@@ -189,6 +195,12 @@ RegisterSweep CorvaneProtocol::sweep(std::uint8_t device)
         ByteRead byte = bus_.ReadSmbus(device, static_cast<std::uint8_t>(reg));
         result.values[static_cast<std::size_t>(reg)] = byte.value;
         result.failed[static_cast<std::size_t>(reg)] = !byte.ok();
+        if (byte.heldBackByDriver()) {
+            result.values.fill(ByteRead::NothingAnswered);
+            result.failed.set();
+            result.outcome = std::move(byte);
+            break;
+        }
         if (!failed) {
             failed = !byte.ok();
             result.outcome = std::move(byte);

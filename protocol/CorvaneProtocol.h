@@ -138,6 +138,8 @@ public:
 
     // Reads only: the temperature coding, the three settings and the duty.
     ChipSettings readSettings(std::uint8_t device);
+    // The fourteen readings' registers. A read a kernel driver held back
+    // ends the poll: every other would be held back too.
     PollResult poll(std::uint8_t device);
 
     // Reads the setting's register and writes it back with field k; for the
@@ -156,8 +158,13 @@ public:
         return bus_.WriteSmbus(device, reg, data);
     }
     void permitWriteBehindDriver(std::uint8_t device) { bus_.permitWriteBehindDriver(device); }
+    void permitReadBehindDriver(int controller, std::uint8_t device) { bus_.permitReadBehindDriver(controller, device); }
+    // The kernel driver that owns the device on the chosen controller, from
+    // sysfs, without a transaction.
+    std::string kernelDriver(std::uint8_t device) const { return bus_.kernelDriver(device); }
 
-    // The register map: 256 byte-data reads, 0x00 to 0xFF.
+    // The register map: 256 byte-data reads, 0x00 to 0xFF; ended, like the
+    // poll, by a read a kernel driver held back.
     RegisterSweep sweep(std::uint8_t device);
     // Writes, then reads the register back.
     CheckedWrite writeAndReadBack(std::uint8_t device, std::uint8_t reg, std::uint8_t data);

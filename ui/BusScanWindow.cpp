@@ -144,7 +144,8 @@ void BusScanWindow::choose(int row, int column)
     if (device != RegisterMap::DefaultDeviceAddress &&
         !confirmWatchOtherDevice(this, device, QString::fromStdString(probableDevice(device))))
         return;
-    form_.chooseDevice(device);
+    // A driver's address: the main window asks before its first read there.
+    form_.chooseDevice(device, last_->drivers[static_cast<std::size_t>(address)]);
 }
 
 void BusScanWindow::showEvent(QShowEvent* event)

@@ -65,6 +65,7 @@ bool FanTestRun::start(const FanSweepSettings& settings)
     savedDuty_.reset();
     stage_ = Stage::Saving;
     const std::uint64_t generation = ++generation_;
+    const std::uint64_t choice = form_.controllerChoice();
     form_.runOnBus(
         [device](CorvaneProtocol& chip) {
             SavedPwm saved;
@@ -74,15 +75,25 @@ bool FanTestRun::start(const FanSweepSettings& settings)
             return saved;
         },
         this,
-        [this, generation](const SavedPwm& pwm) {
+        [this, generation, choice](const SavedPwm& pwm) {
             if (generation != generation_)
                 return;
             const ByteRead& failed = pwm.configuration.ok() ? pwm.duty : pwm.configuration;
             if (!failed.ok()) {
                 stage_ = Stage::Idle;
                 form_.lockForFanTest(false);
-                emit finished(QStringLiteral("Fan test: device %1 does not answer (%2); nothing was written.")
-                                  .arg(QString::fromStdString(deviceText(device_)), failure(failed)));
+                // A driver found only now: nothing went out, and the test
+                // starts over once the user agrees, asking about writes then.
+                if (form_.readAgainBehindDriver(failed, device_, choice)) {
+                    if (!start(sweep_.settings()))
+                        emit finished(QStringLiteral("Fan test: not started; nothing was written."));
+                    return;
+                }
+                emit finished(failed.heldBackByDriver()
+                                  ? QStringLiteral("Fan test: %1; nothing was written.")
+                                        .arg(QString::fromStdString(notReadBehindDriverText(device_, failed.driver)))
+                                  : QStringLiteral("Fan test: device %1 does not answer (%2); nothing was written.")
+                                        .arg(QString::fromStdString(deviceText(device_)), failure(failed)));
                 return;
             }
             saved(pwm.configuration.value, pwm.duty.value);

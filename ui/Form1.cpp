@@ -25,7 +25,7 @@ Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
           notificationsMissing_ = QStringLiteral("no desktop notifications (%1)").arg(why);
           showNewestAlarm();
       }),
-      Timer1(this), jobs_(bus)
+      busNames_(bus), Timer1(this), jobs_(bus)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -170,15 +170,23 @@ void Form1::showStartup(const Startup& startup, std::uint8_t device, std::uint64
         if (startup.controller == 0)
             c_.optController1->setChecked(true);
         controllerName_ = startup.controllerName;
+        guard_.setController(startup.controller);
     }
     health_.setBus(controllerName_, module_.DeviceAddress);
     if (device != module_.DeviceAddress) {
         followPending_ = true;
         SetManualDutyMode(false, NotRead);
     } else if (startup.answered) {
-        guard_.learnDriver(module_.DeviceAddress, startup.outcome.driver);
+        learnDriverFrom(startup.outcome, device, choice);
         health_.observe(startup.settings.outcome, module_.DeviceAddress, now());
         showSettings(startup.settings);
+    } else if (startup.outcome.heldBackByDriver()) {
+        // Nothing was sent: the first tick asks whether to read past the
+        // driver, and reads the settings once the user agrees.
+        learnDriverFrom(startup.outcome, device, choice);
+        followPending_ = true;
+        SetManualDutyMode(false, ByteRead::failed(startup.outcome.error));
+        health_.pollRefused(notReadBehindDriverText(device, startup.outcome.driver));
     } else {
         health_.answeredNowhere(startup.outcome, module_.DeviceAddress, now(), startup.triedBoth);
         // Read the chip's settings at each tick until it answers.
@@ -225,19 +233,19 @@ bool Form1::mayWrite(std::uint8_t device)
 
 bool Form1::mayRead(std::uint8_t device)
 {
-    if (!guard_.mustAskBeforeReading(device))
-        return true;
-    if (!confirmGuardedRead(this, device))
-        return false;
-    guard_.consentToRead(device);
-    return true;
+    if (guard_.mustAskBeforeReading(device)) {
+        if (!confirmGuardedRead(this, device))
+            return false;
+        guard_.consentToRead(device);
+    }
+    return mayReadBehindDriver(device);
 }
 
 bool Form1::agreedAfterDriverRefusal(const BusOutcome& write, std::uint8_t device, std::uint64_t choice)
 {
-    if (write.error != EBUSY || write.driver.empty() || choice != controllerChoice_)
+    if (!write.heldBackByDriver() || choice != controllerChoice_)
         return false;
-    guard_.learnDriver(device, write.driver);
+    learnDriverFrom(write, device, choice);
     if (!confirmWriteBehindDriver(this, device, write.driver))
         return false;
     permitBehindDriver(device);
@@ -246,7 +254,12 @@ bool Form1::agreedAfterDriverRefusal(const BusOutcome& write, std::uint8_t devic
 
 void Form1::permitBehindDriver(std::uint8_t device)
 {
+    // A Yes to writing there is a Yes to reading there too.
     guard_.consent(device);
+    if (device == module_.DeviceAddress) {
+        followPending_ = true;
+        health_.pollRefused({});
+    }
     jobs_.run([device](CorvaneProtocol& chip) { chip.permitWriteBehindDriver(device); return 0; }, this, [](int) {});
 }
 
@@ -293,7 +306,8 @@ void Form1::queueCheckedWrite(std::uint8_t device, std::uint8_t reg, std::uint8_
               });
 }
 
-void Form1::chooseDevice(std::uint8_t device)
+void Form1::chooseDevice(std::uint8_t device, const std::string& driver)
 {
+    learnDriverFrom(BusOutcome{EBUSY, driver}, device, controllerChoice_);
     c_.txtDevAddr->setText(QString::number(device, 16).rightJustified(2, QLatin1Char('0')));
 }

@@ -96,9 +96,19 @@ public:
     // does. False when the user said no.
     bool askBeforeWriting(std::uint8_t device) { return mayWrite(device); }
     // Asks, once per address in a run, before a read where the read's
-    // write phase is a command. False when the user said no: nothing may
-    // be sent there.
+    // write phase is a command, and before a read behind a kernel driver
+    // the guard knows of. False when the user said no: nothing may be sent
+    // there.
     bool mayRead(std::uint8_t device);
+    // A read came back held back by a kernel driver, made while the
+    // controller choice was choice: learns the driver and asks, once. True
+    // when the user agreed, so the caller reads again.
+    bool readAgainBehindDriver(const BusOutcome& read, std::uint8_t device, std::uint64_t choice);
+    // Counts controller choices, so a late result can tell it is stale.
+    std::uint64_t controllerChoice() const { return controllerChoice_; }
+    // Tools ▸ Read Past Kernel Driver…: asks again about the device the
+    // window watches, or says that no driver holds it.
+    void readPastKernelDriver();
     // Another window changed PWM1: the lists and the duty entry follow it.
     void followSettingChange(Setting setting, int k, const SettingChange& change);
     void followDutyWrite(const CheckedWrite& write);
@@ -127,8 +137,10 @@ public:
     // were open.
     void remember(QWidget* window, const QString& name);
 
-    // Puts an address into the device field, as if the user typed it.
-    void chooseDevice(std::uint8_t device);
+    // Puts an address into the device field, as if the user typed it; a
+    // kernel driver found to own it is remembered, so the window asks
+    // before its first read there rather than after.
+    void chooseDevice(std::uint8_t device, const std::string& driver = {});
     const std::string& controllerName() const { return controllerName_; }
 
     // Start-up and the readings poll.
@@ -175,9 +187,9 @@ private:
     void showStartup(const Startup& startup, std::uint8_t device, std::uint64_t choice);
     void showSettings(const ChipSettings& settings);
     void showPoll(const PollResult& poll);
-    // The poll's device is one a read must not touch: no traffic, and the
-    // readings say why.
-    void showRefusedPoll(std::uint8_t device);
+    // The poll's device is one a read must not touch, for the reason why:
+    // no traffic, and the readings say why.
+    void showRefusedPoll(std::uint8_t device, const std::string& why);
     // Alarms.
     QLabel* labelOf(Poll::Reading reading) const;
     void applyLimits(const std::vector<LimitSetting>& limits);
@@ -212,7 +224,20 @@ private:
     // made (choice): the answer would send it to another bus.
     bool agreedAfterDriverRefusal(const BusOutcome& write, std::uint8_t device, std::uint64_t choice);
     void permitBehindDriver(std::uint8_t device);
+    // Reads behind a kernel driver: true when they may go to the device now,
+    // after asking where the guard says to; asks nothing while a question
+    // is already open.
+    bool mayReadBehindDriver(std::uint8_t device);
+    // An outcome that names the driver owning the device, from a
+    // transaction made while the controller choice was choice.
+    void learnDriverFrom(const BusOutcome& outcome, std::uint8_t device, std::uint64_t choice);
+    // The status line's tooltip: how to unbind the driver of the device at
+    // hand, while one owns it.
+    void showDriverTip();
     void queueWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t data);
+    // The Read button's read, made again once the user agrees to go past a
+    // driver that held it back.
+    void queueRead(std::uint8_t device, std::uint8_t reg);
     void queueCheckedWrite(std::uint8_t device, std::uint8_t reg, std::uint8_t data, QObject* receiver,
                            std::function<void(const CheckedWrite&)> done);
 
@@ -234,6 +259,9 @@ private:
     std::uint64_t controllerChoice_ = 0;
     BusHealth health_;
     AddressGuard guard_;
+    // A question about reading behind a driver is open: the poll's ticks
+    // under it send nothing and ask nothing.
+    bool askingAboutDriver_ = false;
 
     // The bytes behind each value label as it was last written.
     class PolledBytes {
@@ -284,6 +312,9 @@ private:
     QAction* stopRecordingAction_ = nullptr;
     QMenu* tools_ = nullptr;
     bool fanTestRunning_ = false;
+    // Asked only what was fixed when the bus was made (its names), from
+    // this thread; every transaction goes through jobs_.
+    const BusAdapter& busNames_;
     QTimer Timer1;
     // Last, so it stops first: no job outlives what it reports to.
     BusThread jobs_;

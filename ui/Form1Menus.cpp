@@ -47,6 +47,8 @@ void Form1::buildMenus()
         [this] { showBusScan(); });
     add(tools, "actionFanTest", QStringLiteral("&Fan Test"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
         [this] { showFanTest(); });
+    add(tools, "actionReadPastKernelDriver", QStringLiteral("&Read Past Kernel Driver…"), {},
+        [this] { readPastKernelDriver(); });
     tools->addSeparator();
     add(tools, "actionLimits", QStringLiteral("&Limits…"), QKeySequence(Qt::CTRL | Qt::Key_L),
         [this] { showLimitsDialog(); });

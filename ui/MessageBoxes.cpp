@@ -48,6 +48,13 @@ bool confirmWriteBehindDriver(QWidget* parent, std::uint8_t device, const std::s
                           QString::fromStdString(driverText(device, driver)) + QStringLiteral(" Write anyway?"));
 }
 
+bool confirmReadBehindDriver(QWidget* parent, std::uint8_t device, int controller, const std::string& driver)
+{
+    return askNoByDefault(parent, QStringLiteral("kernelDriverReadBox"),
+                          QString::fromStdString(readBehindDriverText(device, controller, driver)) +
+                              QStringLiteral(" Read it anyway?"));
+}
+
 bool confirmRestore(QWidget* parent, std::uint8_t device, const QStringList& writes)
 {
     return askNoByDefault(parent, QStringLiteral("restoreBox"),

@@ -24,6 +24,10 @@ bool confirmGuardedRead(QWidget* parent, std::uint8_t device);
 // the default.
 bool confirmWriteBehindDriver(QWidget* parent, std::uint8_t device, const std::string& driver);
 
+// Asks before the first read of a run behind a kernel driver's back, on
+// controller (0 or 1). No is the default.
+bool confirmReadBehindDriver(QWidget* parent, std::uint8_t device, int controller, const std::string& driver);
+
 // Quitting now would end a recording or a fan test: quit anyway? No is
 // the default.
 bool confirmQuit(QWidget* parent, bool recording, bool fanTest);

@@ -46,12 +46,18 @@ void Form1::Timer1_Timer()
     // A read there would first write its register number where that
     // number is a command: the poll sends nothing, and says why.
     if (readIsGuarded(device)) {
-        showRefusedPoll(device);
+        showRefusedPoll(device, pollRefusalText(device));
+        return;
+    }
+    // A kernel driver owns it: asked once; after a No, nothing is sent.
+    if (!mayReadBehindDriver(device)) {
+        showRefusedPoll(device, notReadBehindDriverText(device, guard_.driverOf(device)));
         return;
     }
     health_.pollRefused({});
     pollOnBus_ = true;
     const bool follow = std::exchange(followPending_, false);
+    const std::uint64_t choice = controllerChoice_;
     jobs_.run(
         [device, follow](CorvaneProtocol& chip) {
             Tick tick;
@@ -61,31 +67,36 @@ void Form1::Timer1_Timer()
             return tick;
         },
         this,
-        [this](const Tick& tick) {
+        [this, choice](const Tick& tick) {
             pollOnBus_ = false;
             if (tick.settings) {
                 // Until the device answers, its coding is not known: read
                 // again at the next tick rather than keep the old device's.
                 if (!tick.settings->complete() && tick.poll.device == module_.DeviceAddress)
                     followPending_ = true;
-                health_.observe(tick.settings->outcome, tick.poll.device, now());
-                guard_.learnDriver(tick.poll.device, tick.settings->outcome.driver);
+                learnDriverFrom(tick.settings->outcome, tick.poll.device, choice);
+                if (!tick.settings->outcome.heldBackByDriver())
+                    health_.observe(tick.settings->outcome, tick.poll.device, now());
                 // A device that does not answer leaves the lists and the
                 // coding as they were.
                 showSettings(*tick.settings);
             }
-            showPoll(tick.poll);
+            learnDriverFrom(tick.poll.outcome, tick.poll.device, choice);
+            // Nothing went out: the next tick asks whether to go past the driver.
+            if (tick.poll.outcome.heldBackByDriver())
+                showRefusedPoll(tick.poll.device, notReadBehindDriverText(tick.poll.device, tick.poll.outcome.driver));
+            else
+                showPoll(tick.poll);
         });
 }
 
-void Form1::showRefusedPoll(std::uint8_t device)
+void Form1::showRefusedPoll(std::uint8_t device, const std::string& why)
 {
     PollResult nothing;
     nothing.time = now();
     nothing.steadyTime = std::chrono::steady_clock::now();
     nothing.device = device;
     nothing.failedReads = (1u << Poll::Registers.size()) - 1;
-    const std::string why = pollRefusalText(device);
     showReadings(nothing, why);
     // A gap in the history and the recording, as for a device that does
     // not answer.
@@ -104,7 +115,6 @@ void Form1::showPoll(const PollResult& poll)
 
     recordPoll(poll);
     checkAlarms(poll);
-    guard_.learnDriver(poll.device, poll.outcome.driver);
     health_.observe(poll.outcome, poll.device, now());
     health_.pollTook(poll.seconds);
     refreshStatus();

@@ -207,16 +207,32 @@ bool RegisterMapWindow::readAll()
     sweeping_ = true;
     if (!form_.mayRead(d)) {
         sweeping_ = false;
-        setWatching(false);
-        heading_->setText(QStringLiteral("Device 0x%1 was not read: nothing was sent to it.").arg(hexByte(d)));
+        notRead(d);
         return false;
     }
+    const std::uint64_t choice = form_.controllerChoice();
     form_.runOnBus([d](CorvaneProtocol& chip) { return chip.sweep(d); }, this,
-                   [this, d](const RegisterSweep& sweep) {
+                   [this, d, choice](const RegisterSweep& sweep) {
+                       if (sweep.outcome.heldBackByDriver()) {
+                           // Nothing went out; held while the question is open.
+                           const bool yes = form_.readAgainBehindDriver(sweep.outcome, d, choice);
+                           sweeping_ = false;
+                           if (yes)
+                               readAll();
+                           else
+                               notRead(d);
+                           return;
+                       }
                        sweeping_ = false;
                        showSweep(sweep, d);
                    });
     return true;
+}
+
+void RegisterMapWindow::notRead(std::uint8_t device)
+{
+    setWatching(false);
+    heading_->setText(QStringLiteral("Device 0x%1 was not read: nothing was sent to it.").arg(hexByte(device)));
 }
 
 void RegisterMapWindow::setWatching(bool on)

@@ -46,6 +46,8 @@ public:
 private:
     void buildControls();
     void showSweep(const RegisterSweep& sweep, std::uint8_t device);
+    // Nothing was sent to the device: the watch stops, and the heading says so.
+    void notRead(std::uint8_t device);
     void showSelected();
     void showDifferences();
     void writeCell(std::uint8_t reg, std::uint8_t value);

@@ -29,18 +29,34 @@ void Form1::cmdRead_Click()
         return;
     }
     if (!mayRead(*device)) {
-        announce(QStringLiteral("Nothing was sent to device %1.")
-                     .arg(QString::fromStdString(deviceText(*device))));
+        const std::string driver = guard_.driverOf(*device);
+        announce(QString::fromStdString(guard_.readHeldBack(*device)
+                                            ? notReadBehindDriverText(*device, driver)
+                                            : "Nothing was sent to device " + deviceText(*device) + "."),
+                 guard_.readHeldBack(*device));
         return;
     }
-    jobs_.run([device = *device, reg = *reg](CorvaneProtocol& chip) { return chip.readRegister(device, reg); }, this,
-              [this, device = *device, reg = *reg](const ByteRead& read) {
+    queueRead(*device, *reg);
+}
+
+void Form1::queueRead(std::uint8_t device, std::uint8_t reg)
+{
+    const std::uint64_t choice = controllerChoice_;
+    jobs_.run([device, reg](CorvaneProtocol& chip) { return chip.readRegister(device, reg); }, this,
+              [this, device, reg, choice](const ByteRead& read) {
+                  // Held back, so nothing went out: once the user agrees, read.
+                  if (readAgainBehindDriver(read, device, choice)) {
+                      queueRead(device, reg);
+                      return;
+                  }
                   // A failed read shows XX, as i2cdump and the register map
                   // do, never 0xFF's text; the status line says why.
                   c_.lblReadData->setText(read.ok() ? QString::fromStdString(rm::hexText(read.value))
                                                     : QStringLiteral("XX"));
-                  guard_.learnDriver(device, read.driver);
-                  if (!read.ok()) {
+                  learnDriverFrom(read, device, choice);
+                  if (read.heldBackByDriver()) {
+                      announce(QString::fromStdString(notReadBehindDriverText(device, read.driver)), true);
+                  } else if (!read.ok()) {
                       health_.readFailed(reg, device, read, now());
                       refreshStatus();
                   }
@@ -70,6 +86,9 @@ void Form1::txtDevAddr_Change()
     module_.DeviceAddress = *device;
     // Read once at the next tick, however many keystrokes land before it.
     followPending_ = true;
+    // Pointed at it again: a No to reading past its driver is asked again.
+    guard_.askAgain(*device);
+    showDriverTip();
     health_.setBus(controllerName_, *device);
     refreshStatus();
 }
@@ -79,8 +98,11 @@ void Form1::optController2_Click() { selectController(1); }
 
 void Form1::selectController(int index)
 {
-    // What was learnt about drivers, and agreed to, was about the other bus.
-    guard_.forgetController();
+    // What is learnt about drivers from now on, and agreed to, is about
+    // this bus; pointed at the device again, a No there is asked again.
+    guard_.setController(index);
+    guard_.askAgain(module_.DeviceAddress);
+    showDriverTip();
     ++controllerChoice_;
     followPending_ = true;
     jobs_.run(

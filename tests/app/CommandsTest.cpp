@@ -172,7 +172,7 @@ TEST(CommandRefusals, AKernelDriversDeviceOnTheLinuxBusTakesAWriteOnlyWithForce)
     auto fake = std::make_unique<FakeI2cDev>();
     FakeI2cDev& dev = *fake;
     dev.files = {"/dev/i2c-0", "/dev/i2c-1"};
-    dev.driverBound = {0x48};
+    dev.driverBound = {{"/dev/i2c-0", 0x48}};
     dev.addDevice("/dev/i2c-0", 0x48);
     const SmbusAdapter first{0, "SMBus I801 adapter at 0700", "/dev/i2c-0", 0x0700, true};
     const SmbusAdapter second{1, "SMBus I801 adapter at 0b00", "/dev/i2c-1", 0x0b00, true};
@@ -215,6 +215,7 @@ TEST(CommandLineParsing, MistakesAreRefusedBeforeAnyTraffic)
         {{"fly"}, "not a command"},
         {{"--json"}, "goes with a command"},
         {{"dump", "--record", "x.csv"}, "--record is the window's"},
+        {{"scan", "--force"}, "scan does not take --force"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());

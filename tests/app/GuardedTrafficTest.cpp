@@ -5,15 +5,11 @@
 
 #include "app/CommandLine.h"
 #include "app/Commands.h"
-#include "bus/LinuxSmbus.h"
+#include "WindowOnFakeBus.h"
 #include "support/CommandRuns.h"
-#include "support/FakeI2cDev.h"
 #include "support/MessageBoxAnswerer.h"
-#include "ui/Form1.h"
 #include "ui/RegisterMapWindow.h"
-#include "ui/UserInput.h"
 
-#include <QTimer>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -24,59 +20,12 @@ using Answer = MessageBoxAnswerer::Answer;
 
 // Controller 2 with the chip at 0x2E and a device at every guarded address
 // the table tries, so a read there would succeed if it went out.
-class GuardedBus {
+class GuardedBus : public FakeLinuxBus {
 public:
-    static constexpr const char* Path = "/dev/i2c-1";
-
-    GuardedBus()
-    {
-        auto fake = std::make_unique<FakeI2cDev>();
-        dev = fake.get();
-        dev->files = {Path};
-        for (const int address : {0x2E, 0x00, 0x03, 0x36, 0x7A})
-            dev->addDevice(Path, address);
-        bus = std::make_unique<LinuxSmbus>(
-            LinuxSmbus::Controllers{std::nullopt, SmbusAdapter{1, "SMBus I801 adapter at 0b00", Path, 0x0b00, true}},
-            std::move(fake), "/nonexistent");
-    }
-
-    // The addresses a transaction went to since the log was cleared: each
-    // read, write or receive belongs to the address last set.
-    std::set<int> reached() const
-    {
-        std::set<int> addresses;
-        int slave = -1;
-        for (const std::string& entry : dev->log) {
-            if (entry.starts_with("slave ") || entry.starts_with("force "))
-                slave = std::stoi(entry.substr(6));
-            else if (entry.starts_with("read") || entry.starts_with("write") || entry.starts_with("receive"))
-                addresses.insert(slave);
-        }
-        return addresses;
-    }
-
-    FakeI2cDev* dev = nullptr;
-    std::unique_ptr<LinuxSmbus> bus;
-};
-
-
-// The window on the guarded bus, started, its timer stopped.
-struct Window {
-    explicit Window(GuardedBus& rig) : form(*rig.bus)
-    {
-        EXPECT_TRUE(QTest::qWaitFor([this] { return form.hasStarted(); }, 5000));
-        form.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
-    }
-    Form1 form;
+    GuardedBus() : FakeLinuxBus({0x2E, 0x00, 0x03, 0x36, 0x7A}) {}
 };
 
 using Action = std::function<void(GuardedBus&, Window&, std::uint8_t)>;
-
-void pointAt(Window& w, std::uint8_t address)
-{
-    w.form.controls().txtDevAddr->setText(QString::number(address, 16));
-    settleBus();
-}
 
 const std::pair<const char*, Action> WindowActions[] = {
     {"poll",
@@ -157,7 +106,7 @@ TEST(GuardedAddresses, AYesIsAskedOnceAndLetsTheReadsThrough)
     GuardedBus rig;
     Window w(rig);
     MessageBoxAnswerer boxes;
-    rig.dev->registerOf(GuardedBus::Path, 0x36, 0x25) = 0x5A;
+    rig.dev->registerOf(FakeLinuxBus::Path, 0x36, 0x25) = 0x5A;
     pointAt(w, 0x36);
     rig.dev->log.clear();
     boxes.answerNext(Answer::ClickYes);

@@ -122,37 +122,60 @@ TEST(LinuxSmbus, AMissingControllerGivesNoBaseAndTouchesNothing)
     }
 }
 
-// Reads go around a kernel driver, as i2cget -f does; a write waits for the
-// user's consent and names the driver in the meantime.
-TEST(LinuxSmbus, ReadsBehindAKernelDriverAndWritesThereOnlyWhenPermitted)
+// Past a kernel driver only with the user's word, as i2cget and i2cset
+// only with -f: until then a read or a write names the driver, and only
+// the plain set-slave, which sends nothing, reaches the kernel.
+TEST(LinuxSmbus, GoesPastAKernelDriverOnlyWhenPermitted)
 {
     SysfsTree sysfs;
     sysfs.boundDriver(0, 0x50, "ee1004");
     auto fake = std::make_unique<FakeI2cDev>();
     FakeI2cDev& dev = *fake;
     dev.files = {"/dev/i2c-0", "/dev/i2c-1"};
-    dev.driverBound = {0x50};
+    dev.driverBound = {{"/dev/i2c-0", 0x50}};
     dev.registerOf("/dev/i2c-0", 0x50, 2) = 0x0C;
     LinuxSmbus bus({I801, Second}, std::move(fake), sysfs.root());
     bus.DetectSmbus(0);
+    EXPECT_EQ(bus.kernelClientName(0, 0x50), "0-0050");
+    EXPECT_EQ(bus.kernelClientName(1, 0x2E), "1-002e");
 
+    const ByteRead held = bus.ReadSmbus(0x50, 2);
+    EXPECT_TRUE(held.heldBackByDriver());
+    EXPECT_EQ(held.driver, "ee1004");
+    EXPECT_EQ(dev.log, (Log{"open /dev/i2c-0", "slave 80"})) << "no force, no transaction";
+
+    bus.permitReadBehindDriver(0, 0x50);
     const ByteRead read = bus.ReadSmbus(0x50, 2);
-    EXPECT_TRUE(read.ok());
     EXPECT_EQ(read.value, 0x0C);
     EXPECT_EQ(read.driver, "ee1004");
-    EXPECT_EQ(bus.ReadSmbus(0x50, 2).value, 0x0C);
-
     const BusOutcome refused = bus.WriteSmbus(0x50, 2, 0x0D);
-    EXPECT_EQ(refused.error, EBUSY);
-    EXPECT_EQ(refused.driver, "ee1004");
+    EXPECT_TRUE(refused.heldBackByDriver()) << "a Yes to reading is no Yes to writing";
     EXPECT_EQ(dev.registerOf("/dev/i2c-0", 0x50, 2), 0x0C) << "nothing reached the device";
 
     bus.permitWriteBehindDriver(0x50);
     EXPECT_TRUE(bus.WriteSmbus(0x50, 2, 0x0D).ok());
-    EXPECT_EQ(dev.log, (Log{"open /dev/i2c-0", "slave 80", "force 80", "read 2", "read 2", "write 2 13"}));
+    EXPECT_EQ(dev.log, (Log{"open /dev/i2c-0", "slave 80", "slave 80", "force 80", "read 2", "write 2 13"}));
 
+    sysfs.boundDriver(1, 0x50, "at24");
+    dev.driverBound.insert({"/dev/i2c-1", 0x50});
     bus.DetectSmbus(1);
-    EXPECT_EQ(bus.WriteSmbus(0x50, 2, 0x0E).error, EBUSY) << "consent belongs to the controller it was given on";
+    EXPECT_TRUE(bus.ReadSmbus(0x50, 2).heldBackByDriver()) << "consent belongs to the controller it was given on";
+    EXPECT_TRUE(bus.WriteSmbus(0x50, 2, 0x0E).heldBackByDriver());
+}
+
+// A Yes to writing covers reading: a write's read-back must not be refused.
+TEST(LinuxSmbus, AWriteConsentCoversReads)
+{
+    SysfsTree sysfs;
+    sysfs.boundDriver(0, 0x4C, "lm90");
+    auto fake = std::make_unique<FakeI2cDev>();
+    fake->files = {"/dev/i2c-0"};
+    fake->driverBound = {{"/dev/i2c-0", 0x4C}};
+    fake->registerOf("/dev/i2c-0", 0x4C, 0x30) = 0x44;
+    LinuxSmbus bus({I801, std::nullopt}, std::move(fake), sysfs.root());
+    bus.DetectSmbus(0);
+    bus.permitWriteBehindDriver(0x4C);
+    EXPECT_EQ(bus.ReadSmbus(0x4C, 0x30).value, 0x44);
 }
 
 // Unplugged, then plugged back in under the same device file: the bus finds

@@ -11,6 +11,7 @@
 #include "bus/SmbusAdapters.h"
 #include "chip/Conversions.h"
 #include "chip/RegisterMap.h"
+#include "protocol/AddressGuard.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -203,10 +204,41 @@ void driverOwnedAddress(Checks& check)
         dev->close(fd);
     check(plain == -EBUSY, "the kernel refuses a plain I2C_SLAVE there (EBUSY)", std::strerror(-plain));
 
+    // A byte of the stub's own, put there past the driver by hand.
+    const int raw = dev->open(stub->devicePath);
+    const bool primed = raw >= 0 && dev->setSlave(raw, DriverOwned, true) == 0 &&
+                        dev->writeByteData(raw, 0x06, 0xA7) == 0;
+    if (raw >= 0)
+        dev->close(raw);
+    check(primed, "the stub holds 0xA7 at 0x06, written with I2C_SLAVE_FORCE by hand");
+
     auto bus = opened(check, openNamedAdapters(adapters, {StubName}, makeKernelI2cDev()), "the stub opens");
     if (!bus)
         return;
     bus->DetectSmbus(0);
+    const ByteRead held = bus->ReadSmbus(DriverOwned, 0x06);
+    check(held.error == EBUSY && held.driver == "at24", "a plain read there is refused and names its owner",
+          std::strerror(held.error) + (" / " + held.driver));
+
+    // What the window makes of it: the guard learns the driver, asks, and
+    // after a No says so; the status line's tooltip names the kernel's client.
+    AddressGuard guard;
+    guard.setController(0);
+    guard.learnDriver(DriverOwned, held.driver);
+    check(guard.mustAskBeforeReadingBehindDriver(DriverOwned), "the window asks before reading there");
+    std::printf("  the question:  %s Read it anyway?\n", readBehindDriverText(DriverOwned, 0, held.driver).c_str());
+    std::printf("  after a No:    %s\n", notReadBehindDriverText(DriverOwned, held.driver).c_str());
+    std::printf("  its tooltip:   %s\n", unbindDriverText(bus->kernelClientName(0, DriverOwned), held.driver).c_str());
+    check(bus->kernelClientName(0, DriverOwned) == number + "-0050", "the client is named as sysfs names it",
+          bus->kernelClientName(0, DriverOwned));
+
+    guard.consentToReadBehindDriver(DriverOwned);
+    bus->permitReadBehindDriver(0, DriverOwned);
+    const ByteRead forced = bus->ReadSmbus(DriverOwned, 0x06);
+    check(forced.ok() && forced.value == 0xA7 && forced.driver == "at24",
+          "after a Yes the read is forced past at24 and returns the stub's byte", hex(forced.value));
+    check(bus->WriteSmbus(DriverOwned, 0x05, 0x5A).heldBackByDriver(), "a Yes to reading is no Yes to writing");
+
     const BusOutcome refused = bus->WriteSmbus(DriverOwned, 0x05, 0x5A);
     check(refused.error == EBUSY && refused.driver == "at24", "a write there is held back and names its owner",
           std::strerror(refused.error) + (" / " + refused.driver));
@@ -215,7 +247,6 @@ void driverOwnedAddress(Checks& check)
     const ByteRead value = bus->ReadSmbus(DriverOwned, 0x05);
     check(written.ok() && value.ok() && value.value == 0x5A, "once permitted it is written, as i2cset -f does",
           hex(value.value));
-    check(value.driver == "at24", "a read there names the owner", value.driver);
 }
 
 // A child that drops to nobody must get the permission reason, not a crash.

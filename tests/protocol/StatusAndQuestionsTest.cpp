@@ -103,8 +103,40 @@ TEST(AddressGuard, AsksBeforeEveryDangerousAddressAndOnceBehindADriver)
     EXPECT_TRUE(guard.questionsFor(0x2E).empty()) << "no driver, no question";
     guard.consent(0x50);
     EXPECT_EQ(guard.questionsFor(0x50).size(), 1u) << "the driver is asked about once; the address every time";
-    guard.forgetController();
-    EXPECT_EQ(guard.questionsFor(0x50).size(), 1u);
+    guard.setController(0);
+    EXPECT_EQ(guard.questionsFor(0x50).size(), 1u) << "on another bus the driver is not known";
+}
+
+// Reads behind a driver: held back until a Yes, asked once, and after a No
+// again only when the user points the window at the device again.
+TEST(AddressGuardTest, ReadsBehindADriverWaitForOneYesOnThatBus)
+{
+    AddressGuard guard;
+    const struct Step {
+        const char* what;
+        std::function<void(AddressGuard&)> act;
+        bool heldBack, ask;
+    } steps[] = {
+        {"no driver known", [](AddressGuard&) {}, false, false},
+        {"a driver learnt", [](AddressGuard& g) { g.learnDriver(0x2E, "at24"); }, true, true},
+        {"No", [](AddressGuard& g) { g.declineReadBehindDriver(0x2E); }, true, false},
+        {"pointed at it again", [](AddressGuard& g) { g.askAgain(0x2E); }, true, true},
+        {"Yes", [](AddressGuard& g) { g.consentToReadBehindDriver(0x2E); }, false, false},
+        {"the other bus", [](AddressGuard& g) { g.setController(0); }, false, false},
+        {"its own driver there", [](AddressGuard& g) { g.learnDriver(0x2E, "lm63"); }, true, true},
+        {"a Yes to writing", [](AddressGuard& g) { g.consent(0x2E); }, false, false},
+        {"back on the first bus", [](AddressGuard& g) { g.setController(1); }, false, false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act(guard);
+        EXPECT_EQ(guard.readHeldBack(0x2E), step.heldBack);
+        EXPECT_EQ(guard.mustAskBeforeReadingBehindDriver(0x2E), step.ask);
+    }
+    EXPECT_EQ(guard.questionsFor(0x2E).size(), 1u) << "a Yes to reading is no Yes to writing";
+    EXPECT_EQ(readBehindDriverText(0x2E, 1, "at24"),
+              "Device 0x2E on SMBus Controller 2 is driven by the kernel's at24 driver. Reading it too can confuse "
+              "that driver, and both may read wrong values.");
 }
 
 } // namespace

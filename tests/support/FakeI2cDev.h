@@ -21,8 +21,9 @@ public:
     std::map<std::string, int> openErrors;
     // Devices that answer, by (file, address); registers read as 0 until written.
     std::map<std::pair<std::string, int>, std::map<int, int>> devices;
-    // Addresses a kernel driver owns: a plain set-slave gives EBUSY.
-    std::set<int> driverBound;
+    // Addresses a kernel driver owns, by (file, address): a plain set-slave
+    // there gives EBUSY.
+    std::set<std::pair<std::string, int>> driverBound;
     // Once set, every transaction fails with this errno (an unplugged adapter).
     int transactionError = 0;
 
@@ -56,7 +57,7 @@ public:
         log.push_back((force ? "force " : "slave ") + std::to_string(address));
         if (address > 0x7F)
             return -EINVAL;
-        if (!force && driverBound.contains(address))
+        if (!force && driverBound.contains({fdPaths_.at(fd), address}))
             return -EBUSY;
         slaves_[fd] = address;
         return 0;

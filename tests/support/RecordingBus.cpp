@@ -1,6 +1,7 @@
 #include "RecordingBus.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <iomanip>
 #include <thread>
 
@@ -33,9 +34,19 @@ BusOutcome RecordingBus::outcome(const BusCall& call) const
         if (const int error = fail(call, controller_))
             return {error, owner};
     }
-    if (!owner.empty() && call.kind == BusCall::Kind::Write && !permitted_.contains(call.device))
-        return {EBUSY, owner};
+    if (!owner.empty()) {
+        const auto& permitted = call.kind == BusCall::Kind::Write ? writable_ : readable_;
+        if (!permitted.contains({controller_, call.device}))
+            return {EBUSY, owner};
+    }
     return {0, owner};
+}
+
+std::string RecordingBus::kernelClientName(std::int32_t controllerIndex, std::uint8_t device) const
+{
+    char client[32];
+    std::snprintf(client, sizeof client, "%d-%04x", controllerIndex + 7, device);
+    return client;
 }
 
 ByteRead RecordingBus::ReadSmbus(std::uint8_t device, std::uint8_t reg)

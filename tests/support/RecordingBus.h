@@ -44,7 +44,16 @@ public:
         const auto found = drivers.find(device);
         return found == drivers.end() ? std::string() : found->second;
     }
-    void permitWriteBehindDriver(std::uint8_t device) override { permitted_.insert(device); }
+    void permitWriteBehindDriver(std::uint8_t device) override
+    {
+        writable_.insert({controller_, device});
+        readable_.insert({controller_, device});
+    }
+    void permitReadBehindDriver(std::int32_t controllerIndex, std::uint8_t device) override
+    {
+        readable_.insert({controllerIndex, device});
+    }
+    std::string kernelClientName(std::int32_t controllerIndex, std::uint8_t device) const override;
     std::string controllerName() const override { return nameOfController(controller_); }
     std::string nameOfController(std::int32_t index) const override
     {
@@ -61,7 +70,8 @@ public:
     // The errno a read or write fails with, 0 to let it through; it sees the
     // call and the controller it goes to. A failed write changes nothing.
     std::function<int(const BusCall&, int controller)> fail;
-    // Addresses a kernel driver owns, with the driver's name.
+    // Addresses a kernel driver owns, on either controller, with the
+    // driver's name: reads and writes there are held back until permitted.
     std::map<int, std::string> drivers;
     // How long each read and write takes: a slow or hung bus.
     std::chrono::milliseconds delay{0};
@@ -70,6 +80,7 @@ private:
     BusOutcome outcome(const BusCall& call) const;
 
     std::map<std::pair<int, int>, std::uint8_t> registers_;
-    std::set<int> permitted_;
+    std::set<std::pair<int, int>> writable_; // controller, device
+    std::set<std::pair<int, int>> readable_;
     int controller_ = 1;
 };

@@ -1,12 +1,14 @@
 // Screenshots of the windows in the states worth showing, in the light or
 // a dark palette, drawn on the offscreen platform: the main window with a
 // device that does not answer, Trends across a gap and a device change, the
-// register map after a restore that partly failed, and a bus scan.
+// register map after a restore that partly failed, a bus scan, and the
+// chip behind a kernel driver: the question, and the window after a No.
 //
 //   window-screenshots FOLDER [--dark]
 
 #include "bus/SimulatedBus.h"
 #include "protocol/Snapshot.h"
+#include "support/FakeLinuxBus.h"
 #include "support/MessageBoxAnswerer.h"
 #include "ui/BusScanWindow.h"
 #include "ui/Form1.h"
@@ -151,5 +153,23 @@ int main(int argc, char* argv[])
     settle(form);
     save(scan, folder, QStringLiteral("bus-scan"), dark);
     form.stopBus(std::chrono::seconds(2));
+
+    // The chip behind a kernel driver: the question, and the window after a No.
+    FakeLinuxBus driven({0x2E}, {{0x2E, "at24"}});
+    Form1 behind(*driven.bus);
+    behind.show();
+    if (!QTest::qWaitForWindowExposed(&behind))
+        return 1;
+    for (int i = 0; i < 100 && !behind.hasStarted(); ++i)
+        QTest::qWait(10);
+    behind.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+    boxes.answerNext(MessageBoxAnswerer::Answer::Escape, 400);
+    QTimer::singleShot(200, &behind, [&] {
+        if (QWidget* box = QApplication::activeModalWidget())
+            save(box, folder, QStringLiteral("kernel-driver-question"), dark);
+    });
+    tick(behind, 2);
+    save(&behind, folder, QStringLiteral("main-window-kernel-driver-not-read"), dark);
+    behind.stopBus(std::chrono::seconds(2));
     return 0;
 }

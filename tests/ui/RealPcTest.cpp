@@ -160,15 +160,20 @@ TEST_F(RealPc, TheStatusLineTellsTheTruth)
     EXPECT_EQ(status(), "Write to register 0x25 of device 0x2E failed: Input/output error");
 }
 
-// A kernel driver's device: reads go ahead and the status line names the
-// driver; the first write of the run asks, default No.
+// A kernel driver's device: once reads are agreed to, the status line
+// names the driver; the first write of the run asks again, default No.
 TEST_F(RealPc, AsksOnceBeforeWritingBehindAKernelDriver)
 {
     scriptTypicalChip();
     bus.drivers[0x2E] = "lm63";
     openOnScreen();
+    boxes.answerNext(Answer::ClickYes);
+    tick();
     tick();
     EXPECT_EQ(status(), "Device 0x2E on Recording controller 2, driven by the kernel's lm63 driver");
+    EXPECT_EQ(form->findChild<QLabel*>("statusLine")->toolTip().section('\n', 0, 0),
+              "The kernel's lm63 driver holds 8-002e (ls -l /sys/bus/i2c/devices/8-002e/driver).");
+    boxes.forget();
 
     bus.calls.clear();
     boxes.answerNext(Answer::Enter);

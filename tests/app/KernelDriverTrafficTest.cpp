@@ -1,0 +1,183 @@
+// Behind a kernel driver nothing is forced without the user's word: from
+// the window, nothing reaches a driver's address and no I2C_SLAVE_FORCE is
+// issued until a Yes; from the command line, until --force. Checked
+// against the fake i2c-dev's log and a fake sysfs that binds at24.
+
+#include "WindowOnFakeBus.h"
+#include "support/CommandRuns.h"
+#include "support/MessageBoxAnswerer.h"
+#include "support/QtPrinters.h"
+#include "ui/FanTestWindow.h"
+#include "ui/RegisterMapWindow.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Answer = MessageBoxAnswerer::Answer;
+
+constexpr int Chip = 0x2E;
+constexpr int Other = 0x4C; // a second chip, met only once the user points at it
+
+// Both chips answer; at24 owns the one given.
+struct DriverRig : FakeLinuxBus {
+    explicit DriverRig(int owned) : FakeLinuxBus({Chip, Other}, {{owned, "at24"}})
+    {
+        for (const int device : {Chip, Other}) {
+            dev->registerOf(Path, device, 0x5C) = 0xC2;
+            dev->registerOf(Path, device, 0x7C) = 0x01;
+            dev->registerOf(Path, device, 0x25) = 0x5A;
+        }
+    }
+};
+
+struct WindowAction {
+    const char* name;
+    int owned; // where the driver is
+    std::function<void(Window&)> act;
+};
+
+FanTestWindow* startFanTest(Window& w)
+{
+    auto* test = qobject_cast<FanTestWindow*>(w.form.showFanTest());
+    test->findChild<QPushButton*>(QStringLiteral("fanTestStart"))->click();
+    settleBus();
+    return test;
+}
+
+const WindowAction WindowActions[] = {
+    {"start-up", Chip, [](Window& w) { w.tick(); }},
+    {"poll", Other,
+     [](Window& w) {
+         pointAt(w, Other);
+         w.tick();
+         w.tick();
+     }},
+    {"Read", Other,
+     [](Window& w) {
+         pointAt(w, Other);
+         clickAndSettle(w.form.controls().cmdRead);
+     }},
+    {"Read All", Other,
+     [](Window& w) {
+         pointAt(w, Other);
+         qobject_cast<RegisterMapWindow*>(w.form.showRegisterMap())->readAll();
+         settleBus();
+     }},
+    {"fan test start", Other,
+     [](Window& w) {
+         pointAt(w, Other);
+         startFanTest(w);
+     }},
+};
+
+TEST(KernelDriver, NothingReachesItsAddressFromTheWindowBeforeAYes)
+{
+    for (const WindowAction& action : WindowActions) {
+        for (const bool yes : {false, true}) {
+            SCOPED_TRACE(std::string(action.name) + (yes ? ", Yes" : ", No"));
+            DriverRig rig(action.owned);
+            MessageBoxAnswerer boxes;
+            Window w(rig);
+            // The fan test asks about reading, then about writing.
+            boxes.answerNext(yes ? Answer::ClickYes : Answer::Escape);
+            boxes.answerNext(yes ? Answer::ClickYes : Answer::Escape);
+            action.act(w);
+            ASSERT_GE(boxes.seen().size(), 1u);
+            EXPECT_EQ(boxes.seen()[0].text.toStdString(),
+                      "Device 0x" + QString::number(action.owned, 16).toUpper().toStdString() +
+                          " on SMBus Controller 2 is driven by the kernel's at24 driver. Reading it too can confuse "
+                          "that driver, and both may read wrong values. Read it anyway?");
+            EXPECT_EQ(boxes.seen()[0].defaultButton, QMessageBox::No);
+            EXPECT_EQ(rig.forced(), yes);
+            EXPECT_EQ(rig.reached().contains(action.owned), yes);
+        }
+    }
+}
+
+TEST(KernelDriver, AfterANoTheWindowSaysWhyAndHowToHaveTheChip)
+{
+    DriverRig rig(Chip);
+    MessageBoxAnswerer boxes;
+    Window w(rig);
+    boxes.answerNext(Answer::Escape);
+    w.tick();
+    w.tick();
+    EXPECT_EQ(boxes.seen().size(), 1u) << "a No is not asked again at every tick";
+    EXPECT_EQ(w.form.statusText(), "Device 0x2E is driven by the kernel's at24 driver: not read");
+    const Form1Controls& c = w.form.controls();
+    EXPECT_EQ(c.lblFanSpeed[0]->text(), QStringLiteral("\u2014"));
+    EXPECT_EQ(c.lblFanSpeed[0]->toolTip(), "No reading: Device 0x2E is driven by the kernel's at24 driver: not read");
+    EXPECT_EQ(w.form.findChild<QLabel*>(QStringLiteral("statusLine"))->toolTip().toStdString(),
+              "The kernel's at24 driver holds 1-002e (ls -l /sys/bus/i2c/devices/1-002e/driver).\n"
+              "To have the device to yourself, unbind the driver:\n"
+              "    echo 1-002e | sudo tee /sys/bus/i2c/drivers/at24/unbind\n"
+              "and bind it back when you are done:\n"
+              "    echo 1-002e | sudo tee /sys/bus/i2c/drivers/at24/bind");
+
+    // Pointed at the chip again, and from the Tools menu: asked again.
+    pointAt(w, Other);
+    w.tick();
+    pointAt(w, Chip);
+    boxes.answerNext(Answer::Escape);
+    w.tick();
+    EXPECT_EQ(boxes.seen().size(), 2u);
+    boxes.answerNext(Answer::ClickYes);
+    w.form.findChild<QAction*>(QStringLiteral("actionReadPastKernelDriver"))->trigger();
+    settleBus();
+    ASSERT_EQ(boxes.seen().size(), 3u);
+    EXPECT_FALSE(rig.reached().contains(Chip));
+    w.tick();
+    EXPECT_TRUE(rig.reached().contains(Chip));
+    EXPECT_EQ(w.form.statusText(), "Device 0x2E on SMBus I801 adapter at 0b00, driven by the kernel's at24 driver");
+    EXPECT_NE(c.lblVcc->text(), QStringLiteral("\u2014"));
+}
+
+// One Yes holds for the run on that controller and address.
+TEST(KernelDriver, OneYesIsAskedOnceForTheRun)
+{
+    DriverRig rig(Chip);
+    MessageBoxAnswerer boxes;
+    Window w(rig);
+    boxes.answerNext(Answer::ClickYes);
+    w.tick();
+    w.tick();
+    clickAndSettle(w.form.controls().cmdRead);
+    qobject_cast<RegisterMapWindow*>(w.form.showRegisterMap())->readAll();
+    settleBus();
+    EXPECT_EQ(boxes.seen().size(), 1u);
+    EXPECT_EQ(w.form.controls().lblReadData->text(), "5A");
+    EXPECT_GE(w.form.controls().cmbPWM1->currentIndex(), 0) << "start-up's settings, read once the user agreed";
+}
+
+TEST(KernelDriver, TheCommandsRefuseItsAddressWithoutForce)
+{
+    const auto csv = std::filesystem::temp_directory_path() / ("corvane-driver-" + std::to_string(getpid()) + ".csv");
+    const QStringList commands[] = {{"get", "25"}, {"dump"}, {"read"},
+                                    {"record", QString::fromStdString(csv.string()), "--duration", "0.2"}};
+    for (const QStringList& command : commands) {
+        SCOPED_TRACE(command.join(' ').toStdString());
+        DriverRig refusedRig(Chip);
+        const Ran refused = runOn(*refusedRig.bus, command);
+        EXPECT_EQ(refused.status, 4);
+        EXPECT_EQ(refused.err, "corvane-bench: Device 0x2E on SMBus Controller 2 is driven by the kernel's at24 "
+                               "driver. Reading it too can confuse that driver, and both may read wrong values. "
+                               "Nothing was sent; give --force to read it all the same.\n");
+        EXPECT_FALSE(refusedRig.forced());
+        EXPECT_EQ(refusedRig.reached(), std::set<int>{});
+
+        DriverRig forcedRig(Chip);
+        std::filesystem::remove(csv);
+        const Ran forced = runOn(*forcedRig.bus, command + QStringList{"--force"});
+        EXPECT_EQ(forced.status, 0) << forced.err;
+        EXPECT_TRUE(forcedRig.forced());
+        EXPECT_EQ(forcedRig.reached(), std::set<int>{Chip});
+    }
+    std::filesystem::remove(csv);
+}
+
+} // namespace
