@@ -35,7 +35,10 @@ void quitOnTerminationSignals(QObject& owner)
     QObject::connect(notifier, &QSocketNotifier::activated, &owner, [notifier] {
         char byte;
         [[maybe_unused]] const auto read = ::read(static_cast<int>(notifier->socket()), &byte, 1);
-        QCoreApplication::quit();
+        // exit(), not quit(): since Qt 6, quit() first offers every window
+        // a close, and a window that asks before ending a recording would
+        // hold a logout on a question nobody is there to answer.
+        QCoreApplication::exit(0);
     });
 
     struct sigaction action = {};

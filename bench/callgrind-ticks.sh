@@ -26,6 +26,16 @@ for _ in $(seq 1200); do
   sleep 0.1
 done
 kill -TERM "$profiled" 2>/dev/null || true
+# A program that does not end on SIGTERM is a fault to see, not a bench
+# that never finishes.
+for _ in $(seq 100); do
+  kill -0 "$profiled" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$profiled" 2>/dev/null; then
+  echo "callgrind-ticks: $5 still ran 10 s after SIGTERM; killed" >&2
+  kill -KILL "$profiled" 2>/dev/null || true
+fi
 wait "$profiled" 2>/dev/null || true
 
 dumps=$(find "$out" -name 'cg.*' | wc -l)

@@ -14,7 +14,6 @@
 #include "protocol/BusThread.h"
 
 #include <QCoreApplication>
-#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <prometheus/exposer.h>
@@ -26,16 +25,10 @@ namespace {
 // How long leaving waits for a transaction stuck in the kernel.
 constexpr std::chrono::milliseconds BusStopLimit{1000};
 
-struct ExporterPoll {
-    std::optional<bool> offsetCoded; // read while it is not known
-    PollResult readings;
-    ByteRead configuration = NotRead; // 0x5C, for the behaviour
-};
-
 class Exporter {
 public:
     Exporter(const ServeOptions& options, BusAdapter& bus, prometheus::Exposer& exposer)
-        : options_(options), jobs_(bus), registry_(std::make_shared<prometheus::Registry>())
+        : options_(options), registry_(std::make_shared<prometheus::Registry>()), jobs_(bus)
     {
         exposer.RegisterCollectable(registry_);
         const std::uint8_t device = options.device;
@@ -56,11 +49,10 @@ public:
                       metrics_ = std::make_unique<ExporterMetrics>(
                           *registry_, ExporterMetrics::Origin{options_.device, startup.controller, startup.controllerName});
                       offsetCoded_ = startup.settings.offsetCoded;
-                      poll();
-                      timer_.start();
+                      // From here on the bus thread polls and sets the
+                      // metrics itself: a poll wakes no other thread.
+                      jobs_.repeat(options_.interval, [this](CorvaneProtocol& chip) { poll(chip); });
                   });
-        timer_.setInterval(static_cast<int>(options.interval.count()));
-        QObject::connect(&timer_, &QTimer::timeout, &scope_, [this] { poll(); });
         quitOnTerminationSignals(scope_);
     }
 
@@ -72,43 +64,27 @@ public:
     static constexpr int ExitStatusRefused = 4;
 
 private:
-    void poll()
+    // On the bus thread.
+    void poll(CorvaneProtocol& chip)
     {
-        // A poll still on a slow bus is not joined by another.
-        if (pollOnBus_)
-            return;
-        pollOnBus_ = true;
         const std::uint8_t device = options_.device;
-        const bool knowCoding = offsetCoded_.has_value();
-        jobs_.run(
-            [device, knowCoding](CorvaneProtocol& chip) {
-                ExporterPoll poll;
-                if (!knowCoding)
-                    poll.offsetCoded = chip.readSettings(device).offsetCoded;
-                poll.readings = chip.poll(device);
-                poll.configuration = chip.readRegister(device, rm::Pwm1Configuration);
-                return poll;
-            },
-            &scope_,
-            [this](const ExporterPoll& poll) {
-                pollOnBus_ = false;
-                if (poll.offsetCoded)
-                    offsetCoded_ = poll.offsetCoded;
-                const std::optional<int> behaviour =
-                    poll.configuration.ok() ? std::optional<int>(rm::behaviour(poll.configuration.value)) : std::nullopt;
-                metrics_->showPoll(poll.readings, offsetCoded_.value_or(false), behaviour);
-            });
+        if (!offsetCoded_)
+            offsetCoded_ = chip.readSettings(device).offsetCoded;
+        const PollResult readings = chip.poll(device);
+        const ByteRead configuration = chip.readRegister(device, rm::Pwm1Configuration);
+        const std::optional<int> behaviour =
+            configuration.ok() ? std::optional<int>(rm::behaviour(configuration.value)) : std::nullopt;
+        metrics_->showPoll(readings, offsetCoded_.value_or(false), behaviour);
     }
 
     const ServeOptions options_;
     QObject scope_;
-    QTimer timer_;
-    BusThread jobs_;
     std::shared_ptr<prometheus::Registry> registry_;
     std::unique_ptr<ExporterMetrics> metrics_;
-    std::optional<bool> offsetCoded_;
-    bool pollOnBus_ = false;
+    std::optional<bool> offsetCoded_; // set before the polls start, then only on the bus thread
     std::string refusal_;
+    // Last, so it is ended first: its polls use everything above.
+    BusThread jobs_;
 };
 
 } // namespace

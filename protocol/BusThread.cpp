@@ -1,6 +1,7 @@
 #include "BusThread.h"
 
 #include <QDeadlineTimer>
+#include <QTimer>
 #include <cerrno>
 
 // Passes transactions through until the thread is asked to stop; from then
@@ -50,7 +51,26 @@ BusThread::BusThread(BusAdapter& bus) : bus_(std::make_unique<StoppableBus>(bus)
 {
     thread_.setObjectName(QStringLiteral("bus"));
     worker_.moveToThread(&thread_);
+    // A repeating job's timer belongs to the bus thread's event loop: it
+    // goes with the thread, not later from the thread that ends this object.
+    QObject::connect(
+        &thread_, &QThread::finished, &worker_, [this] { qDeleteAll(worker_.findChildren<QTimer*>()); },
+        Qt::DirectConnection);
     thread_.start();
+}
+
+void BusThread::repeat(std::chrono::milliseconds interval, std::function<void(CorvaneProtocol&)> job)
+{
+    QMetaObject::invokeMethod(
+        &worker_,
+        [this, interval, job = std::move(job)] {
+            auto* timer = new QTimer(&worker_);
+            timer->setInterval(interval);
+            QObject::connect(timer, &QTimer::timeout, &worker_, [this, job] { job(protocol_); });
+            timer->start();
+            job(protocol_);
+        },
+        Qt::QueuedConnection);
 }
 
 BusThread::~BusThread()

@@ -11,6 +11,7 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <type_traits>
 
@@ -49,6 +50,13 @@ public:
             },
             Qt::QueuedConnection);
     }
+
+    // Runs job(protocol) on the bus thread at once and then every interval,
+    // until stop(). For a consumer that takes what the job finds on the bus
+    // thread itself (the exporter's metrics are safe to set from any
+    // thread): a poll then wakes no other thread. A job that overruns its
+    // interval is not queued twice; the next one starts when it is done.
+    void repeat(std::chrono::milliseconds interval, std::function<void(CorvaneProtocol&)> job);
 
     // True when every job made so far has run and its result been handed over.
     bool idle() const { return *pending_ == 0; }

@@ -143,38 +143,49 @@ TEST(SlowBus, EndsWithinOneAndAHalfSecondsOfSigterm)
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, 1500ms);
 }
 
-// Killed while it records every poll: the file holds whole rows only, and
-// the last one is recent.
-TEST(Recording, AKilledProgramLeavesWholeRecentRows)
+// Ended while it records every poll, by SIGKILL or by a logout's SIGTERM:
+// the file holds whole rows only, and the last one is recent. SIGTERM must
+// not stop at the question a close asks while recording: nobody is there.
+TEST(Recording, AnEndedProgramLeavesWholeRecentRows)
 {
-    std::unique_ptr<Child> server;
-    const std::string display = startXvfb(server);
-    ASSERT_FALSE(display.empty()) << "Xvfb did not start";
-    const std::filesystem::path file =
-        std::filesystem::temp_directory_path() / ("corvane-killed-" + std::to_string(getpid()) + ".csv");
-    std::filesystem::remove(file);
-    Child app({CORVANE_BENCH_PATH, "--simulate", "--record", file.string()},
-              {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "XDG_CONFIG_HOME=" + configHome()});
-    ASSERT_FALSE(awaitWindow(app, display, "SMBBA = 0x400 (simulated)").empty());
-    std::this_thread::sleep_for(2s);
-    app.kill9();
-    const auto killed = std::chrono::system_clock::now();
+    const struct {
+        const char* ending;
+        bool terminate;
+    } endings[] = {{"SIGKILL", false}, {"SIGTERM", true}};
+    for (const auto& ending : endings) {
+        SCOPED_TRACE(ending.ending);
+        std::unique_ptr<Child> server;
+        const std::string display = startXvfb(server);
+        ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+        const std::filesystem::path file =
+            std::filesystem::temp_directory_path() / ("corvane-ended-" + std::to_string(getpid()) + ".csv");
+        std::filesystem::remove(file);
+        Child app({CORVANE_BENCH_PATH, "--simulate", "--record", file.string()},
+                  {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "XDG_CONFIG_HOME=" + configHome()});
+        ASSERT_FALSE(awaitWindow(app, display, "SMBBA = 0x400 (simulated)").empty());
+        std::this_thread::sleep_for(2s);
+        if (ending.terminate)
+            EXPECT_EQ(app.terminate(), 0) << "-2: still running ten seconds after SIGTERM";
+        else
+            app.kill9();
+        const auto ended = std::chrono::system_clock::now();
 
-    std::ifstream in(file);
-    std::vector<std::string> rows;
-    for (std::string line; std::getline(in, line);)
-        rows.push_back(line);
-    std::filesystem::remove(file);
-    ASSERT_GE(rows.size(), 5u) << "a header and some rows";
-    for (const std::string& row : rows) {
-        EXPECT_TRUE(row.ends_with('\r')) << row;
-        EXPECT_EQ(std::count(row.begin(), row.end(), ','), 24) << row;
+        std::ifstream in(file);
+        std::vector<std::string> rows;
+        for (std::string line; std::getline(in, line);)
+            rows.push_back(line);
+        std::filesystem::remove(file);
+        ASSERT_GE(rows.size(), 5u) << "a header and some rows";
+        for (const std::string& row : rows) {
+            EXPECT_TRUE(row.ends_with('\r')) << row;
+            EXPECT_EQ(std::count(row.begin(), row.end(), ','), 24) << row;
+        }
+        std::tm utc{};
+        ASSERT_NE(strptime(rows.back().c_str(), "%Y-%m-%dT%H:%M:%S", &utc), nullptr) << rows.back();
+        const auto last = std::chrono::system_clock::from_time_t(timegm(&utc));
+        // Rows go out as they are polled; a loaded machine gets generous slack.
+        EXPECT_LT(ended - last, 5s) << rows.back();
     }
-    std::tm utc{};
-    ASSERT_NE(strptime(rows.back().c_str(), "%Y-%m-%dT%H:%M:%S", &utc), nullptr) << rows.back();
-    const auto last = std::chrono::system_clock::from_time_t(timegm(&utc));
-    // Rows go out as they are polled; a loaded machine gets generous slack.
-    EXPECT_LT(killed - last, 5s) << rows.back();
 }
 
 // The command line is answered before any window or display is needed.

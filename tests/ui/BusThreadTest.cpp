@@ -6,6 +6,8 @@
 #include "support/Traffic.h"
 
 #include <QElapsedTimer>
+#include <atomic>
+#include <thread>
 #include "ui/RegisterMapWindow.h"
 
 namespace {
@@ -14,9 +16,33 @@ using namespace std::chrono_literals;
 
 
 
-class BusThread : public Form1Fixture {};
+// The exporter's poll: repeated on the bus thread itself, at its cadence,
+// never twice for one tick, and not after stop().
+TEST(RepeatedBusJob, RunsOnTheBusThreadAtItsCadenceUntilStopped)
+{
+    RecordingBus bus;
+    ::BusThread jobs(bus);
+    std::atomic<int> runs = 0;
+    std::atomic<bool> ranOnThisThread = false;
+    const std::thread::id thisThread = std::this_thread::get_id();
+    jobs.repeat(20ms, [&](CorvaneProtocol& chip) {
+        chip.readRegister(0x2E, 0x20);
+        ranOnThisThread = ranOnThisThread || std::this_thread::get_id() == thisThread;
+        ++runs;
+    });
+    std::this_thread::sleep_for(210ms); // at once, then about ten more
+    EXPECT_FALSE(ranOnThisThread);
+    EXPECT_GE(runs, 3);
+    EXPECT_LE(runs, 12);
+    ASSERT_TRUE(jobs.stop(1s));
+    const int atStop = runs;
+    std::this_thread::sleep_for(60ms);
+    EXPECT_EQ(runs, atStop);
+}
 
-TEST_F(BusThread, APickMadeDuringASlowPollLandsAfterItAndBeforeTheNext)
+class JobsOnASlowBus : public Form1Fixture {};
+
+TEST_F(JobsOnASlowBus, APickMadeDuringASlowPollLandsAfterItAndBeforeTheNext)
 {
     openOnScreen();
     bus.delay = 20ms; // a poll takes 280 ms
@@ -28,7 +54,7 @@ TEST_F(BusThread, APickMadeDuringASlowPollLandsAfterItAndBeforeTheNext)
     EXPECT_EQ(bus.calls, pollReads() + (Calls{Read(0x7B), Write(0x7B, 0x03)}) + pollReads());
 }
 
-TEST_F(BusThread, AWriteAndAReadMadeInQuickSuccessionReachTheBusInThatOrder)
+TEST_F(JobsOnASlowBus, AWriteAndAReadMadeInQuickSuccessionReachTheBusInThatOrder)
 {
     openOnScreen();
     bus.delay = 20ms;
@@ -43,7 +69,7 @@ TEST_F(BusThread, AWriteAndAReadMadeInQuickSuccessionReachTheBusInThatOrder)
 
 // A window closed while its job is on the bus: the result finds nobody and
 // is dropped (the sanitized build would see a use after free).
-TEST_F(BusThread, AWindowClosedWhileItsJobRunsIsLeftAlone)
+TEST_F(JobsOnASlowBus, AWindowClosedWhileItsJobRunsIsLeftAlone)
 {
     openOnScreen();
     bus.delay = 1ms; // a sweep takes a quarter of a second
@@ -59,7 +85,7 @@ TEST_F(BusThread, AWindowClosedWhileItsJobRunsIsLeftAlone)
 // Every transaction takes a second, as on an SMBus whose adapter times out.
 // A timer on the window's thread keeps its time while the user types and
 // clicks, and leaving is done in well under 1.5 s.
-TEST_F(BusThread, ASlowBusNeverHoldsTheWindow)
+TEST_F(JobsOnASlowBus, ASlowBusNeverHoldsTheWindow)
 {
     scriptTypicalChip();
     bus.delay = 1000ms;
