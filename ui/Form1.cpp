@@ -4,6 +4,7 @@
 
 #include "Form1Icon.h"
 #include "MessageBoxes.h"
+#include "SelectableOnPress.h"
 #include "WarningSign.h"
 #include "WheelGuard.h"
 #include "chip/RegisterMap.h"
@@ -48,7 +49,7 @@ Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
     // No accessible names on the two lines: a label's name replaces its
     // text, and the text is what a screen reader must read.
     statusLine_->setObjectName(QStringLiteral("statusLine"));
-    statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    selectableOnFirstPress(*statusLine_);
     // Until start-up's reads come back, which on a slow bus takes seconds.
     // Controller 2 first, or the one controller where there is no second.
     const std::string firstTried = bus.nameOfController(1).empty() ? bus.nameOfController(0) : bus.nameOfController(1);

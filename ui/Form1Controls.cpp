@@ -1,5 +1,6 @@
 #include "Form1Controls.h"
 
+#include "LazyPopupComboBox.h"
 #include "Twips.h"
 #include "chip/RegisterMap.h"
 
@@ -111,7 +112,7 @@ template <std::size_t N>
 QComboBox* dropDown(QWidget* parent, const char* name, QLabel* caption, const std::array<std::string_view, N>& entries,
                     QRect twips)
 {
-    auto* list = place<QComboBox>(parent, QLatin1String(name), twips);
+    auto* list = place<LazyPopupComboBox>(parent, QLatin1String(name), twips);
     for (std::string_view entry : entries)
         list->addItem(QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size())));
     list->setCurrentIndex(-1);

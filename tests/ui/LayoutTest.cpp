@@ -164,6 +164,27 @@ TEST_F(Layout, ValueLabelsAreBoldCentredBorderedAndColouredByKind)
     }
 }
 
+// The lists and the status line pay for their popups and text documents
+// only when used: a list's popup is made at its first opening, in the
+// list's own regular font though its frame's is bold; the status line is
+// selectable from the first press on it.
+TEST_F(Layout, ListPopupsAndTheStatusSelectionAreMadeWhenFirstUsed)
+{
+    for (QComboBox* list : {controls().cmbPWM1, controls().cmbHF, controls().cmbPulses}) {
+        SCOPED_TRACE(list->objectName().toStdString());
+        EXPECT_EQ(list->findChild<QFrame*>(QString(), Qt::FindDirectChildrenOnly), nullptr) << "a popup made at start";
+        EXPECT_FALSE(list->font().bold());
+        list->showPopup();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(list->view()->window()));
+        EXPECT_EQ(list->view()->font(), list->font());
+        list->hidePopup();
+    }
+    auto* status = named<QLabel>("statusLine");
+    EXPECT_FALSE(status->hasSelectedText());
+    QTest::mouseDClick(status, Qt::LeftButton, {}, QPoint(4, status->height() / 2));
+    EXPECT_FALSE(status->selectedText().isEmpty()) << "a double click selects a word of " << status->text().toStdString();
+}
+
 // Texts must not be clipped at these fixed sizes, including the longest
 // readings a value label can get.
 TEST_F(Layout, EveryTextFitsItsControl)
