@@ -19,6 +19,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <chrono>
+#include <vector>
 
 using Poll::Reading;
 
@@ -438,19 +439,35 @@ void TrendsWindow::drawSeries(History::Milliseconds from, History::Milliseconds 
     // A reading missing for longer than a few steps is a gap in the line,
     // not a straight one across it; a slow poll or two is not.
     const History::Milliseconds gap = std::max<History::Milliseconds>(3 * step, 1000);
+    // Nor is a line joined across a change of device or controller: what
+    // was read before it and after are readings of different chips.
+    std::vector<History::Milliseconds> changes;
+    for (const History::Mark& mark : history_.marks())
+        if (mark.time >= from && mark.time <= to)
+            changes.push_back(mark.time);
     for (const Reading reading : PlotOrder) {
         const auto r = static_cast<std::size_t>(reading);
         std::size_t used = 0;
         QList<QPointF> piece;
         History::Milliseconds last = 0;
+        auto nextChange = changes.begin();
         const auto flush = [&] {
             if (!piece.isEmpty())
                 segment(reading, used++)->replace(piece);
             piece.clear();
         };
         for (const History::Point& p : history_.series(reading, from, to, step)) {
-            if (!piece.isEmpty() && p.time - last > gap)
+            // A point is the mean of a step's readings, centred on its time.
+            bool changed = false;
+            bool mixed = false;
+            for (; nextChange != changes.end() && *nextChange < p.time + step / 2; ++nextChange) {
+                changed = true;
+                mixed = mixed || *nextChange > p.time - step / 2;
+            }
+            if (!piece.isEmpty() && (p.time - last > gap || changed))
                 flush();
+            if (mixed)
+                continue; // a mean of both devices' readings is neither's
             piece.append(QPointF(static_cast<qreal>(p.time), p.value));
             last = p.time;
         }

@@ -105,7 +105,8 @@ TEST_F(Trends, RangeIsPausedZoomedAndFollowedByKeyboardAndMouse)
 
 // A poll whose reads failed is a gap: the line stops and starts again, one
 // piece a run of readings; and a change of device is marked on the time
-// axis, so the other device's values are not read as the chip's.
+// axis and breaks the line, so the other device's values are not read as
+// the chip's.
 TEST(TrendsOfARun, MissingReadingsSplitTheLineAndADeviceChangeIsMarked)
 {
     History history;
@@ -134,9 +135,14 @@ TEST(TrendsOfARun, MissingReadingsSplitTheLineAndADeviceChangeIsMarked)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&trends));
     QCoreApplication::processEvents();
     const auto pieces = trends.segments(Reading::Local);
-    EXPECT_EQ(pieces.size(), 2) << "two runs of readings: 0x2E's, then 0x2E's and 0x50's";
+    ASSERT_EQ(pieces.size(), 3) << "0x2E's readings, 0x2E's after the gap, then 0x50's";
     for (const auto& piece : pieces)
         EXPECT_FALSE(piece.isEmpty());
+    const qreal change = static_cast<qreal>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                (start + std::chrono::milliseconds(100 * 320)).time_since_epoch())
+                                                .count());
+    EXPECT_LT(pieces[1].back().x(), change);
+    EXPECT_GE(pieces[2].front().x(), change);
     EXPECT_EQ(trends.marksShown(), (QStringList{"Device 0x48", "Device 0x2E", "Device 0x50"}));
 }
 
