@@ -307,11 +307,11 @@ int CommandRun::restore()
     // Refused whole, before anything is written; the summary says so too.
     const auto refusedWhole = [&](const std::string& why) {
         out_ << "The snapshot held " << snapshot->count() << " registers; 0 written.\n";
-        return refused(why + " Nothing was written");
+        return refused(why);
     };
     if (snapshot->device && *snapshot->device != device_ && !request_.force)
         return refusedWhole(snapshotMismatch(*snapshot, device_, {}, {}).value_or("") +
-                            "; give --force to restore it all the same.");
+                            " Nothing was written; give --force to restore it all the same.");
     if (const auto why = addressRefusal(device_, request_.force))
         return refused(*why);
     const auto located = locate(0x00);
@@ -326,7 +326,7 @@ int CommandRun::restore()
     // whatever --force says, as in the window.
     if (!snapshot->device) {
         if (const auto mismatch = snapshotMismatch(*snapshot, device_, live.values, live.failed))
-            return refusedWhole(*mismatch + ".");
+            return refusedWhole(*mismatch + " Nothing was written.");
     }
     int status = ExitStatus::Ok;
     // A register the snapshot holds but the live read missed cannot be

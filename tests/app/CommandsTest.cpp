@@ -317,9 +317,11 @@ TEST_F(HeldChip, RestoreChecksWhatItWritesTo)
         std::vector<BusCall> writes;
         std::string saying; // in stdout or stderr
     } cases[] = {
-        {"another device named", eeprom, {"--device", "2E"}, 4, {}, "The snapshot is of device 0x51, not 0x2E."},
+        {"another device named", eeprom, {"--device", "2E"}, 4, {},
+         "The snapshot is of device 0x51, not 0x2E. Nothing was written; give --force to restore it all the same.\n"},
         {"no device line, another identification", withoutHeader(eeprom), {}, 4, {},
-         "its identification registers 0x3D to 0x3F"},
+         "its identification registers 0x3D to 0x3F (00 00 00) are not the chip's (68 43 12): it is of another "
+         "device. Nothing was written.\n"},
         {"no device line, this chip", withoutHeader(chip), {}, 0, {Write(0x5C, 0xC2), Write(0x5F, 0xC4)},
          "0x40: left at 00 (snapshot 01): not written: not a known setting"},
         {"an unknown register with --all", chip, {"--all"}, 0,
