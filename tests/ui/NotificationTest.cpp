@@ -50,12 +50,16 @@ protected:
         ASSERT_TRUE(fakeBus->registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
                                             QDBusConnection::ExportAllSlots));
         bus.holdReadings();
+        // Fan1 stalled: its count pinned at the top, as the chip reads a fan
+        // that gives no pulses.
+        bus.WriteSmbus(0x2E, 0x28, 0xFF);
+        bus.WriteSmbus(0x2E, 0x29, 0xFF);
         form = std::make_unique<Form1>(bus);
         ASSERT_TRUE(QTest::qWaitFor([this] { return form->hasStarted(); }, 5000));
         form->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
         std::vector<LimitSetting> limits = form->limits();
-        limits[3] = {Poll::Reading::Fan1, 3000.0, std::nullopt, true}; // 2158 rpm: too slow
-        limits[6] = {Poll::Reading::Fan4, 100.0, std::nullopt, true};  // 0 rpm: stalled
+        limits[3] = {Poll::Reading::Fan1, 1200.0, std::nullopt, true}; // stalled
+        limits[4] = {Poll::Reading::Fan2, 3000.0, std::nullopt, true}; // 2000 rpm: too slow
         form->setLimits(limits);
     }
     void TearDown() override
@@ -88,16 +92,17 @@ TEST_F(Notifications, OnePerAlarmCriticalForAStalledFan)
     EXPECT_TRUE(fake.calls.empty()) << "not before a second";
     ticks(1);
     ASSERT_TRUE(QTest::qWaitFor([this] { return fake.calls.size() == 2; }, 3000));
-    EXPECT_EQ(fake.calls[0].summary, "Fan1 too low");
-    EXPECT_EQ(fake.calls[0].urgency, 1u) << "normal";
-    EXPECT_TRUE(fake.calls[0].body.startsWith("Fan1 ")) << fake.calls[0].body.toStdString();
-    EXPECT_TRUE(fake.calls[0].body.contains(" below 3000 rpm since ")) << fake.calls[0].body.toStdString();
-    EXPECT_EQ(fake.calls[1].summary, "Fan4 stalled");
-    EXPECT_EQ(fake.calls[1].urgency, 2u) << "critical: stalled";
+    EXPECT_EQ(fake.calls[0].summary, "Fan1 stalled");
+    EXPECT_EQ(fake.calls[0].urgency, 2u) << "critical: stalled";
+    EXPECT_TRUE(fake.calls[0].body.startsWith("Fan1 0 rpm below 1200 rpm since ")) << fake.calls[0].body.toStdString();
+    EXPECT_EQ(fake.calls[1].summary, "Fan2 too low");
+    EXPECT_EQ(fake.calls[1].urgency, 1u) << "normal";
+    EXPECT_TRUE(fake.calls[1].body.contains("Fan2 2000 rpm below 3000 rpm since ")) << fake.calls[1].body.toStdString();
     ticks(30);
     EXPECT_EQ(fake.calls.size(), 2u) << "an alarm that lasts notifies once";
-    std::printf("Notify as received: '%s' / '%s' (urgency %u)\n", qPrintable(fake.calls[1].summary),
-                qPrintable(fake.calls[1].body), fake.calls[1].urgency);
+    for (const auto& call : fake.calls)
+        std::printf("Notify as received: '%s' / '%s' (urgency %u)\n", qPrintable(call.summary), qPrintable(call.body),
+                    call.urgency);
 }
 
 TEST_F(Notifications, NoServiceIsSaidOnceAndTheWindowGoesOn)
