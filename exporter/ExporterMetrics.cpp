@@ -34,6 +34,14 @@ ReadingMetric metricOf(Reading reading)
     return {"pwm", "1"};
 }
 
+// What every series carries: which device, on which controller and bus.
+prometheus::Labels originLabels(const ExporterMetrics::Origin& origin)
+{
+    return {{"device", deviceText(origin.device)},
+            {"controller", std::to_string(origin.controller + 1)},
+            {"bus", origin.bus}};
+}
+
 } // namespace
 
 std::string errnoName(int error)
@@ -76,38 +84,28 @@ ExporterMetrics::ExporterMetrics(prometheus::Registry& registry, const Origin& o
     : errorsFamily_(prometheus::BuildCounter()
                         .Name("corvane_poll_errors_total")
                         .Help("Polls whose reads failed, by the error of the first that failed.")
-                        .Labels({{"device", deviceText(origin.device)},
-                                 {"controller", std::to_string(origin.controller + 1)},
-                                 {"bus", origin.bus}})
+                        .Labels(originLabels(origin))
                         .Register(registry)),
       up_(prometheus::BuildGauge()
               .Name("corvane_up")
               .Help("1 when the last poll read the chip, else 0.")
-              .Labels({{"device", deviceText(origin.device)},
-                       {"controller", std::to_string(origin.controller + 1)},
-                       {"bus", origin.bus}})
+              .Labels(originLabels(origin))
               .Register(registry)
               .Add({})),
       polls_(prometheus::BuildCounter()
                  .Name("corvane_polls_total")
                  .Help("Polls of the chip since the exporter started.")
-                 .Labels({{"device", deviceText(origin.device)},
-                          {"controller", std::to_string(origin.controller + 1)},
-                          {"bus", origin.bus}})
+                 .Labels(originLabels(origin))
                  .Register(registry)
                  .Add({})),
       duration_(prometheus::BuildGauge()
                     .Name("corvane_poll_duration_seconds")
                     .Help("How long the last poll's reads took.")
-                    .Labels({{"device", deviceText(origin.device)},
-                             {"controller", std::to_string(origin.controller + 1)},
-                             {"bus", origin.bus}})
+                    .Labels(originLabels(origin))
                     .Register(registry)
                     .Add({}))
 {
-    const prometheus::Labels common{{"device", deviceText(origin.device)},
-                                    {"controller", std::to_string(origin.controller + 1)},
-                                    {"bus", origin.bus}};
+    const prometheus::Labels common = originLabels(origin);
     const auto family = [&](const char* name, const char* help) -> prometheus::Family<prometheus::Gauge>& {
         return prometheus::BuildGauge().Name(name).Help(help).Labels(common).Register(registry);
     };
