@@ -11,6 +11,7 @@
 #include <QAccessible>
 #include <QElapsedTimer>
 #include <QStatusBar>
+#include <cstdio>
 #include <filesystem>
 
 namespace {
@@ -108,6 +109,7 @@ TEST_F(NoInventedReadings, TheStatusLinesReachAScreenReader)
     tick();
     EXPECT_EQ(accessibleName(statusLine()), "Device 0x2E on Recording controller 2");
     EXPECT_FALSE(recordingLine()->isVisible()) << "nothing recording, nothing said";
+    std::printf("Read back at 0x2E: '%s'\n", qPrintable(accessibleName(statusLine())));
 
     bus.fail = [](const BusCall& call, int) { return call.kind == BusCall::Kind::Read ? ENXIO : 0; };
     typeOver(controls().txtDevAddr, QStringLiteral("48"));
@@ -115,6 +117,7 @@ TEST_F(NoInventedReadings, TheStatusLinesReachAScreenReader)
     EXPECT_TRUE(accessibleName(statusLine()).startsWith("Device 0x48 does not answer (No such device or address) since"))
         << accessibleName(statusLine()).toStdString();
     EXPECT_EQ(accessibleName(statusLine()), statusLine()->text());
+    std::printf("Read back at 0x48: '%s'\n", qPrintable(accessibleName(statusLine())));
 
     bus.fail = nullptr;
     typeOver(controls().txtDevAddr, QStringLiteral("2e"));
@@ -125,6 +128,8 @@ TEST_F(NoInventedReadings, TheStatusLinesReachAScreenReader)
     EXPECT_TRUE(accessibleName(recordingLine()).startsWith("Recording corvane-a11y-"))
         << accessibleName(recordingLine()).toStdString();
     EXPECT_EQ(accessibleName(recordingLine()), recordingLine()->text());
+    std::printf("Read back while recording: '%s' and '%s'\n", qPrintable(accessibleName(statusLine())),
+                qPrintable(accessibleName(recordingLine())));
     form->stopRecording();
     std::filesystem::remove(csv);
 }
