@@ -42,6 +42,20 @@ prometheus::Labels originLabels(const ExporterMetrics::Origin& origin)
             {"bus", origin.bus}};
 }
 
+// Families registered under the origin's labels.
+prometheus::Family<prometheus::Gauge>& gauges(prometheus::Registry& registry, const ExporterMetrics::Origin& origin,
+                                              const char* name, const char* help)
+{
+    return prometheus::BuildGauge().Name(name).Help(help).Labels(originLabels(origin)).Register(registry);
+}
+
+prometheus::Family<prometheus::Counter>& counters(prometheus::Registry& registry,
+                                                  const ExporterMetrics::Origin& origin, const char* name,
+                                                  const char* help)
+{
+    return prometheus::BuildCounter().Name(name).Help(help).Labels(originLabels(origin)).Register(registry);
+}
+
 } // namespace
 
 std::string errnoName(int error)
@@ -81,33 +95,14 @@ void ExporterMetrics::Series::show(std::optional<double> value)
 }
 
 ExporterMetrics::ExporterMetrics(prometheus::Registry& registry, const Origin& origin)
-    : errorsFamily_(prometheus::BuildCounter()
-                        .Name("corvane_poll_errors_total")
-                        .Help("Polls whose reads failed, by the error of the first that failed.")
-                        .Labels(originLabels(origin))
-                        .Register(registry)),
-      up_(prometheus::BuildGauge()
-              .Name("corvane_up")
-              .Help("1 when the last poll read the chip, else 0.")
-              .Labels(originLabels(origin))
-              .Register(registry)
-              .Add({})),
-      polls_(prometheus::BuildCounter()
-                 .Name("corvane_polls_total")
-                 .Help("Polls of the chip since the exporter started.")
-                 .Labels(originLabels(origin))
-                 .Register(registry)
-                 .Add({})),
-      duration_(prometheus::BuildGauge()
-                    .Name("corvane_poll_duration_seconds")
-                    .Help("How long the last poll's reads took.")
-                    .Labels(originLabels(origin))
-                    .Register(registry)
-                    .Add({}))
+    : errorsFamily_(counters(registry, origin, "corvane_poll_errors_total",
+                             "Polls whose reads failed, by the error of the first that failed.")),
+      up_(gauges(registry, origin, "corvane_up", "1 when the last poll read the chip, else 0.").Add({})),
+      polls_(counters(registry, origin, "corvane_polls_total", "Polls of the chip since the exporter started.").Add({})),
+      duration_(gauges(registry, origin, "corvane_poll_duration_seconds", "How long the last poll's reads took.").Add({}))
 {
-    const prometheus::Labels common = originLabels(origin);
     const auto family = [&](const char* name, const char* help) -> prometheus::Family<prometheus::Gauge>& {
-        return prometheus::BuildGauge().Name(name).Help(help).Labels(common).Register(registry);
+        return gauges(registry, origin, name, help);
     };
     auto& temperatures = family("corvane_temperature_celsius", "The chip's temperatures, in degrees Celsius.");
     auto& fans = family("corvane_fan_speed_rpm", "The fans' speeds, in revolutions per minute; 0 for a stalled fan.");
