@@ -124,15 +124,11 @@ void Form1::showReadings(const PollResult& poll, const std::string& whyNot)
 {
     // The key of a reading whose read failed: no byte value has it.
     constexpr int Failed = -2;
-    QLabel* const labels[Poll::ReadingCount] = {c_.lblTemp[0],     c_.lblTemp[1],     c_.lblTemp[2],
-                                                c_.lblFanSpeed[0], c_.lblFanSpeed[1], c_.lblFanSpeed[2],
-                                                c_.lblFanSpeed[3], c_.lblVcc,         c_.lblVccp,
-                                                c_.lblDutyCycle};
     const QString noReading =
         whyNot.empty() ? QString() : QStringLiteral("No reading: ") + QString::fromStdString(whyNot);
     for (int i = 0; i < Poll::ReadingCount; ++i) {
         const auto reading = static_cast<Reading>(i);
-        QLabel* label = labels[i];
+        QLabel* label = labelOf(reading);
         if (readingFailed(poll, reading)) {
             // 0xFF decoded is no measurement: a dash, and why in the tooltip.
             if (polled_.changed(reading, Failed))

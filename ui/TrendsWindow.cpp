@@ -49,10 +49,8 @@ const std::array<Look, Poll::ReadingCount> Looks = {{
 }};
 
 // The plots from top to bottom, and their readings in the order of their
-// legends; the Series menu lists them in the same order.
-constexpr std::array<Reading, Poll::ReadingCount> PlotOrder = {
-    Reading::Local, Reading::Remote1, Reading::Remote2, Reading::Fan1, Reading::Fan2,
-    Reading::Fan3,  Reading::Fan4,    Reading::Vcc,     Reading::Vccp, Reading::Duty};
+// legends, are the main window's order; the Series menu lists them so too.
+constexpr const auto& PlotOrder = Poll::ListedOrder;
 
 constexpr History::Milliseconds ShortestSpan = 10'000;
 // One format for every time the window writes: the readout's, the ticks'.
@@ -474,8 +472,6 @@ void TrendsWindow::drawSeries(History::Milliseconds from, History::Milliseconds 
         flush();
         for (std::size_t i = used; i < segmentsUsed_[r]; ++i)
             segments_[r][i]->clear();
-        if (used == 0 && segmentsUsed_[r] == 0)
-            segments_[r].front()->clear();
         segmentsUsed_[r] = used;
     }
 }
@@ -656,8 +652,17 @@ bool TrendsWindow::eventFilter(QObject* watched, QEvent* event)
             }
         }
         tickRange_ = {};
-        if (!plots_.empty() && plots_.back().chart)
-            QMetaObject::invokeMethod(this, [this] { redraw(); }, Qt::QueuedConnection);
+        // The three plots resize together: one redraw for all of them.
+        if (!redrawQueued_) {
+            redrawQueued_ = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    redrawQueued_ = false;
+                    redraw();
+                },
+                Qt::QueuedConnection);
+        }
         return false;
     }
     auto* view = qobject_cast<QChartView*>(watched->parent());

@@ -105,6 +105,7 @@ private:
     std::vector<Plot> plots_;
     // What the axes show now, so they are redone only when it changes.
     std::pair<History::Milliseconds, History::Milliseconds> tickRange_{};
+    bool redrawQueued_ = false; // after a resize, until the one redraw for all plots runs
     QStringList marksShown_;
     QLabel* cursor_ = nullptr;
     QLabel* state_ = nullptr;
