@@ -105,18 +105,17 @@ QString joined(const auto& names)
 bool listenAddress(const QString& text)
 {
     static const QRegularExpression pattern(QStringLiteral(
-        "^(?:\\d{1,3}(?:\\.\\d{1,3}){3}|\\[[0-9A-Fa-f:.]+\\]|[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?(?:\\.[A-Za-z0-9-]+)*):(\\d{1,5})$"));
+        "^(?:(?<ipv4>\\d{1,3}(?:\\.\\d{1,3}){3})|\\[[0-9A-Fa-f:.]+\\]|[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?(?:\\.[A-Za-z0-9-]+)*):(?<port>\\d{1,5})$"));
     const auto match = pattern.match(text);
     if (!match.hasMatch())
         return false;
-    const int port = match.captured(2).toInt();
+    const int port = match.captured(u"port").toInt();
     if (port < 1 || port > 65535)
         return false;
-    if (text.front().isDigit()) {
-        for (const QString& part : text.section(QLatin1Char(':'), 0, 0).split(QLatin1Char('.')))
-            if (part.toInt() > 255)
-                return false;
-    }
+    // Octets only where the host is four numbers: 300.example is a name.
+    for (const QString& part : match.captured(u"ipv4").split(QLatin1Char('.'), Qt::SkipEmptyParts))
+        if (part.toInt() > 255)
+            return false;
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include "ExporterMetrics.h"
 #include "ServeOptions.h"
+#include "app/ExitStatus.h"
 #include "app/QuitOnSignal.h"
 #include "chip/RegisterMap.h"
 #include "protocol/AddressGuard.h"
@@ -43,7 +44,7 @@ public:
                       if (startup.outcome.heldBackByDriver()) {
                           refusal_ = readBehindDriverText(options_.device, startup.controller, startup.outcome.driver) +
                                      " Nothing was sent; give --force to read it all the same.";
-                          QCoreApplication::exit(ExitStatusRefused);
+                          QCoreApplication::exit(ExitStatus::WriteNotTaken);
                           return;
                       }
                       metrics_ = std::make_unique<ExporterMetrics>(
@@ -60,18 +61,22 @@ public:
     bool stop() { return jobs_.stop(BusStopLimit); }
     // Why start-up ended the run, when a kernel driver owns the device.
     const std::string& refusal() const { return refusal_; }
-    // The command line's status for a refused transaction.
-    static constexpr int ExitStatusRefused = 4;
 
 private:
     // On the bus thread.
     void poll(CorvaneProtocol& chip)
     {
         const std::uint8_t device = options_.device;
-        if (!offsetCoded_)
-            offsetCoded_ = chip.readSettings(device).offsetCoded;
         const PollResult readings = chip.poll(device);
-        const ByteRead configuration = chip.readRegister(device, rm::Pwm1Configuration);
+        // The coding, while start-up could not read it, and the behaviour:
+        // one register each, and none from a chip that did not answer.
+        if (!offsetCoded_ && readings.answered()) {
+            const ByteRead coding = chip.readRegister(device, rm::TemperatureCoding);
+            if (coding.ok())
+                offsetCoded_ = rm::offsetCoded(coding.value);
+        }
+        const ByteRead configuration =
+            readings.answered() ? chip.readRegister(device, rm::Pwm1Configuration) : NotRead;
         const std::optional<int> behaviour =
             configuration.ok() ? std::optional<int>(rm::behaviour(configuration.value)) : std::nullopt;
         metrics_->showPoll(readings, offsetCoded_.value_or(false), behaviour);
@@ -98,7 +103,7 @@ extern "C" Q_DECL_EXPORT int corvaneServe(const ServeOptions& options, BusAdapte
         exposer = std::make_unique<prometheus::Exposer>(options.listen, 2);
     } catch (const std::exception&) {
         *error = "cannot listen on " + options.listen + ": the address is not this machine's, or the port is in use.";
-        return 2;
+        return ExitStatus::BadCommandLine;
     }
     auto exporter = std::make_unique<Exporter>(options, bus, *exposer);
     std::fprintf(stderr, "corvane-bench: serving /metrics on %s\n", options.listen.c_str());

@@ -39,9 +39,11 @@ std::optional<std::string> AlarmLog::add(std::chrono::system_clock::time_point t
     row += isoUtcText(time) + "," + std::string(Poll::name(limit.reading)) + "," + (limit.atMost ? "<=" : ">=") +
            csvNumber(limit.bound) + "," + (value ? csvNumber(*value) : std::string()) + "," +
            (started ? "start" : "end") + "\r\n";
-    if (::write(fd_, row.data(), row.size()) != static_cast<ssize_t>(row.size())) {
+    const ssize_t written = ::write(fd_, row.data(), row.size());
+    if (written != static_cast<ssize_t>(row.size())) {
         failed_ = true;
-        return path_ + ": " + std::strerror(errno ? errno : ENOSPC);
+        // A short write sets no errno: the disk is full.
+        return path_ + ": " + std::strerror(written < 0 ? errno : ENOSPC);
     }
     return std::nullopt;
 }

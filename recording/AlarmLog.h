@@ -22,7 +22,6 @@ public:
     std::optional<std::string> add(std::chrono::system_clock::time_point time, const Limit& limit,
                                    std::optional<double> value, bool started);
 
-    const std::string& path() const { return path_; }
     static std::string header();
 
 private:

@@ -1,8 +1,9 @@
 #include "History.h"
 
+#include "protocol/AddressGuard.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 using Poll::Reading;
 
@@ -36,11 +37,8 @@ void History::add(const PollResult& poll, bool offsetCoded)
     Milliseconds time = millisecondsOf(poll.time);
     if (!recent_.empty())
         time = std::max(time, recent_.back().time);
-    if (lastDevice_ && *lastDevice_ != poll.device) {
-        char text[16];
-        std::snprintf(text, sizeof text, "Device 0x%02X", poll.device);
-        mark(time, text);
-    }
+    if (lastDevice_ && *lastDevice_ != poll.device)
+        mark(time, "Device " + deviceText(poll.device));
     lastDevice_ = poll.device;
     recent_.push_back({time, poll.bytes, poll.failedReads, offsetCoded});
     ++polls_;

@@ -227,6 +227,20 @@ TEST(CommandLineParsing, MistakesAreRefusedBeforeAnyTraffic)
     }
 }
 
+// Four numbers are an IPv4 address and each must be an octet; anything else
+// that looks like a host name is one, even when it starts with a digit.
+TEST(CommandLineParsing, ListenAddressesAreNumbersOrNames)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"127.0.0.1:9000", true},  {"300.1.1.1:9000", false}, {"300.example:9000", true},
+        {"[::1]:9000", true},      {"localhost:0", false},    {"bench7:70000", false}};
+    for (const auto& [address, accepted] : cases) {
+        SCOPED_TRACE(address);
+        const auto parsed = parseCommandLine({"corvane-bench", "serve", "--listen", QString::fromLatin1(address)});
+        EXPECT_EQ(std::holds_alternative<CommandRequest>(parsed), accepted);
+    }
+}
+
 TEST(CommandLineParsing, DurationsInTheirUnits)
 {
     using std::chrono::milliseconds;
