@@ -3,7 +3,7 @@
 // --help, --version, the commands and mistakes are answered on a terminal
 // without a display.
 
-#include "ExitStatus.h"
+#include "protocol/ExitStatus.h"
 #include "recording/LimitWatch.h"
 
 #include <QString>

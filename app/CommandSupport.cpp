@@ -18,17 +18,28 @@ std::string noAnswerText(std::uint8_t device, int controller, const std::string&
            " (" + controllerName + "): " + errorText(outcome.error) + ".";
 }
 
+int unanswered(std::ostream& err, std::uint8_t device, int controller, const std::string& controllerName,
+               const BusOutcome& outcome, bool writes)
+{
+    // A kernel driver owns the address, and nothing was sent: as i2cget
+    // without -f, a refusal rather than silence.
+    const std::string why = outcome.heldBackByDriver()
+                                ? heldBackText(device, controller, outcome.driver, writes)
+                                : noAnswerText(device, controller, controllerName, outcome);
+    return complain(err, ExitStatus::ofUnanswered(outcome), why);
+}
+
 std::optional<std::string> addressRefusal(std::uint8_t device, bool force)
 {
     if (const AddressRisk risk = addressRisk(device); risk != AddressRisk::None && !force)
-        return riskText(device, risk) + " Nothing was written; give --force to write all the same.";
+        return forceRefusalText(riskText(device, risk), true);
     return std::nullopt;
 }
 
 std::optional<std::string> readRefusal(std::uint8_t device, bool force)
 {
     if (readIsGuarded(device) && !force)
-        return readRiskText(device) + " Nothing was sent; give --force to read it all the same.";
+        return forceRefusalText(readRiskText(device), false);
     return std::nullopt;
 }
 
@@ -39,7 +50,7 @@ std::optional<std::string> driverRefusal(BusAdapter& bus, std::uint8_t device, b
         return std::nullopt;
     }
     if (const std::string driver = bus.kernelDriver(device); !driver.empty())
-        return driverText(device, driver) + " Nothing was written; give --force to write all the same.";
+        return heldBackText(device, 0, driver, true);
     return std::nullopt;
 }
 
@@ -53,18 +64,10 @@ void forcePastDrivers(BusAdapter& bus, std::uint8_t device, const CommandRequest
     }
 }
 
-std::string heldBackText(std::uint8_t device, int controller, const BusOutcome& outcome, bool writes)
-{
-    if (writes)
-        return driverText(device, outcome.driver) + " Nothing was written; give --force to write all the same.";
-    return readBehindDriverText(device, controller, outcome.driver) +
-           " Nothing was sent; give --force to read it all the same.";
-}
-
 std::string writeFailureText(std::uint8_t device, std::uint8_t reg, const BusOutcome& outcome)
 {
     if (outcome.error == EBUSY && !outcome.driver.empty())
-        return driverText(device, outcome.driver) + " Nothing was written; give --force to write all the same.";
+        return heldBackText(device, 0, outcome.driver, true);
     return "The write of register " + deviceText(reg) + " at device " + deviceText(device) +
            " failed: " + errorText(outcome.error) + ".";
 }

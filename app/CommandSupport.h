@@ -17,6 +17,12 @@ int complain(std::ostream& err, int status, const std::string& why);
 // such device or address."
 std::string noAnswerText(std::uint8_t device, int controller, const std::string& controllerName, const BusOutcome& outcome);
 
+// A device that gave nothing: refused (exit 4) where a kernel driver held
+// the transaction back, else it does not answer (exit 3); writes says the
+// command was to write there.
+int unanswered(std::ostream& err, std::uint8_t device, int controller, const std::string& controllerName,
+               const BusOutcome& outcome, bool writes);
+
 // Why a write to the device's address must not go out without --force;
 // nothing when it may. Asked before any traffic.
 std::optional<std::string> addressRefusal(std::uint8_t device, bool force);
@@ -31,9 +37,6 @@ std::optional<std::string> driverRefusal(BusAdapter& bus, std::uint8_t device, b
 // With --force, lets reads of the device go past a kernel driver on every
 // controller the command may look on; without it, nothing.
 void forcePastDrivers(BusAdapter& bus, std::uint8_t device, const CommandRequest& request);
-// Why a read that a kernel driver held back was not made, and how to make
-// it; writes says the command was to write there.
-std::string heldBackText(std::uint8_t device, int controller, const BusOutcome& outcome, bool writes);
 
 // Why a write that went out failed, in words the user can act on.
 std::string writeFailureText(std::uint8_t device, std::uint8_t reg, const BusOutcome& outcome);

@@ -121,11 +121,7 @@ std::optional<Startup> CommandRun::startUp()
 
 int CommandRun::notFound(const BusOutcome& outcome)
 {
-    // A kernel driver owns the address, and nothing was sent: as i2cget
-    // without -f, a refusal rather than silence.
-    if (outcome.heldBackByDriver())
-        return refused(heldBackText(device_, controller_, outcome, writes_));
-    return noAnswer(outcome);
+    return unanswered(err_, device_, controller_, chip_.controllerName(), outcome, writes_);
 }
 
 int CommandRun::read()

@@ -1,6 +1,6 @@
 #include "NoDisplay.h"
 
-#include "ExitStatus.h"
+#include "protocol/ExitStatus.h"
 
 #include <QString>
 #include <QtGlobal>

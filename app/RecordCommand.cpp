@@ -3,12 +3,12 @@
 
 #include "CommandSupport.h"
 #include "Commands.h"
-#include "QuitOnSignal.h"
+#include "session/QuitOnSignal.h"
 #include "protocol/BusHealth.h"
 #include "protocol/AddressGuard.h"
 #include "recording/CsvRecorder.h"
 #include "recording/LimitWatch.h"
-#include "ui/BenchSettings.h"
+#include "session/BenchSettings.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -101,11 +101,8 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
     forcePastDrivers(bus, request.device, request);
     const Startup startup = chip.startUp(request.device, request.controller);
     if (!startup.answered || !startup.settings.complete()) {
-        const BusOutcome& why = startup.answered ? startup.settings.outcome : startup.outcome;
-        if (why.heldBackByDriver())
-            return complain(err, ExitStatus::WriteNotTaken, heldBackText(request.device, startup.controller, why, false));
-        return complain(err, ExitStatus::NoAnswer,
-                        noAnswerText(request.device, startup.controller, startup.controllerName, why));
+        return unanswered(err, request.device, startup.controller, startup.controllerName,
+                          startup.answered ? startup.settings.outcome : startup.outcome, false);
     }
     // An existing file is never replaced: a run's record is not lost to the next.
     auto started = request.path == QLatin1String("-")

@@ -1,6 +1,6 @@
 #include "RunWindow.h"
 
-#include "QuitOnSignal.h"
+#include "session/QuitOnSignal.h"
 #include "ui/Form1.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "exporter/ServeOptions.h"
-#include "ui/ModuleLoader.h"
+#include "session/ModuleLoader.h"
 
 #include <ostream>
 

@@ -56,6 +56,9 @@ public:
     // The kernel driver that owns an address on the chosen controller, as
     // sysfs says, without a transaction; empty when none does.
     virtual std::string kernelDriver(std::uint8_t /*device*/) const { return {}; }
+    // The same on a controller (0 or 1), chosen or not. Reads sysfs and what
+    // was fixed when the bus was made, never the bus, so any thread may ask.
+    virtual std::string kernelDriverOn(std::int32_t /*controllerIndex*/, std::uint8_t /*device*/) const { return {}; }
 
     // The user agreed to write behind the kernel driver of this address on
     // the chosen controller; reading there comes with it.

@@ -104,8 +104,15 @@ std::string LinuxSmbus::kernelClientName(std::int32_t controllerIndex, std::uint
 
 std::string LinuxSmbus::driverOf(std::uint8_t device) const
 {
+    return kernelDriverOn(static_cast<std::int32_t>(*chosen_), device);
+}
+
+std::string LinuxSmbus::kernelDriverOn(std::int32_t controllerIndex, std::uint8_t device) const
+{
     // sysfs links the client's driver beside it.
-    const std::string client = kernelClientName(static_cast<std::int32_t>(*chosen_), device);
+    const std::string client = kernelClientName(controllerIndex, device);
+    if (client.empty())
+        return {};
     std::error_code error;
     const auto driver = std::filesystem::read_symlink(sysfs_ / "bus" / "i2c" / "devices" / client / "driver", error);
     return error ? std::string() : driver.filename().string();

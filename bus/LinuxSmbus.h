@@ -32,6 +32,7 @@ public:
     BusOutcome WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data) override;
     ByteRead ReceiveByte(std::uint8_t device) override;
     std::string kernelDriver(std::uint8_t device) const override;
+    std::string kernelDriverOn(std::int32_t controllerIndex, std::uint8_t device) const override;
     void permitWriteBehindDriver(std::uint8_t device) override;
     void permitReadBehindDriver(std::int32_t controllerIndex, std::uint8_t device) override;
     std::string kernelClientName(std::int32_t controllerIndex, std::uint8_t device) const override;

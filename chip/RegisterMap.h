@@ -34,6 +34,10 @@ inline constexpr Byte TemperatureCoding = 0x7C;
 // any other device's registers.
 inline constexpr Byte FirstIdentification = 0x3D;
 inline constexpr Byte LastIdentification = 0x3F;
+// What the chip's device and maker registers hold; its stepping may differ.
+inline constexpr Byte ChipDeviceId = 0x68;
+inline constexpr Byte ChipMakerId = 0x43;
+constexpr bool identifiesAsChip(Byte device, Byte maker) { return device == ChipDeviceId && maker == ChipMakerId; }
 
 inline constexpr int FanCount = 4;
 

@@ -11,29 +11,6 @@ namespace rm = RegisterMap;
 
 namespace {
 
-// Each reading's metric and the label that tells it from its fellows.
-struct ReadingMetric {
-    const char* labelName;
-    const char* labelValue;
-};
-
-ReadingMetric metricOf(Reading reading)
-{
-    switch (reading) {
-    case Reading::Remote1: return {"sensor", "remote1"};
-    case Reading::Local: return {"sensor", "local"};
-    case Reading::Remote2: return {"sensor", "remote2"};
-    case Reading::Fan1: return {"fan", "1"};
-    case Reading::Fan2: return {"fan", "2"};
-    case Reading::Fan3: return {"fan", "3"};
-    case Reading::Fan4: return {"fan", "4"};
-    case Reading::Vcc: return {"rail", "vcc"};
-    case Reading::Vccp: return {"rail", "vccp"};
-    case Reading::Duty: break;
-    }
-    return {"pwm", "1"};
-}
-
 // What every series carries: which device, on which controller and bus.
 prometheus::Labels originLabels(const ExporterMetrics::Origin& origin)
 {
@@ -111,20 +88,20 @@ ExporterMetrics::ExporterMetrics(prometheus::Registry& registry, const Origin& o
     auto& behaviour = family("corvane_pwm_behaviour", "1 for the PWM1 behaviour the chip is in, 0 for the others.");
     for (int i = 0; i < Poll::ReadingCount; ++i) {
         const auto reading = static_cast<Reading>(i);
-        const ReadingMetric metric = metricOf(reading);
-        auto& into = reading <= Reading::Remote2 ? temperatures
-                     : reading <= Reading::Fan4  ? fans
-                     : reading == Reading::Duty  ? duty
-                                                 : voltages;
-        readings_[static_cast<std::size_t>(i)] =
-            std::make_unique<Series>(into, prometheus::Labels{{metric.labelName, metric.labelValue}});
+        const Poll::ReadingInfo& metric = Poll::info(reading);
+        auto& into = metric.kind == Poll::Kind::Temperature ? temperatures
+                     : metric.kind == Poll::Kind::Fan       ? fans
+                     : metric.kind == Poll::Kind::Duty      ? duty
+                                                            : voltages;
+        readings_[static_cast<std::size_t>(i)] = std::make_unique<Series>(
+            into, prometheus::Labels{{std::string(metric.metricLabel), std::string(metric.metricValue)}});
     }
     for (std::size_t k = 0; k < behaviours_.size(); ++k)
         behaviours_[k] = std::make_unique<Series>(
             behaviour, prometheus::Labels{{"pwm", "1"}, {"behaviour", std::string(rm::BehaviourNames[k])}});
 }
 
-void ExporterMetrics::showPoll(const PollResult& poll, bool offsetCoded, std::optional<int> behaviour)
+void ExporterMetrics::showPoll(const PollResult& poll, std::optional<bool> offsetCoded, std::optional<int> behaviour)
 {
     polls_.Increment();
     duration_.Set(poll.seconds);
@@ -138,11 +115,14 @@ void ExporterMetrics::showPoll(const PollResult& poll, bool offsetCoded, std::op
     }
     for (int i = 0; i < Poll::ReadingCount; ++i) {
         const auto reading = static_cast<Reading>(i);
-        auto value = readingValue(poll, reading, offsetCoded);
         Series& series = *readings_[static_cast<std::size_t>(i)];
-        if (readingFailed(poll, reading))
+        // A temperature's bytes mean nothing until the coding is known.
+        if (readingFailed(poll, reading) || (Poll::isTemperature(reading) && !offsetCoded)) {
             series.show(std::nullopt);
-        else if (value) // a fan with no new count keeps what it showed
+            continue;
+        }
+        const auto value = readingValue(poll, reading, offsetCoded.value_or(false));
+        if (value) // a fan with no new count keeps what it showed
             series.show(reading == Reading::Duty ? *value / 100 : *value);
     }
     for (std::size_t k = 0; k < behaviours_.size(); ++k)

@@ -28,9 +28,10 @@ public:
 
     ExporterMetrics(prometheus::Registry& registry, const Origin& origin);
 
-    // One poll's result: its bytes, the temperature coding, the PWM1
+    // One poll's result: its bytes, the temperature coding (nothing while
+    // it is not known, and the temperatures are left out), the PWM1
     // behaviour where 0x5C was read, and how long it all took.
-    void showPoll(const PollResult& poll, bool offsetCoded, std::optional<int> behaviour);
+    void showPoll(const PollResult& poll, std::optional<bool> offsetCoded, std::optional<int> behaviour);
 
 private:
     // A gauge of a family that is in the scrape only while it has a value.

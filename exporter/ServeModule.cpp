@@ -8,13 +8,14 @@
 
 #include "ExporterMetrics.h"
 #include "ServeOptions.h"
-#include "app/ExitStatus.h"
-#include "app/QuitOnSignal.h"
+#include "protocol/ExitStatus.h"
+#include "session/QuitOnSignal.h"
 #include "chip/RegisterMap.h"
 #include "protocol/AddressGuard.h"
 #include "protocol/BusThread.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <cstdio>
 #include <cstdlib>
 #include <prometheus/exposer.h>
@@ -28,39 +29,44 @@ constexpr std::chrono::milliseconds BusStopLimit{1000};
 
 class Exporter {
 public:
-    Exporter(const ServeOptions& options, BusAdapter& bus, prometheus::Exposer& exposer)
-        : options_(options), registry_(std::make_shared<prometheus::Registry>()), jobs_(bus)
+    Exporter(const ServeOptions& options, BusAdapter& bus) : options_(options), jobs_(bus)
     {
-        exposer.RegisterCollectable(registry_);
-        const std::uint8_t device = options.device;
-        const std::optional<int> controller = options.controller;
-        // Start-up's reads, as the window's: where the chip answers, and its
-        // temperature coding.
-        jobs_.run([device, controller](CorvaneProtocol& chip) { return chip.startUp(device, controller); }, &scope_,
-                  [this](const Startup& startup) {
-                      // Nothing was sent: as the other commands, refused
-                      // without --force, and at once rather than served
-                      // as a device that never answers.
-                      if (startup.outcome.heldBackByDriver()) {
-                          refusal_ = readBehindDriverText(options_.device, startup.controller, startup.outcome.driver) +
-                                     " Nothing was sent; give --force to read it all the same.";
-                          QCoreApplication::exit(ExitStatus::WriteNotTaken);
-                          return;
-                      }
-                      metrics_ = std::make_unique<ExporterMetrics>(
-                          *registry_, ExporterMetrics::Origin{options_.device, startup.controller, startup.controllerName});
-                      offsetCoded_ = startup.settings.offsetCoded;
-                      // From here on the bus thread polls and sets the
-                      // metrics itself: a poll wakes no other thread.
-                      jobs_.repeat(options_.interval, [this](CorvaneProtocol& chip) { poll(chip); });
-                  });
         quitOnTerminationSignals(scope_);
+    }
+
+    // Start-up's reads, as the window's: where the chip answers, and its
+    // temperature coding. Waited for, since nothing may listen before it is
+    // known whether the device may be read at all; nothing when a signal
+    // ended the run meanwhile.
+    std::optional<Startup> startUp()
+    {
+        std::optional<Startup> result;
+        QEventLoop waiting;
+        const std::uint8_t device = options_.device;
+        const std::optional<int> controller = options_.controller;
+        jobs_.run([device, controller](CorvaneProtocol& chip) { return chip.startUp(device, controller); }, &scope_,
+                  [&](const Startup& startup) {
+                      result = startup;
+                      waiting.quit();
+                  });
+        waiting.exec();
+        return result;
+    }
+
+    // Serves what the polls read from here on. The bus thread polls and sets
+    // the metrics itself: a poll wakes no other thread.
+    void serve(prometheus::Exposer& exposer, const Startup& startup)
+    {
+        registry_ = std::make_shared<prometheus::Registry>();
+        metrics_ = std::make_unique<ExporterMetrics>(
+            *registry_, ExporterMetrics::Origin{options_.device, startup.controller, startup.controllerName});
+        exposer.RegisterCollectable(registry_);
+        offsetCoded_ = startup.settings.offsetCoded;
+        jobs_.repeat(options_.interval, [this](CorvaneProtocol& chip) { poll(chip); });
     }
 
     // Ends the bus thread; false when a transaction is still stuck in the kernel.
     bool stop() { return jobs_.stop(BusStopLimit); }
-    // Why start-up ended the run, when a kernel driver owns the device.
-    const std::string& refusal() const { return refusal_; }
 
 private:
     // On the bus thread.
@@ -79,7 +85,7 @@ private:
             readings.answered() ? chip.readRegister(device, rm::Pwm1Configuration) : NotRead;
         const std::optional<int> behaviour =
             configuration.ok() ? std::optional<int>(rm::behaviour(configuration.value)) : std::nullopt;
-        metrics_->showPoll(readings, offsetCoded_.value_or(false), behaviour);
+        metrics_->showPoll(readings, offsetCoded_, behaviour);
     }
 
     const ServeOptions options_;
@@ -87,7 +93,6 @@ private:
     std::shared_ptr<prometheus::Registry> registry_;
     std::unique_ptr<ExporterMetrics> metrics_;
     std::optional<bool> offsetCoded_; // set before the polls start, then only on the bus thread
-    std::string refusal_;
     // Last, so it is ended first: its polls use everything above.
     BusThread jobs_;
 };
@@ -96,16 +101,26 @@ private:
 
 extern "C" Q_DECL_EXPORT int corvaneServe(const ServeOptions& options, BusAdapter& bus, std::string* error)
 {
-    // Listening first: a port in use or an address that is none is a bad
-    // command line, said before anything goes to the bus.
+    auto exporter = std::make_unique<Exporter>(options, bus);
+    const std::optional<Startup> startup = exporter->startUp();
+    if (!startup)
+        return ExitStatus::Ok; // ended by a signal before it served
+    // Nothing was sent: as the other commands, refused without --force, and
+    // before anything listens, so a service manager never sees it serve.
+    if (startup->outcome.heldBackByDriver()) {
+        exporter->stop();
+        *error = heldBackText(options.device, startup->controller, startup->outcome.driver, false);
+        return ExitStatus::WriteNotTaken;
+    }
     std::unique_ptr<prometheus::Exposer> exposer;
     try {
         exposer = std::make_unique<prometheus::Exposer>(options.listen, 2);
     } catch (const std::exception&) {
+        exporter->stop();
         *error = "cannot listen on " + options.listen + ": the address is not this machine's, or the port is in use.";
         return ExitStatus::BadCommandLine;
     }
-    auto exporter = std::make_unique<Exporter>(options, bus, *exposer);
+    exporter->serve(*exposer, *startup);
     std::fprintf(stderr, "corvane-bench: serving /metrics on %s\n", options.listen.c_str());
     const int status = QCoreApplication::exec();
     // The bus thread is let finish its transaction, for up to a second.
@@ -113,8 +128,6 @@ extern "C" Q_DECL_EXPORT int corvaneServe(const ServeOptions& options, BusAdapte
     // seconds to notice they are to stop, and a signal's end is within one
     // and a half. Nothing of the exporter's needs saving.
     exporter->stop();
-    if (!exporter->refusal().empty())
-        std::fprintf(stderr, "corvane-bench: %s\n", exporter->refusal().c_str());
     std::fflush(nullptr);
     std::_Exit(status);
 }

@@ -84,6 +84,18 @@ std::string driverText(std::uint8_t device, const std::string& driver)
            " driver. Writing to it behind the driver can confuse it, and the driver may overwrite the value.";
 }
 
+std::string forceRefusalText(const std::string& why, bool writes)
+{
+    return why + (writes ? " Nothing was written; give --force to write all the same."
+                         : " Nothing was sent; give --force to read it all the same.");
+}
+
+std::string heldBackText(std::uint8_t device, int controller, const std::string& driver, bool writes)
+{
+    return forceRefusalText(writes ? driverText(device, driver) : readBehindDriverText(device, controller, driver),
+                            writes);
+}
+
 std::string readBehindDriverText(std::uint8_t device, int controller, const std::string& driver)
 {
     return "Device " + deviceText(device) + " on SMBus Controller " + std::to_string(controller + 1) +
@@ -138,6 +150,19 @@ void AddressGuard::learnDriver(std::uint8_t device, const std::string& driver)
 {
     if (!driver.empty())
         drivers_[{controller_, device}] = driver;
+}
+
+bool AddressGuard::ownedBy(std::uint8_t device, const std::string& driver)
+{
+    const Key key{controller_, device};
+    if (driverOf(device) == driver)
+        return false;
+    behindDriver_.erase(key);
+    if (driver.empty())
+        drivers_.erase(key);
+    else
+        drivers_[key] = driver;
+    return true;
 }
 
 std::string AddressGuard::driverOf(std::uint8_t device) const

@@ -44,6 +44,14 @@ std::string driverText(std::uint8_t device, const std::string& driver);
 // "Device 0x2E on SMBus Controller 2 is driven by the kernel's at24 driver.
 // Reading it too can confuse that driver, and both may read wrong values."
 std::string readBehindDriverText(std::uint8_t device, int controller, const std::string& driver);
+// A refusal of the command line's, whole: why, what was not done, and how
+// to do it all the same. "… Nothing was sent; give --force to read it all
+// the same."
+std::string forceRefusalText(const std::string& why, bool writes);
+// Why a transaction a kernel driver held back was not made, and how to
+// make it; writes says it was to write there. The commands and the
+// exporter refuse with it.
+std::string heldBackText(std::uint8_t device, int controller, const std::string& driver, bool writes);
 // The status line after a No: "Device 0x2E is driven by the kernel's at24
 // driver: not read".
 std::string notReadBehindDriverText(std::uint8_t device, const std::string& driver);
@@ -84,6 +92,10 @@ public:
     int controller() const { return controller_; }
     // A transaction said that a kernel driver owns the device.
     void learnDriver(std::uint8_t device, const std::string& driver);
+    // sysfs says which driver owns the device now, empty for none: a driver
+    // unbound is forgotten with the user's word about it, and one bound
+    // anew is asked about afresh. True when that changed what is known.
+    bool ownedBy(std::uint8_t device, const std::string& driver);
     // The driver known to own the device, empty when none is.
     std::string driverOf(std::uint8_t device) const;
     // The user agreed to write behind that driver, which covers reading.

@@ -49,10 +49,20 @@ std::string doesNotAnswerText(std::uint8_t device, const BusOutcome& outcome)
 
 void BusHealth::setBus(std::string controllerName, std::uint8_t device)
 {
-    controllerName_ = std::move(controllerName);
-    if (device != device_)
+    if (device != device_ || controllerName != controllerName_) {
         driver_.clear();
+        notTheChip_.clear();
+    }
+    controllerName_ = std::move(controllerName);
     device_ = device;
+    if (note_ && note_->about && *note_->about != std::make_pair(controllerName_, device_))
+        note_.reset();
+}
+
+void BusHealth::dropDeviceNotes()
+{
+    if (note_ && note_->about)
+        note_.reset();
 }
 
 void BusHealth::observe(const BusOutcome& outcome, std::uint8_t device, Time now)
@@ -76,14 +86,14 @@ void BusHealth::writeFailed(std::uint8_t reg, std::uint8_t device, const BusOutc
 {
     note_ = Note{"Write to register " + deviceText(reg) + " of device " + deviceText(device) + " failed: " +
                      failureText(outcome),
-                 now + NoteLasts, true};
+                 now + NoteLasts, true, std::make_pair(controllerName_, device)};
 }
 
 void BusHealth::readFailed(std::uint8_t reg, std::uint8_t device, const BusOutcome& outcome, Time now)
 {
     note_ = Note{"Read of register " + deviceText(reg) + " of device " + deviceText(device) + " failed: " +
                      failureText(outcome),
-                 now + NoteLasts, true};
+                 now + NoteLasts, true, std::make_pair(controllerName_, device)};
 }
 
 bool BusHealth::troubled(Time now) const
@@ -117,6 +127,8 @@ std::string BusHealth::text(Time now) const
     if (!activity_.empty())
         return activity_;
     std::string text = "Device " + deviceText(device_) + " on " + controllerName_;
+    if (!notTheChip_.empty())
+        return text + " " + notTheChip_;
     if (!driver_.empty())
         text += ", driven by the kernel's " + driver_ + " driver";
     return text;

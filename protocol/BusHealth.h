@@ -19,7 +19,15 @@ public:
     // A poll slower than this is reported: five ticks were skipped for it.
     static constexpr double SlowPollSeconds = 0.5;
 
+    // The bus and device in use. A note about another device or bus gives
+    // way at once: it no longer says anything of what is read.
     void setBus(std::string controllerName, std::uint8_t device);
+    // The device field names no device: notes about one give way.
+    void dropDeviceNotes();
+    // The device in use does not identify as the chip: said instead of the
+    // bus's name, e.g. "is not a Corvane (identification 00 00 00): no
+    // limits apply"; empty when it does, or is not known.
+    void notTheChip(std::string why) { notTheChip_ = std::move(why); }
 
     // Any transaction's outcome at a device: a failure starts (or continues)
     // the failing state, a success ends it.
@@ -37,7 +45,7 @@ public:
     // that something went wrong is shown as a problem.
     void note(std::string text, Time now, bool problem = false)
     {
-        note_ = Note{std::move(text), now + NoteLasts, problem};
+        note_ = Note{std::move(text), now + NoteLasts, problem, std::nullopt};
     }
     void pollTook(double seconds) { lastPollSeconds_ = seconds; }
     // What the program is doing with the chip, said instead of the bus's
@@ -62,6 +70,8 @@ private:
         std::string text;
         Time until;
         bool problem = false;
+        // The device and bus the note is about, where it is about one.
+        std::optional<std::pair<std::string, std::uint8_t>> about;
     };
 
     std::string controllerName_;
@@ -71,6 +81,7 @@ private:
     std::string refusal_;
     std::string activity_;
     std::string alarm_;
+    std::string notTheChip_;
     std::string driver_; // owns device_, as the last transaction there said
     double lastPollSeconds_ = 0;
 };

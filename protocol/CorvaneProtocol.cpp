@@ -105,6 +105,18 @@ ChipSettings CorvaneProtocol::readSettings(std::uint8_t device)
     return settings;
 }
 
+std::optional<std::array<std::uint8_t, 3>> CorvaneProtocol::readIdentification(std::uint8_t device)
+{
+    std::array<std::uint8_t, 3> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const ByteRead read = bus_.ReadSmbus(device, static_cast<std::uint8_t>(rm::FirstIdentification + i));
+        if (!read.ok())
+            return std::nullopt;
+        bytes[i] = read.value;
+    }
+    return bytes;
+}
+
 PollResult CorvaneProtocol::poll(std::uint8_t device)
 {
     const auto started = std::chrono::steady_clock::now();

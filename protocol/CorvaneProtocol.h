@@ -138,6 +138,9 @@ public:
 
     // Reads only: the temperature coding, the three settings and the duty.
     ChipSettings readSettings(std::uint8_t device);
+    // The device's identification registers, 0x3D to 0x3F; nothing when a
+    // read of them failed.
+    std::optional<std::array<std::uint8_t, 3>> readIdentification(std::uint8_t device);
     // The fourteen readings' registers. A read a kernel driver held back
     // ends the poll: every other would be held back too.
     PollResult poll(std::uint8_t device);

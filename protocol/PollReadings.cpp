@@ -28,8 +28,8 @@ std::size_t firstByte(Reading reading)
     return duty;
 }
 
-bool isFan(Reading reading) { return reading >= Reading::Fan1 && reading <= Reading::Fan4; }
-bool isTemperature(Reading reading) { return reading <= Reading::Remote2; }
+using Poll::isFan;
+using Poll::isTemperature;
 
 std::string withUnit(const std::string& number, const char* unit) { return number + " " + unit; }
 
@@ -37,11 +37,19 @@ std::string withUnit(const std::string& number, const char* unit) { return numbe
 
 std::optional<Reading> Poll::readingNamed(std::string_view name)
 {
-    for (std::size_t i = 0; i < Names.size(); ++i) {
-        if (Names[i] == name)
+    for (std::size_t i = 0; i < Table.size(); ++i) {
+        if (Table[i].name == name)
             return static_cast<Reading>(i);
     }
     return std::nullopt;
+}
+
+std::string Poll::namesText()
+{
+    std::string names;
+    for (const ReadingInfo& reading : Table)
+        names.append(names.empty() ? "" : ", ").append(reading.name);
+    return names;
 }
 
 int readingKey(const PollResult& poll, Reading reading, bool offsetCoded)

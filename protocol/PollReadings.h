@@ -20,14 +20,42 @@ inline constexpr std::array<std::uint8_t, 14> Registers = {0x25, 0x26, 0x27, 0x2
 enum class Reading { Remote1, Local, Remote2, Fan1, Fan2, Fan3, Fan4, Vcc, Vccp, Duty };
 inline constexpr int ReadingCount = 10;
 
-// Each reading's name where a program reads it: the CSV's columns, the
-// command line's JSON keys and limits. The unit is part of the name. These
-// are an interface: they never change.
-inline constexpr std::array<std::string_view, ReadingCount> Names = {
-    "remote1_c", "local_c", "remote2_c", "fan1_rpm", "fan2_rpm", "fan3_rpm", "fan4_rpm", "vcc_v", "vccp_v", "duty_pct"};
-// The caption the window shows beside each reading.
-inline constexpr std::array<std::string_view, ReadingCount> Captions = {
-    "Remote1", "Local", "Remote2", "Fan1", "Fan2", "Fan3", "Fan4", "Vcc", "Vccp", "PWM1 Duty Cycle"};
+enum class Kind { Temperature, Fan, Voltage, Duty };
+
+// Everything said of a reading, in one place: the name where a program
+// reads it (the CSV's column, the command line's JSON key and limits, with
+// the unit in it: an interface that never changes), the window's caption,
+// its unit, its kind and its series among the exporter's metrics.
+struct ReadingInfo {
+    std::string_view name;
+    std::string_view caption;
+    std::string_view unit;
+    Kind kind;
+    std::string_view metricLabel, metricValue; // "sensor", "local"
+};
+inline constexpr std::array<ReadingInfo, ReadingCount> Table = {{
+    {"remote1_c", "Remote1", "°C", Kind::Temperature, "sensor", "remote1"},
+    {"local_c", "Local", "°C", Kind::Temperature, "sensor", "local"},
+    {"remote2_c", "Remote2", "°C", Kind::Temperature, "sensor", "remote2"},
+    {"fan1_rpm", "Fan1", "rpm", Kind::Fan, "fan", "1"},
+    {"fan2_rpm", "Fan2", "rpm", Kind::Fan, "fan", "2"},
+    {"fan3_rpm", "Fan3", "rpm", Kind::Fan, "fan", "3"},
+    {"fan4_rpm", "Fan4", "rpm", Kind::Fan, "fan", "4"},
+    {"vcc_v", "Vcc", "V", Kind::Voltage, "rail", "vcc"},
+    {"vccp_v", "Vccp", "V", Kind::Voltage, "rail", "vccp"},
+    {"duty_pct", "PWM1 Duty Cycle", "%", Kind::Duty, "pwm", "1"},
+}};
+
+constexpr const ReadingInfo& info(Reading reading) { return Table[static_cast<std::size_t>(reading)]; }
+constexpr std::string_view name(Reading reading) { return info(reading).name; }
+constexpr std::string_view caption(Reading reading) { return info(reading).caption; }
+constexpr std::string_view unit(Reading reading) { return info(reading).unit; }
+constexpr bool isTemperature(Reading reading) { return info(reading).kind == Kind::Temperature; }
+constexpr bool isFan(Reading reading) { return info(reading).kind == Kind::Fan; }
+std::optional<Reading> readingNamed(std::string_view name);
+// "local_c, remote1_c, …": every name, for a message that lists them.
+std::string namesText();
+
 // The order the window lists them in, top to bottom: its own temperature first.
 inline constexpr std::array<Reading, ReadingCount> ListedOrder = {
     Reading::Local, Reading::Remote1, Reading::Remote2, Reading::Fan1, Reading::Fan2,
@@ -36,9 +64,6 @@ inline constexpr std::array<Reading, ReadingCount> ListedOrder = {
 // What a reading whose read failed shows in place of a number: an em dash.
 inline constexpr std::string_view NoReading = "\u2014";
 
-constexpr std::string_view name(Reading reading) { return Names[static_cast<std::size_t>(reading)]; }
-constexpr std::string_view caption(Reading reading) { return Captions[static_cast<std::size_t>(reading)]; }
-std::optional<Reading> readingNamed(std::string_view name);
 
 } // namespace Poll
 

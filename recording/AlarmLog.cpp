@@ -8,7 +8,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-AlarmLog::AlarmLog(std::string recordingPath) : path_(std::move(recordingPath) + ".alarms.csv") {}
+AlarmLog::AlarmLog(std::string recordingPath) : path_(std::move(recordingPath) + ".alarms.csv")
+{
+    // Another run's alarms beside this run's readings would read as this
+    // run's; a name that is no file of ours (a folder) is left alone.
+    ::unlink(path_.c_str());
+}
 
 AlarmLog::~AlarmLog()
 {
@@ -21,8 +26,7 @@ std::string AlarmLog::header()
     return "time,reading,bound,value,event\r\n";
 }
 
-std::optional<std::string> AlarmLog::add(std::chrono::system_clock::time_point time, const Limit& limit,
-                                         std::optional<double> value, bool started)
+std::optional<std::string> AlarmLog::add(const AlarmRow& alarm)
 {
     if (failed_)
         return std::nullopt; // said once already
@@ -36,9 +40,8 @@ std::optional<std::string> AlarmLog::add(std::chrono::system_clock::time_point t
         }
         row = header();
     }
-    row += isoUtcText(time) + "," + std::string(Poll::name(limit.reading)) + "," + (limit.atMost ? "<=" : ">=") +
-           csvNumber(limit.bound) + "," + (value ? csvNumber(*value) : std::string()) + "," +
-           (started ? "start" : "end") + "\r\n";
+    row += isoUtcText(alarm.time) + "," + std::string(Poll::name(alarm.reading)) + "," + alarm.bound + "," +
+           (alarm.value ? csvNumber(*alarm.value) : std::string()) + "," + alarm.event + "\r\n";
     const ssize_t written = ::write(fd_, row.data(), row.size());
     if (written != static_cast<ssize_t>(row.size())) {
         failed_ = true;

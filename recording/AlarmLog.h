@@ -2,8 +2,11 @@
 // The alarms of a recording, beside it: <recording>.alarms.csv, with the
 // recording's conventions (RFC 4180, UTF-8, ISO 8601 UTC times, a '.' in
 // numbers, each row in one write). A row for each alarm's start and one for
-// its end; the readings file's columns stay as they are. Made at the first
-// alarm, so a recording without one leaves no empty file beside it.
+// its end, so every alarm has both: one still on when the recording ends
+// gets an end row then, marked so. The readings file's columns stay as they
+// are. Made at the first alarm, so a recording without one leaves no empty
+// file beside it; whatever a recording of the same name left there goes
+// when this one starts.
 
 #include "LimitWatch.h"
 
@@ -11,16 +14,25 @@
 #include <optional>
 #include <string>
 
+// One row: "2026-12-09T10:00:00.000Z,local_c,<=80,81,start".
+struct AlarmRow {
+    std::chrono::system_clock::time_point time;
+    Poll::Reading reading;
+    std::string bound; // "<=80", or "no reading" for a reading that is not read
+    std::optional<double> value;
+    std::string event; // "start", "end", or "end (" why ")" for an end the watch did not see
+};
+
 class AlarmLog {
 public:
+    // Removes what an earlier recording of this name left beside it.
     explicit AlarmLog(std::string recordingPath);
     ~AlarmLog();
     AlarmLog(const AlarmLog&) = delete;
     AlarmLog& operator=(const AlarmLog&) = delete;
 
     // Why the row could not be written; nothing when it was.
-    std::optional<std::string> add(std::chrono::system_clock::time_point time, const Limit& limit,
-                                   std::optional<double> value, bool started);
+    std::optional<std::string> add(const AlarmRow& row);
 
     static std::string header();
 

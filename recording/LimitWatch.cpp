@@ -23,10 +23,7 @@ std::variant<Limit, std::string> parseLimit(std::string_view text)
     const std::string_view key = text.substr(0, at);
     const auto reading = Poll::readingNamed(key);
     if (!reading) {
-        std::string keys;
-        for (const auto name : Poll::Names)
-            keys.append(keys.empty() ? "" : ", ").append(name);
-        return "'" + std::string(key) + "' is not a reading; the readings are " + keys + ".";
+        return "'" + std::string(key) + "' is not a reading; the readings are " + Poll::namesText() + ".";
     }
     limit.reading = *reading;
     const std::string_view value = text.substr(at + 2);
@@ -40,7 +37,7 @@ LimitCheck checkLimit(const Limit& limit, const PollResult& poll, bool offsetCod
 {
     const auto value = readingValue(poll, limit.reading, offsetCoded);
     if (readingFailed(poll, limit.reading))
-        return {Against::Beyond, std::nullopt};
+        return {Against::NotRead, std::nullopt};
     if (!value)
         return {Against::NotKnown, std::nullopt};
     const bool beyond = limit.atMost ? *value > limit.bound : *value < limit.bound;
@@ -57,7 +54,7 @@ std::vector<std::string> LimitWatch::check(const PollResult& poll, bool offsetCo
         const LimitCheck check = checkLimit(limit, poll, offsetCoded);
         if (check.against == Against::NotKnown)
             continue;
-        const bool passed = check.against == Against::Beyond;
+        const bool passed = check.against == Against::Beyond || check.against == Against::NotRead;
         if (passed == passed_[i])
             continue;
         passed_[i] = passed;

@@ -1,8 +1,9 @@
 #pragma once
 // Bounds on readings, checked poll by poll while recording: "local_c<=80",
-// "fan1_rpm>=500". A bound is passed when the reading lies beyond it, or
-// when a read behind the reading failed: a reading nobody saw is not a
-// reading within bounds.
+// "fan1_rpm>=500". A bound is passed when the reading lies beyond it. A
+// recording also counts a read behind the reading that failed as passed: a
+// reading nobody saw is not a reading within bounds, and its line says
+// "no reading".
 
 #include "protocol/PollReadings.h"
 
@@ -23,11 +24,10 @@ struct Limit {
 // A limit from its text, or why the text is not one.
 std::variant<Limit, std::string> parseLimit(std::string_view text);
 
-// Where one poll puts a reading against a limit: within it, beyond it (a
-// read behind the reading that failed is beyond every limit on it: a
-// reading nobody saw is not one within bounds), or not known (a fan whose
-// pair reads 0x00 0x00 has no new count, and its limit stands as it stood).
-enum class Against { Within, Beyond, NotKnown };
+// Where one poll puts a reading against a limit: within it, beyond it, not
+// read (a read behind the reading failed), or not known (a fan whose pair
+// reads 0x00 0x00 has no new count, and its limit stands as it stood).
+enum class Against { Within, Beyond, NotRead, NotKnown };
 struct LimitCheck {
     Against against;
     std::optional<double> value; // nothing when the read failed

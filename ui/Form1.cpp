@@ -21,11 +21,8 @@ Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
     : QWidget(parent), titleSuffix_(std::move(titleSuffix)), menuBar_(new QMenuBar(this)), client_(new QWidget(this)),
       c_(buildForm1Controls(*client_)), statusBar_(new QStatusBar(this)), statusLine_(new QLabel(this)),
       statusIcon_(new QLabel(this)), recordingLine_(new RecordingLine(this)),
-      notifier_([this](const QString& why) {
-          // Found at an alarm's first notification: said with the alarm.
-          notificationsMissing_ = QStringLiteral("no desktop notifications (%1)").arg(why);
-          showNewestAlarm();
-      }),
+      notifier_([this](const QString& why) { alarms_.noticesFailed(why); }, [this] { alarms_.noticesWork(); }),
+      alarms_(&notifier_),
       busNames_(bus), Timer1(this), jobs_(bus)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -72,6 +69,7 @@ Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(PollIntervalMs);
     connectHandlers();
+    connectAlarms();
     Form_Load();
 }
 
@@ -157,11 +155,22 @@ void Form1::Form_Load()
     module_.DeviceAddress = rm::DefaultDeviceAddress;
     const std::uint8_t device = module_.DeviceAddress;
     const std::uint64_t choice = controllerChoice_;
-    jobs_.run([device](CorvaneProtocol& chip) { return chip.startUp(device); }, this,
-              [this, device, choice](const Startup& startup) { showStartup(startup, device, choice); });
+    using Identification = std::optional<std::array<std::uint8_t, 3>>;
+    jobs_.run(
+        [device](CorvaneProtocol& chip) {
+            std::pair<Startup, Identification> found{chip.startUp(device), std::nullopt};
+            if (found.first.answered && found.first.settings.complete())
+                found.second = chip.readIdentification(device);
+            return found;
+        },
+        this,
+        [this, device, choice](const std::pair<Startup, Identification>& found) {
+            showStartup(found.first, found.second, device, choice);
+        });
 }
 
-void Form1::showStartup(const Startup& startup, std::uint8_t device, std::uint64_t choice)
+void Form1::showStartup(const Startup& startup, const std::optional<std::array<std::uint8_t, 3>>& identification,
+                        std::uint8_t device, std::uint64_t choice)
 {
     // The window is up while start-up reads: a controller picked meanwhile
     // is already queued behind it and shows its own result; a device typed
@@ -174,6 +183,7 @@ void Form1::showStartup(const Startup& startup, std::uint8_t device, std::uint64
         guard_.setController(startup.controller);
     }
     health_.setBus(controllerName_, module_.DeviceAddress);
+    alarms_.setOrigin(originText());
     if (device != module_.DeviceAddress) {
         followPending_ = true;
         SetManualDutyMode(false, NotRead);
@@ -181,6 +191,8 @@ void Form1::showStartup(const Startup& startup, std::uint8_t device, std::uint64
         learnDriverFrom(startup.outcome, device, choice);
         health_.observe(startup.settings.outcome, module_.DeviceAddress, now());
         showSettings(startup.settings);
+        if (identification && choice == controllerChoice_)
+            showIdentification(*identification);
     } else if (startup.outcome.heldBackByDriver()) {
         // Nothing was sent: the first tick asks whether to read past the
         // driver, and reads the settings once the user agrees.
@@ -199,6 +211,43 @@ void Form1::showStartup(const Startup& startup, std::uint8_t device, std::uint64
     started_ = true;
     Timer1.start();
     emit started();
+}
+
+void Form1::showIdentification(const std::array<std::uint8_t, 3>& bytes)
+{
+    const bool chip = rm::identifiesAsChip(bytes[0], bytes[1]);
+    alarms_.setApplies(chip, now());
+    char identification[16];
+    std::snprintf(identification, sizeof identification, "%02X %02X %02X", bytes[0], bytes[1], bytes[2]);
+    health_.notTheChip(chip ? std::string()
+                            : "is not a Corvane (identification " + std::string(identification) +
+                                  "): no limits apply");
+}
+
+QString Form1::originText() const
+{
+    return QStringLiteral("device %1 on %2")
+        .arg(QString::fromStdString(deviceText(module_.DeviceAddress)), QString::fromStdString(controllerName_));
+}
+
+void Form1::targetChanged(BenchAlarms::EndCause cause)
+{
+    alarms_.endAll(now(), cause);
+    // Not known to be another device until its identification is read.
+    alarms_.setApplies(true, now());
+    alarms_.setOrigin(originText());
+}
+
+void Form1::recheckOwnership()
+{
+    const std::uint8_t device = module_.DeviceAddress;
+    const std::string driver = busNames_.kernelDriverOn(guard_.controller(), device);
+    if (guard_.ownedBy(device, driver) && driver.empty()) {
+        // Unbound since: the poll reads it again, and nothing asks about it.
+        followPending_ = true;
+        health_.pollRefused({});
+    }
+    showDriverTip();
 }
 
 void Form1::showSettings(const ChipSettings& settings)

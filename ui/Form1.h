@@ -12,10 +12,9 @@
 #include "protocol/BusHealth.h"
 #include "protocol/BusThread.h"
 #include "protocol/AddressGuard.h"
-#include "BenchSettings.h"
+#include "session/BenchSettings.h"
 #include "DesktopNotifier.h"
-#include "recording/AlarmLog.h"
-#include "recording/AlarmWatch.h"
+#include "session/BenchAlarms.h"
 #include "recording/CsvRecorder.h"
 #include "recording/History.h"
 
@@ -131,8 +130,9 @@ public:
     // Tools ▸ Limits…, and what it sets: saved, and watched from the next poll.
     void showLimitsDialog();
     void setLimits(const std::vector<LimitSetting>& limits);
-    const std::vector<LimitSetting>& limits() const { return limitSettings_; }
-    const AlarmWatch& alarms() const { return alarms_; }
+    const std::vector<LimitSetting>& limits() const { return alarms_.limits(); }
+    const AlarmWatch& alarms() const { return alarms_.watch(); }
+    const BenchAlarms& benchAlarms() const { return alarms_; }
     // The program's other windows remember where they were and that they
     // were open.
     void remember(QWidget* window, const QString& name);
@@ -184,21 +184,28 @@ private:
     void recordingFailed(const std::string& problem);
     void showControllerBase(std::uint16_t base);
     // Start-up's result, for the device and the controller choice it began with.
-    void showStartup(const Startup& startup, std::uint8_t device, std::uint64_t choice);
+    void showStartup(const Startup& startup, const std::optional<std::array<std::uint8_t, 3>>& identification,
+                     std::uint8_t device, std::uint64_t choice);
+    // sysfs says again which kernel driver owns the device in use: one
+    // unbound since is forgotten, with the refusals it caused.
+    void recheckOwnership();
+    // "device 0x2E on the simulated SMBus", for the alarms' notices.
+    QString originText() const;
     void showSettings(const ChipSettings& settings);
-    void showPoll(const PollResult& poll);
+    // current: the poll is of the device and bus in use now.
+    void showPoll(const PollResult& poll, bool current = true);
+    // The identification registers of the device in use, read once a target.
+    void showIdentification(const std::array<std::uint8_t, 3>& bytes);
     // The poll's device is one a read must not touch, for the reason why:
     // no traffic, and the readings say why.
     void showRefusedPoll(std::uint8_t device, const std::string& why);
     // Alarms.
     QLabel* labelOf(Poll::Reading reading) const;
-    void applyLimits(const std::vector<LimitSetting>& limits);
-    void checkAlarms(const PollResult& poll);
+    void connectAlarms();
     void showAlarmOn(Poll::Reading reading, const QString& words);
-    void showNewestAlarm();
-    QString alarmName(std::size_t limit) const;
-    // "Fan1 0 rpm below 1200 rpm since 14:02:11"
-    QString alarmWords(std::size_t limit) const;
+    // The polls that follow are of another device or bus, or of none: the
+    // alarms about the last end, and what the target is is said again.
+    void targetChanged(BenchAlarms::EndCause cause);
     // A tooltip for a reading: its alarm, and why it was not read.
     QString readingTip(Poll::Reading reading, const QString& noReading) const;
     void reopenWindows();
@@ -296,15 +303,11 @@ private:
     QPointer<QWidget> fanTest_;
     // Limits and their alarms.
     std::shared_ptr<BenchSettings> settings_ = std::make_shared<BenchSettings>();
-    std::vector<LimitSetting> limitSettings_ = BenchSettings().limits(); // one a reading, all off
-    AlarmWatch alarms_;
-    std::unique_ptr<AlarmLog> alarmLog_; // while recording
     DesktopNotifier notifier_;
+    BenchAlarms alarms_;
     // What each reading's label says of its alarm, and what it is.
     std::array<QString, Poll::ReadingCount> alarmTips_;
     std::array<QString, Poll::ReadingCount> descriptions_;
-    // Why desktop notifications cannot be sent, once that is known.
-    QString notificationsMissing_;
     // The program is closing: the windows it closes were open at exit.
     bool closingProgram_ = false;
     int leavingHeld_ = 0;

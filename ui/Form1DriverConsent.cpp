@@ -68,27 +68,22 @@ void Form1::showDriverTip()
 void Form1::readPastKernelDriver()
 {
     const std::uint8_t device = module_.DeviceAddress;
-    const std::uint64_t choice = controllerChoice_;
-    // sysfs says, without a transaction; the device may never have been read.
-    jobs_.run([device](CorvaneProtocol& chip) { return chip.kernelDriver(device); }, this,
-              [this, device, choice](const std::string& driver) {
-                  if (choice != controllerChoice_ || device != module_.DeviceAddress)
-                      return;
-                  const QString where = QStringLiteral("device %1 on SMBus Controller %2")
-                                            .arg(QString::fromStdString(deviceText(device)))
-                                            .arg(guard_.controller() + 1);
-                  if (driver.empty()) {
-                      announce(QStringLiteral("No kernel driver holds %1: it is read without going past one.")
-                                   .arg(where));
-                      return;
-                  }
-                  learnDriverFrom(BusOutcome{EBUSY, driver}, device, choice);
-                  if (!guard_.readHeldBack(device)) {
-                      announce(QStringLiteral("Reads of %1 already go past the kernel's %2 driver.")
-                                   .arg(where, QString::fromStdString(driver)));
-                      return;
-                  }
-                  guard_.askAgain(device);
-                  mayReadBehindDriver(device);
-              });
+    // sysfs says, without a transaction; the device may never have been
+    // read, and a driver may have been unbound or bound since.
+    recheckOwnership();
+    const std::string driver = guard_.driverOf(device);
+    const QString where = QStringLiteral("device %1 on SMBus Controller %2")
+                              .arg(QString::fromStdString(deviceText(device)))
+                              .arg(guard_.controller() + 1);
+    if (driver.empty()) {
+        announce(QStringLiteral("No kernel driver holds %1: it is read without going past one.").arg(where));
+        return;
+    }
+    if (!guard_.readHeldBack(device)) {
+        announce(QStringLiteral("Reads of %1 already go past the kernel's %2 driver.")
+                     .arg(where, QString::fromStdString(driver)));
+        return;
+    }
+    guard_.askAgain(device);
+    mayReadBehindDriver(device);
 }

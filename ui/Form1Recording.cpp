@@ -51,7 +51,7 @@ bool Form1::startRecording(const QString& path, CsvRecorder::Interval interval)
         return false;
     }
     recorder_ = std::move(std::get<std::unique_ptr<CsvRecorder>>(started));
-    alarmLog_ = std::make_unique<AlarmLog>(path.toStdString());
+    alarms_.startLog(path.toStdString());
     stopRecordingAction_->setEnabled(true);
     recordingShownAt_ = 0;
     recordingLine_->recording(path, 0);
@@ -69,7 +69,7 @@ void Form1::stopRecording()
     const QString path = QString::fromStdString(recorder_->path());
     const auto rows = recorder_->rows();
     recorder_.reset();
-    alarmLog_.reset();
+    alarms_.stopLog(now());
     stopRecordingAction_->setEnabled(false);
     recordingLine_->recorded(path, rows);
 }
@@ -79,7 +79,7 @@ void Form1::recordingFailed(const std::string& problem)
     const QString path = QString::fromStdString(recorder_->path());
     const auto rows = recorder_->rows();
     recorder_.reset();
-    alarmLog_.reset();
+    alarms_.stopLog(now());
     stopRecordingAction_->setEnabled(false);
     recordingLine_->stopped(QString::fromStdString(problem), path, rows);
 }

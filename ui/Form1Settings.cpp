@@ -60,7 +60,7 @@ void Form1::useSettings(std::shared_ptr<BenchSettings> settings)
     settings_ = std::move(settings);
     if (!settings_->problem().isEmpty())
         announce(settings_->problem(), true);
-    applyLimits(settings_->limits());
+    alarms_.setLimits(settings_->limits(), now());
     const QByteArray geometry = settings_->value(QStringLiteral("windows/main/geometry")).toByteArray();
     if (!geometry.isEmpty())
         restoreGeometry(geometry);

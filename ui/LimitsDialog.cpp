@@ -10,20 +10,16 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 using Poll::Reading;
 
 namespace {
 
-bool isFan(Reading reading) { return reading >= Reading::Fan1 && reading <= Reading::Fan4; }
-
 QString unitOf(Reading reading)
 {
-    if (reading <= Reading::Remote2)
-        return QStringLiteral("°C");
-    if (isFan(reading))
-        return QStringLiteral("rpm");
-    return reading == Reading::Duty ? QStringLiteral("%") : QStringLiteral("V");
+    const auto unit = Poll::unit(reading);
+    return QString::fromUtf8(unit.data(), static_cast<qsizetype>(unit.size()));
 }
 
 QString captionOf(Reading reading)
@@ -33,28 +29,36 @@ QString captionOf(Reading reading)
                                     : QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
 }
 
+// The user's locale without group separators, both to show a bound and to
+// read one back: "1,200" in en_US is no number to type back, and "1.200"
+// in de_DE is 1200 to one reader and 1.2 to another.
+QLocale boundLocale()
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+    return locale;
+}
+
 QString boundText(const std::optional<double>& bound)
 {
-    return bound ? QLocale().toString(*bound, 'g', 10) : QString();
+    return bound ? boundLocale().toString(*bound, 'g', 10) : QString();
 }
 
 } // namespace
 
 std::variant<std::optional<double>, QString> typedBound(const QString& text, Reading reading, bool high)
 {
-    QString number = text.trimmed();
+    const QString number = text.trimmed();
     if (number.isEmpty())
         return std::optional<double>();
-    // The locale's decimal point, or a '.' in any locale.
-    const QString point = QLocale().decimalPoint();
-    if (point != QLatin1String("."))
-        number.replace(point, QLatin1String("."));
-    // One parser for the window and the command line: the limit's own.
-    const auto parsed = parseLimit(std::string(Poll::name(reading)) + (high ? "<=" : ">=") + number.toStdString());
-    if (const auto* limit = std::get_if<Limit>(&parsed))
-        return std::optional<double>(limit->bound);
-    return QStringLiteral("%1's %2 bound '%3' is not a number in %4.")
-        .arg(captionOf(reading), high ? QStringLiteral("high") : QStringLiteral("low"), text.trimmed(), unitOf(reading));
+    bool ok = false;
+    const QLocale locale = boundLocale();
+    const double bound = locale.toDouble(number, &ok);
+    if (ok && std::isfinite(bound))
+        return std::optional<double>(bound);
+    return QStringLiteral("%1's %2 bound '%3' is not a number in %4. Write it without a thousands separator, as %5.")
+        .arg(captionOf(reading), high ? QStringLiteral("high") : QStringLiteral("low"), number, unitOf(reading),
+             locale.toString(1200.5, 'f', 1));
 }
 
 LimitsDialog::LimitsDialog(const std::vector<LimitSetting>& limits, QWidget* parent)

@@ -1,11 +1,10 @@
 #pragma once
 // Tools ▸ Limits…: a low and a high bound for each of the ten readings,
 // each optional, and an "on" tick; fans take a low bound only. Bounds are
-// typed in the reading's unit, with '.' or the locale's decimal point, and
-// read by the command line's limit rules: bad input says what is wrong and
-// nothing is saved.
+// shown and typed in the reading's unit by the locale's rules, without
+// group separators: bad input says what is wrong and nothing is saved.
 
-#include "BenchSettings.h"
+#include "session/BenchSettings.h"
 
 #include <QDialog>
 #include <array>
@@ -39,5 +38,6 @@ private:
 };
 
 // A bound as typed in the Limits dialog: nothing for an empty field, the
-// number with '.' or the locale's decimal point, or why it is not one.
+// number as the locale writes it without group separators, or why it is
+// not one.
 std::variant<std::optional<double>, QString> typedBound(const QString& text, Poll::Reading reading, bool high);

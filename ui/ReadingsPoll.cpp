@@ -18,6 +18,8 @@ namespace {
 
 struct Tick {
     std::optional<ChipSettings> settings;
+    // Read with the settings, once they are whole.
+    std::optional<std::array<std::uint8_t, 3>> identification;
     PollResult poll;
 };
 
@@ -61,8 +63,11 @@ void Form1::Timer1_Timer()
     jobs_.run(
         [device, follow](CorvaneProtocol& chip) {
             Tick tick;
-            if (follow)
+            if (follow) {
                 tick.settings = chip.readSettings(device);
+                if (tick.settings->complete())
+                    tick.identification = chip.readIdentification(device);
+            }
             tick.poll = chip.poll(device);
             return tick;
         },
@@ -81,12 +86,15 @@ void Form1::Timer1_Timer()
                 // coding as they were.
                 showSettings(*tick.settings);
             }
+            const bool current = choice == controllerChoice_ && tick.poll.device == module_.DeviceAddress;
+            if (tick.identification && current)
+                showIdentification(*tick.identification);
             learnDriverFrom(tick.poll.outcome, tick.poll.device, choice);
             // Nothing went out: the next tick asks whether to go past the driver.
             if (tick.poll.outcome.heldBackByDriver())
                 showRefusedPoll(tick.poll.device, notReadBehindDriverText(tick.poll.device, tick.poll.outcome.driver));
             else
-                showPoll(tick.poll);
+                showPoll(tick.poll, current);
         });
 }
 
@@ -103,18 +111,24 @@ void Form1::showRefusedPoll(std::uint8_t device, const std::string& why)
     recordPoll(nothing);
     // Read again once the field points at a device that may be read.
     followPending_ = true;
+    // Nothing is known of its readings while it is not read: the alarms
+    // about them end.
+    alarms_.endAll(now(), BenchAlarms::EndCause::NotRead);
     health_.pollRefused(why);
     refreshStatus();
 }
 
-void Form1::showPoll(const PollResult& poll)
+void Form1::showPoll(const PollResult& poll, bool current)
 {
     showReadings(poll, poll.failedReads ? doesNotAnswerText(poll.device, poll.outcome) : std::string());
     if (!readingFailed(poll, Reading::Duty))
         module_.DutyPercent = rm::dutyPercent(poll.bytes.back());
 
     recordPoll(poll);
-    checkAlarms(poll);
+    // A poll of the device or bus before the last change is no longer
+    // about what the limits watch.
+    if (current)
+        alarms_.check(poll, TempOffsetMode);
     health_.observe(poll.outcome, poll.device, now());
     health_.pollTook(poll.seconds);
     refreshStatus();

@@ -81,15 +81,23 @@ void Form1::txtDevAddr_Change()
     // Partial typing passes through here keystroke by keystroke; a value
     // beyond the 7-bit range leaves the monitored device where it was.
     const auto device = fieldByte(c_.txtDevAddr);
-    if (!device || *device > 0x7F || *device == module_.DeviceAddress)
+    if (!device || *device > 0x7F) {
+        // A note about the device named before says nothing of this one.
+        health_.dropDeviceNotes();
+        refreshStatus();
+        return;
+    }
+    if (*device == module_.DeviceAddress)
         return;
     module_.DeviceAddress = *device;
     // Read once at the next tick, however many keystrokes land before it.
     followPending_ = true;
-    // Pointed at it again: a No to reading past its driver is asked again.
+    // Pointed at it again: a No to reading past its driver is asked again,
+    // about the driver that owns it now.
     guard_.askAgain(*device);
-    showDriverTip();
+    recheckOwnership();
     health_.setBus(controllerName_, *device);
+    targetChanged(BenchAlarms::EndCause::TargetChanged);
     refreshStatus();
 }
 
@@ -102,9 +110,10 @@ void Form1::selectController(int index)
     // this bus; pointed at the device again, a No there is asked again.
     guard_.setController(index);
     guard_.askAgain(module_.DeviceAddress);
-    showDriverTip();
+    recheckOwnership();
     ++controllerChoice_;
     followPending_ = true;
+    targetChanged(BenchAlarms::EndCause::TargetChanged);
     jobs_.run(
         [index](CorvaneProtocol& chip) { return std::make_pair(chip.selectController(index), chip.controllerName()); },
         this,
@@ -114,6 +123,7 @@ void Form1::selectController(int index)
             showControllerBase(chosen.first);
             controllerName_ = chosen.second;
             health_.setBus(controllerName_, module_.DeviceAddress);
+            alarms_.setOrigin(originText());
             refreshStatus();
         });
 }

@@ -1,6 +1,6 @@
 #include "TrendsLoader.h"
 
-#include "ModuleLoader.h"
+#include "session/ModuleLoader.h"
 
 TrendsView* openTrendsView(const History& history, QWidget* parent, QString* error)
 {

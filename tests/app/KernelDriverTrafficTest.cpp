@@ -31,6 +31,8 @@ struct DriverRig : FakeLinuxBus {
             dev->registerOf(Path, device, 0x5C) = 0xC2;
             dev->registerOf(Path, device, 0x7C) = 0x01;
             dev->registerOf(Path, device, 0x25) = 0x5A;
+            dev->registerOf(Path, device, 0x3D) = 0x68;
+            dev->registerOf(Path, device, 0x3E) = 0x43;
         }
     }
 };
@@ -83,15 +85,19 @@ TEST(KernelDriver, NothingReachesItsAddressFromTheWindowBeforeAYes)
             DriverRig rig(action.owned);
             MessageBoxAnswerer boxes;
             Window w(rig);
-            // The fan test asks about reading, then about writing.
             boxes.answerNext(yes ? Answer::ClickYes : Answer::Escape);
             boxes.answerNext(yes ? Answer::ClickYes : Answer::Escape);
             action.act(w);
             ASSERT_GE(boxes.seen().size(), 1u);
+            // The fan test writes as well as reads: its one question is the
+            // write's, which covers reading.
+            const std::string device = "Device 0x" + QString::number(action.owned, 16).toUpper().toStdString();
             EXPECT_EQ(boxes.seen()[0].text.toStdString(),
-                      "Device 0x" + QString::number(action.owned, 16).toUpper().toStdString() +
-                          " on SMBus Controller 2 is driven by the kernel's at24 driver. Reading it too can confuse "
-                          "that driver, and both may read wrong values. Read it anyway?");
+                      std::string(action.name) == "fan test start"
+                          ? device + " is driven by the kernel's at24 driver. Writing to it behind the driver can "
+                                     "confuse it, and the driver may overwrite the value. Write anyway?"
+                          : device + " on SMBus Controller 2 is driven by the kernel's at24 driver. Reading it too "
+                                     "can confuse that driver, and both may read wrong values. Read it anyway?");
             EXPECT_EQ(boxes.seen()[0].defaultButton, QMessageBox::No);
             EXPECT_EQ(rig.forced(), yes);
             EXPECT_EQ(rig.reached().contains(action.owned), yes);

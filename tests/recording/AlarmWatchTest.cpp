@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -63,8 +64,6 @@ TEST(AlarmWatch, StartsAfterASecondEndsOnceAndNeverFlaps)
         {"back by the margin for ten polls ends it, once", limit("local_c<=40"),
          join({run(0, 10, [](int i) { return pollAt(i, 41); }), run(10, 30, [](int i) { return pollAt(i, 39); })}),
          {{9, true}, {19, false}}},
-        {"a fan whose read fails is below its low bound", limit("fan1_rpm>=500"),
-         run(0, 12, [](int i) { return pollAt(i, 39, 0x18, 0x15, 1u << 3); }), {{9, true}}},
         {"a fan with no new count changes nothing", limit("fan1_rpm>=500"),
          join({run(0, 5, [](int i) { return pollAt(i, 39, 0xFF, 0xFF); }), run(5, 20, [](int i) { return pollAt(i, 39, 0, 0); }),
                run(25, 5, [](int i) { return pollAt(i, 39, 0xFF, 0xFF); })}),
@@ -76,6 +75,7 @@ TEST(AlarmWatch, StartsAfterASecondEndsOnceAndNeverFlaps)
         std::vector<std::pair<int, bool>> seen;
         for (std::size_t i = 0; i < c.polls.size(); ++i) {
             for (const AlarmWatch::Event& event : watch.check(c.polls[i], false)) {
+                EXPECT_EQ(event.alarm.kind, AlarmWatch::Kind::Bound);
                 seen.emplace_back(static_cast<int>(i), event.started);
                 if (event.started) {
                     const std::size_t began = c.since >= 0 ? static_cast<std::size_t>(c.since) : i + 1 - AlarmWatch::PollsToStart;
@@ -87,15 +87,57 @@ TEST(AlarmWatch, StartsAfterASecondEndsOnceAndNeverFlaps)
     }
 }
 
-TEST(AlarmWatch, AFanAtZeroOrUnreadIsStalled)
+TEST(AlarmWatch, AFanAtZeroIsStalled)
 {
     AlarmWatch watch({limit("fan1_rpm>=500"), limit("local_c<=40")});
     for (int i = 0; i < 10; ++i)
         watch.check(pollAt(i, 41, 0xFF, 0xFF), false);
     EXPECT_TRUE(watch.alarmed(0));
-    EXPECT_TRUE(watch.stalled(0));
+    EXPECT_TRUE(watch.stalled({AlarmWatch::Kind::Bound, 0}));
     EXPECT_TRUE(watch.alarmed(1));
-    EXPECT_FALSE(watch.stalled(1)) << "only a fan stalls";
+    EXPECT_FALSE(watch.stalled({AlarmWatch::Kind::Bound, 1})) << "only a fan stalls";
+}
+
+// A reading that cannot be read is an alarm of its own, one a watched
+// reading however many limits it has, after the same second; never a bound
+// passed, and its limits stand meanwhile.
+TEST(AlarmWatch, AFailedReadIsItsOwnAlarmNeverABound)
+{
+    using Kind = AlarmWatch::Kind;
+    constexpr std::uint16_t local = 1u << 1, fan1 = 1u << 3;
+    struct Case {
+        const char* what;
+        std::vector<Limit> limits;
+        std::vector<std::pair<int, std::uint16_t>> runs; // polls, reads failed
+        std::vector<std::tuple<int, Kind, std::size_t, bool>> events; // poll, kind, index, started
+    };
+    const Case cases[] = {
+        {"Vcc with a low and a high bound: one no-reading alarm, neither bound",
+         {limit("vcc_v>=3.1"), limit("vcc_v<=3.5")}, {{12, 1u << 11}}, {{9, Kind::NoReading, 7, true}}},
+        {"an unread temperature is not too high", {limit("local_c<=40")}, {{12, local}},
+         {{9, Kind::NoReading, 1, true}}},
+        {"an unread fan is not a stall", {limit("fan1_rpm>=500")}, {{12, fan1}}, {{9, Kind::NoReading, 3, true}}},
+        {"nine unread polls are nothing", {limit("local_c<=40")}, {{9, local}, {20, 0}}, {}},
+        {"read again for a second ends it", {limit("local_c<=40")}, {{10, local}, {12, 0}},
+         {{9, Kind::NoReading, 1, true}, {19, Kind::NoReading, 1, false}}},
+        {"an unwatched reading raises nothing", {limit("local_c<=40")}, {{12, fan1}}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AlarmWatch watch(c.limits);
+        std::vector<std::tuple<int, Kind, std::size_t, bool>> seen;
+        int at = 0;
+        for (const auto& [count, failed] : c.runs) {
+            for (int i = 0; i < count; ++i, ++at) {
+                // Local at 39 °C, Fan1 at 1000 rpm and the rest within every bound.
+                PollResult poll = pollAt(at, 39, 0x18, 0x15, failed);
+                poll.bytes[11] = 0xC0; // Vcc 3.3 V
+                for (const AlarmWatch::Event& event : watch.check(poll, false))
+                    seen.emplace_back(at, event.alarm.kind, event.alarm.index, event.started);
+            }
+        }
+        EXPECT_EQ(seen, c.events);
+    }
 }
 
 TEST(AlarmLog, TwoAlarmsInTheOrderTheyCameWithTheRecordingsConventions)
@@ -103,16 +145,16 @@ TEST(AlarmLog, TwoAlarmsInTheOrderTheyCameWithTheRecordingsConventions)
     const auto recording = std::filesystem::temp_directory_path() / ("corvane-alarms-" + std::to_string(getpid()) + ".csv");
     {
         AlarmLog log(recording.string());
-        EXPECT_FALSE(log.add(T0, limit("local_c<=40"), 41, true));
-        EXPECT_FALSE(log.add(T0 + 1500ms, limit("fan1_rpm>=500"), std::nullopt, true));
-        EXPECT_FALSE(log.add(T0 + 3s, limit("local_c<=40"), 38.5, false));
+        EXPECT_FALSE(log.add({T0, Poll::Reading::Local, "<=40", 41, "start"}));
+        EXPECT_FALSE(log.add({T0 + 1500ms, Poll::Reading::Fan1, "no reading", std::nullopt, "start"}));
+        EXPECT_FALSE(log.add({T0 + 3s, Poll::Reading::Local, "<=40", 38.5, "end"}));
     }
     std::ifstream in(recording.string() + ".alarms.csv", std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(in), {}};
     std::filesystem::remove(recording.string() + ".alarms.csv");
     EXPECT_EQ(text, "time,reading,bound,value,event\r\n"
                     "2025-12-06T05:46:40.000Z,local_c,<=40,41,start\r\n"
-                    "2025-12-06T05:46:41.500Z,fan1_rpm,>=500,,start\r\n"
+                    "2025-12-06T05:46:41.500Z,fan1_rpm,no reading,,start\r\n"
                     "2025-12-06T05:46:43.000Z,local_c,<=40,38.5,end\r\n");
 }
 

@@ -44,6 +44,7 @@ public:
         const auto found = drivers.find(device);
         return found == drivers.end() ? std::string() : found->second;
     }
+    std::string kernelDriverOn(std::int32_t, std::uint8_t device) const override { return kernelDriver(device); }
     void permitWriteBehindDriver(std::uint8_t device) override
     {
         writable_.insert({controller_, device});
@@ -60,7 +61,8 @@ public:
         return "Recording controller " + std::to_string(index + 1);
     }
 
-    // Registers nobody scripted read as 0x00.
+    // Registers nobody scripted read as 0x00, but for the chip's
+    // identification at 0x3D and 0x3E.
     void set(std::uint8_t reg, std::uint8_t value, std::uint8_t device = 0x2E) { registers_[{device, reg}] = value; }
     std::uint8_t get(std::uint8_t reg, std::uint8_t device = 0x2E) const;
     int controller() const { return controller_; }

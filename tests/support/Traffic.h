@@ -28,3 +28,9 @@ inline Calls settingsReads(int device = 0x2E)
 {
     return {Read(0x7C, device), Read(0x5C, device), Read(0x5F, device), Read(0x7B, device), Read(0x30, device)};
 }
+
+// The identification registers, read once the window follows a device.
+inline Calls identificationReads(int device = 0x2E)
+{
+    return {Read(0x3D, device), Read(0x3E, device), Read(0x3F, device)};
+}

@@ -108,11 +108,12 @@ TEST_F(Alarms, ARecordingKeepsItsAlarmsBesideIt)
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
-    ASSERT_EQ(lines.size(), 4u);
+    ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "time,reading,bound,value,event\r");
     EXPECT_TRUE(lines[1].ends_with(",local_c,<=30,39,start\r")) << lines[1];
     EXPECT_TRUE(lines[2].ends_with(",fan4_rpm,>=100,0,start\r")) << lines[2];
     EXPECT_TRUE(lines[3].ends_with(",local_c,<=30,20,end\r")) << lines[3];
+    EXPECT_TRUE(lines[4].ends_with(",fan4_rpm,>=100,,end (recording ended)\r")) << "still on: ended with the recording";
     std::ifstream readings(file);
     std::string header;
     std::getline(readings, header);

@@ -123,6 +123,7 @@ TEST_F(RegisterMap, RestoresOnlyTheTickedRegistersAndReportsWhatDidNotTake)
 {
     std::array<std::uint8_t, 256> values = {};
     values[0x25] = 0x40; // a measurement: unticked
+    values[0x3D] = 0x68; // the chip's identification, as the chip holds it
     values[0x3E] = 0x99; // not a known setting: unticked, then ticked by hand; its write fails
     values[0x5C] = 0xE2;
     values[0x7B] = 0x03; // unticked by the user
@@ -150,7 +151,7 @@ TEST_F(RegisterMap, RestoresOnlyTheTickedRegistersAndReportsWhatDidNotTake)
     ASSERT_TRUE(QTest::qWaitFor([report] { return report->text().contains("did not take"); }, 5000));
     ASSERT_TRUE(settleBus());
     ASSERT_EQ(boxes.seen().size(), 1u);
-    EXPECT_TRUE(boxes.seen()[0].text.contains("0x30: 80 to 81\n0x3E: 00 to 99\n0x5C: C2 to E2"))
+    EXPECT_TRUE(boxes.seen()[0].text.contains("0x30: 80 to 81\n0x3E: 43 to 99\n0x5C: C2 to E2"))
         << boxes.seen()[0].text.toStdString();
     EXPECT_EQ(bus.calls, (Calls{Write(0x5C, 0xE2), Read(0x5C), Write(0x30, 0x81), Read(0x30), Write(0x3E, 0x99)} +
                           sweepReads()));
@@ -163,7 +164,7 @@ TEST_F(RegisterMap, ASnapshotOfAnotherDeviceIsNotRestoredUnasked)
 {
     std::array<std::uint8_t, 256> values = {};
     values[0x5C] = 0xE2;
-    values[0x3D] = 0x68;
+    values[0x3D] = 0x50;
     const struct {
         const char* what;
         std::string text;
@@ -173,7 +174,7 @@ TEST_F(RegisterMap, ASnapshotOfAnotherDeviceIsNotRestoredUnasked)
         {"another device named", snapshotText({"0", "x", 0x51, "t"}, values, {}), true,
          "The snapshot is of device 0x51, not 0x2E."},
         {"no device named, another identification", registerGridText(values, {}), false,
-         "its identification registers 0x3D to 0x3F (68 00 00) are not the chip's (00 00 00)"},
+         "its identification registers 0x3D to 0x3F (50 00 00) are not the chip's (68 43 00)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -29,7 +29,8 @@ TEST_F(Startup, ReadsTheChipsConfigurationAndWritesNothing)
         open();
 
         EXPECT_EQ(bus.calls, (std::vector<BusCall>{Detect(1), Read(0x41), Read(0x42), Read(0x7C), Read(0x5C),
-                                                   Read(0x5F), Read(0x7B), Read(0x30)}));
+                                                   Read(0x5F), Read(0x7B), Read(0x30), Read(0x3D), Read(0x3E),
+                                                   Read(0x3F)}));
         EXPECT_EQ(controls().cmbPWM1->currentText(), c.behaviour);
         EXPECT_EQ(controls().cmbHF->currentText(), c.frequency);
         EXPECT_EQ(controls().cmbPulses->currentText(), c.pulses);

@@ -2,6 +2,8 @@
 // The program's exit statuses. Scripts act on them: they never change
 // meaning.
 
+#include "bus/BusAdapter.h"
+
 namespace ExitStatus {
 
 inline constexpr int Ok = 0;
@@ -16,5 +18,12 @@ inline constexpr int NoAnswer = 3;      // the device did not answer
 // a kernel driver's, another device's snapshot.
 inline constexpr int WriteNotTaken = 4;
 inline constexpr int LimitPassed = 5;   // record: a limit was passed
+
+// A device that gave no readings: refused when a kernel driver held the
+// reads back (nothing went out), else it did not answer.
+inline int ofUnanswered(const BusOutcome& outcome)
+{
+    return outcome.heldBackByDriver() ? WriteNotTaken : NoAnswer;
+}
 
 } // namespace ExitStatus
