@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <cstdio>
 
 namespace {
 
@@ -47,10 +48,56 @@ BenchSettings::BenchSettings(const QString& path)
                        .arg(path);
     }
     settings_ = std::move(settings);
+    settle_ = std::make_unique<QTimer>();
+    settle_->setSingleShot(true);
+    settle_->setInterval(SettleMs);
+    QObject::connect(settle_.get(), &QTimer::timeout, [this] { flush(); });
+}
+
+BenchSettings::~BenchSettings()
+{
+    if (!settings_ || pending_.isEmpty())
+        return;
+    // Whoever was told of failures may be gone by now: said here.
+    writeFailed_ = [](const QString& why) { std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(why)); };
+    flush();
+}
+
+void BenchSettings::changed()
+{
+    // A spin box held down changes its value at every step: the file is
+    // written once it settles.
+    settle_->start();
+}
+
+bool BenchSettings::flush()
+{
+    if (!settings_)
+        return true;
+    settle_->stop();
+    // Handed to QSettings only now: it writes the file at the next turn of
+    // the event loop after any change it holds.
+    for (auto change = pending_.cbegin(); change != pending_.cend(); ++change)
+        settings_->setValue(change.key(), change.value());
+    pending_.clear();
+    settings_->sync();
+    const bool written = settings_->status() == QSettings::NoError;
+    if (written) {
+        failing_ = false;
+        return true;
+    }
+    if (!failing_ && writeFailed_)
+        writeFailed_(QStringLiteral("Settings are not saved: %1 cannot be written (its folder or the file is "
+                                    "read-only, or the disk is full). Changes last until the program ends.")
+                         .arg(settings_->fileName()));
+    failing_ = true;
+    return false;
 }
 
 QVariant BenchSettings::value(const QString& key, const QVariant& fallback) const
 {
+    if (const auto waiting = pending_.find(key); waiting != pending_.end())
+        return *waiting;
     return settings_ && problem_.isEmpty() ? settings_->value(key, fallback) : fallback;
 }
 
@@ -59,9 +106,10 @@ void BenchSettings::setValue(const QString& key, const QVariant& value)
     if (!settings_)
         return;
     startAfresh();
-    settings_->setValue(key, value);
-    // At once: a crash or a logout later loses nothing the user set.
-    settings_->sync();
+    if (this->value(key) == value)
+        return;
+    pending_.insert(key, value);
+    changed();
 }
 
 std::vector<LimitSetting> BenchSettings::limits() const
@@ -85,13 +133,12 @@ void BenchSettings::setLimits(const std::vector<LimitSetting>& limits)
     startAfresh();
     for (const LimitSetting& limit : limits) {
         const QString k = key(limit.reading);
-        settings_->setValue(k + QStringLiteral("/low"),
-                            limit.low ? QString::fromStdString(csvNumber(*limit.low)) : QString());
-        settings_->setValue(k + QStringLiteral("/high"),
-                            limit.high ? QString::fromStdString(csvNumber(*limit.high)) : QString());
-        settings_->setValue(k + QStringLiteral("/on"), limit.on);
+        pending_.insert(k + QStringLiteral("/low"), limit.low ? QString::fromStdString(csvNumber(*limit.low)) : QString());
+        pending_.insert(k + QStringLiteral("/high"),
+                        limit.high ? QString::fromStdString(csvNumber(*limit.high)) : QString());
+        pending_.insert(k + QStringLiteral("/on"), limit.on);
     }
-    settings_->sync();
+    changed();
 }
 
 void BenchSettings::startAfresh()

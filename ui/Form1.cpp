@@ -75,6 +75,8 @@ Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
 
 Form1::~Form1()
 {
+    // The settings may outlive the window; failures are no longer its to say.
+    settings_->onWriteFailure({});
     // A fan test's window puts PWM1 back as it goes, through the bus thread,
     // which must still be there.
     qDeleteAll(findChildren<FanTestWindow*>(Qt::FindDirectChildrenOnly));

@@ -178,4 +178,7 @@ void Form1::finishBeforeLeaving(std::chrono::milliseconds limit)
     if (leavingHeld_ > 0)
         std::fprintf(stderr, "corvane-bench: the fan test's restore of PWM1 did not finish in time: "
                              "check PWM1's behaviour and duty before leaving the fan.\n");
+    // Window places and the like are set as windows close: written now,
+    // where a failure can still be said.
+    settings_->flush();
 }

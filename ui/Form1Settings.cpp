@@ -58,6 +58,7 @@ private:
 void Form1::useSettings(std::shared_ptr<BenchSettings> settings)
 {
     settings_ = std::move(settings);
+    settings_->onWriteFailure([this](const QString& why) { announce(why, true); });
     if (!settings_->problem().isEmpty())
         announce(settings_->problem(), true);
     alarms_.setLimits(settings_->limits(), now());

@@ -41,7 +41,11 @@ TEST(ExporterMetrics, AFailedReadingLeavesTheScrapeAndAFanWithNoCountKeepsItsVal
         PollResult poll;
         std::optional<int> behaviour;
         std::vector<std::string> present, absent;
+        std::optional<bool> offsetCoded = false;
     } steps[] = {
+        // Until the coding is read, the bytes say no temperature: none is exported.
+        {"coding not known yet", pollOf(0), 6, {fan1 + " 1000", "corvane_voltage_volts{"},
+         {"corvane_temperature_celsius{"}, std::nullopt},
         {"all read", pollOf(0), 6, {local + " 39", fan1 + " 1000", "corvane_up{", "corvane_pwm_duty_ratio{"}, {}},
         {"local's read failed", pollOf(1u << 1), 6, {fan1 + " 1000", "corvane_up{bus=\"test bus\",controller=\"2\",device=\"0x2E\"} 0"},
          {local}},
@@ -52,14 +56,14 @@ TEST(ExporterMetrics, AFailedReadingLeavesTheScrapeAndAFanWithNoCountKeepsItsVal
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.what);
-        metrics.showPoll(step.poll, false, step.behaviour);
+        metrics.showPoll(step.poll, step.offsetCoded, step.behaviour);
         const std::string text = scrape(registry);
         for (const std::string& line : step.present)
             EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
         for (const std::string& line : step.absent)
             EXPECT_EQ(text.find(line), std::string::npos) << line << "\n" << text;
     }
-    EXPECT_NE(scrape(registry).find("corvane_polls_total{bus=\"test bus\",controller=\"2\",device=\"0x2E\"} 4"),
+    EXPECT_NE(scrape(registry).find("corvane_polls_total{bus=\"test bus\",controller=\"2\",device=\"0x2E\"} 5"),
               std::string::npos);
 }
 
