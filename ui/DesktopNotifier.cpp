@@ -70,7 +70,7 @@ void DesktopNotifier::withdraw(int key)
         closeWhenKnown_.insert(key);
         return;
     }
-    const uint id = shown->second;
-    ids_.erase(shown);
-    call(QStringLiteral("CloseNotification"), {id}, {});
+    // The id is kept: the alarm's next notification replaces this one,
+    // wherever the service still shows it.
+    call(QStringLiteral("CloseNotification"), {shown->second}, {});
 }

@@ -29,7 +29,7 @@ private:
 
     std::function<void(const QString&)> failed_;
     std::function<void()> worked_;
-    // The service's id for each key's notification, once it has said.
+    // The service's id for each key's last notification, once it has said.
     std::map<int, uint> ids_;
     // Withdrawn before the service said which id it gave.
     std::set<int> closeWhenKnown_;

@@ -39,12 +39,12 @@ QLocale boundLocale()
     return locale;
 }
 
+} // namespace
+
 QString boundText(const std::optional<double>& bound)
 {
     return bound ? boundLocale().toString(*bound, 'g', 10) : QString();
 }
-
-} // namespace
 
 std::variant<std::optional<double>, QString> typedBound(const QString& text, Reading reading, bool high)
 {

@@ -41,3 +41,5 @@ private:
 // number as the locale writes it without group separators, or why it is
 // not one.
 std::variant<std::optional<double>, QString> typedBound(const QString& text, Poll::Reading reading, bool high);
+// A bound as the dialog shows it: what typedBound reads back as the same.
+QString boundText(const std::optional<double>& bound);

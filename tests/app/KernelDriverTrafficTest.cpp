@@ -143,6 +143,75 @@ TEST(KernelDriver, AfterANoTheWindowSaysWhyAndHowToHaveTheChip)
     EXPECT_NE(c.lblVcc->text(), QStringLiteral("\u2014"));
 }
 
+// A driver unbound as the status tooltip says is forgotten when the device
+// is chosen again or at Tools ▸ Read Past Kernel Driver: the poll reads it
+// and a write asks about no driver.
+TEST(KernelDriver, AnUnboundDriverIsForgottenWhenChosenAgain)
+{
+    const struct {
+        const char* how;
+        std::function<void(Window&)> chooseAgain;
+        const char* says;
+    } ways[] = {
+        {"Tools menu",
+         [](Window& w) { w.form.findChild<QAction*>(QStringLiteral("actionReadPastKernelDriver"))->trigger(); },
+         "No kernel driver holds device 0x2E on SMBus Controller 2: it is read without going past one."},
+        {"device field",
+         [](Window& w) {
+             pointAt(w, Other);
+             pointAt(w, Chip);
+         },
+         "Device 0x2E on SMBus I801 adapter at 0b00"},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        DriverRig rig(Chip);
+        MessageBoxAnswerer boxes;
+        Window w(rig);
+        boxes.answerNext(Answer::Escape);
+        w.tick();
+        ASSERT_EQ(boxes.seen().size(), 1u);
+        rig.unbind(Chip);
+        way.chooseAgain(w);
+        EXPECT_EQ(w.form.statusText().toStdString(), way.says);
+        rig.dev->log.clear();
+        w.tick();
+        EXPECT_TRUE(rig.reached().contains(Chip)) << "polled again";
+        EXPECT_FALSE(rig.forced());
+        typeOver(w.form.controls().txtAddrPtr, QStringLiteral("25"));
+        typeOver(w.form.controls().txtDataOut, QStringLiteral("5a"));
+        clickAndSettle(w.form.controls().cmdWrite);
+        EXPECT_EQ(boxes.seen().size(), 1u) << "no question about a driver that is gone";
+        EXPECT_EQ(rig.dev->registerOf(FakeLinuxBus::Path, Chip, 0x25), 0x5A);
+        EXPECT_TRUE(w.form.findChild<QLabel*>(QStringLiteral("statusLine"))->toolTip().isEmpty())
+            << "no advice to unbind what is unbound";
+    }
+}
+
+// A poll the user declined ends the alarms on what it no longer reads: no
+// red frame stays for good.
+TEST(KernelDriver, ADeclinedPollEndsTheAlarms)
+{
+    DriverRig rig(Other); // the chip is free, for now
+    rig.dev->registerOf(FakeLinuxBus::Path, Chip, 0x26) = 45; // Local 45 °C
+    MessageBoxAnswerer boxes;
+    Window w(rig);
+    std::vector<LimitSetting> limits = w.form.limits();
+    limits[0] = {Poll::Reading::Local, std::nullopt, 40.0, true};
+    w.form.setLimits(limits);
+    for (int i = 0; i < 10; ++i)
+        w.tick();
+    const QLabel* local = w.form.controls().lblTemp[1];
+    ASSERT_TRUE(local->styleSheet().contains("border")) << "framed";
+    rig.bind(Chip, "at24");
+    boxes.answerNext(Answer::Escape);
+    w.form.findChild<QAction*>(QStringLiteral("actionReadPastKernelDriver"))->trigger();
+    ASSERT_EQ(boxes.seen().size(), 1u);
+    w.tick();
+    EXPECT_FALSE(local->styleSheet().contains("border")) << "no frame on a reading that is not read";
+    EXPECT_EQ(w.form.statusText(), "Device 0x2E is driven by the kernel's at24 driver: not read");
+}
+
 // One Yes holds for the run on that controller and address.
 TEST(KernelDriver, OneYesIsAskedOnceForTheRun)
 {
@@ -163,8 +232,11 @@ TEST(KernelDriver, OneYesIsAskedOnceForTheRun)
 TEST(KernelDriver, TheCommandsRefuseItsAddressWithoutForce)
 {
     const auto csv = std::filesystem::temp_directory_path() / ("corvane-driver-" + std::to_string(getpid()) + ".csv");
-    const QStringList commands[] = {{"get", "25"}, {"dump"}, {"read"},
-                                    {"record", QString::fromStdString(csv.string()), "--duration", "0.2"}};
+    const QStringList commands[] = {{"get", "25"},
+                                    {"dump"},
+                                    {"read"},
+                                    {"record", QString::fromStdString(csv.string()), "--duration", "0.2"},
+                                    {"serve", "--listen", "127.0.0.1:10999"}};
     for (const QStringList& command : commands) {
         SCOPED_TRACE(command.join(' ').toStdString());
         DriverRig refusedRig(Chip);
@@ -175,6 +247,9 @@ TEST(KernelDriver, TheCommandsRefuseItsAddressWithoutForce)
                                "Nothing was sent; give --force to read it all the same.\n");
         EXPECT_FALSE(refusedRig.forced());
         EXPECT_EQ(refusedRig.reached(), std::set<int>{});
+        // The exporter serves until it is told to end: only its refusal here.
+        if (command[0] == "serve")
+            continue;
 
         DriverRig forcedRig(Chip);
         std::filesystem::remove(csv);

@@ -34,6 +34,18 @@ public:
             std::move(fake), sysfs.root());
     }
 
+    // A driver bound to, or unbound from, the address after the bus was made.
+    void bind(int address, const std::string& driver)
+    {
+        sysfs.boundDriver(1, address, driver);
+        dev->driverBound.insert({Path, address});
+    }
+    void unbind(int address)
+    {
+        sysfs.unbound(1, address);
+        dev->driverBound.erase({Path, address});
+    }
+
     // The addresses a transaction went to since the log was cleared: each
     // read, write or receive belongs to the address last set.
     std::set<int> reached() const

@@ -59,6 +59,14 @@ public:
         std::filesystem::create_directory_symlink(root_ / "bus" / "i2c" / "drivers" / driver, directory / "driver");
     }
 
+    // The driver unbound again, as "echo N-00aa > …/unbind" leaves it.
+    void unbound(int number, int address)
+    {
+        char client[16];
+        std::snprintf(client, sizeof client, "%d-%04x", number, address);
+        std::filesystem::remove(root_ / "bus" / "i2c" / "devices" / client / "driver");
+    }
+
 private:
     std::filesystem::path pciPath(const std::string& slot) const { return root_ / "devices" / "pci0000:00" / slot; }
 

@@ -5,6 +5,7 @@
 #include "HeldSimulatedForm.h"
 #include "support/MessageBoxAnswerer.h"
 #include "ui/FanTestWindow.h"
+#include "ui/LimitsDialog.h"
 #include "ui/RegisterMapWindow.h"
 #include "ui/TrendsView.h"
 
@@ -84,6 +85,47 @@ TEST_F(Alarms, ALimitSetByKeyboardAlarmsOnTheHeldChip)
     ASSERT_EQ(boxes.seen().size(), 1u);
     EXPECT_EQ(boxes.seen()[0].text, "Invalid Value");
     EXPECT_EQ(form->alarms().limits().size(), 1u) << "nothing saved";
+}
+
+// A bound is shown and read back by one locale's rules, with no group
+// separators: what the dialog shows, it reads back as the same number, and
+// a separator typed is refused rather than read as a decimal point.
+TEST(LimitsDialogNumbers, ShownAndReadByTheSameRulesInEveryLocale)
+{
+    const struct {
+        const char* locale;
+        const char* shown1200;
+        const char* shown3p3;
+        std::vector<std::pair<const char*, std::optional<double>>> typed; // nothing: refused
+    } cases[] = {
+        {"en_US", "1200", "3.3", {{"1,200", std::nullopt}, {"1200", 1200.0}, {"3.3", 3.3}, {"3,3", std::nullopt}}},
+        {"de_DE", "1200", "3,3", {{"1.200", std::nullopt}, {"1200", 1200.0}, {"3,3", 3.3}, {"3.3", std::nullopt}}},
+        {"C", "1200", "3.3", {{"1,200", std::nullopt}, {"3.3", 3.3}, {" 12.5 ", 12.5}, {"warm", std::nullopt}}},
+    };
+    const QLocale before;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.locale);
+        QLocale::setDefault(QLocale(QString::fromLatin1(c.locale)));
+        EXPECT_EQ(boundText(1200.0), QString::fromLatin1(c.shown1200));
+        EXPECT_EQ(boundText(3.3), QString::fromLatin1(c.shown3p3));
+        for (const double bound : {1200.0, 3.3, 0.25, 65535.0}) {
+            const auto back = typedBound(boundText(bound), Poll::Reading::Fan1, false);
+            ASSERT_TRUE(std::holds_alternative<std::optional<double>>(back)) << bound;
+            EXPECT_EQ(std::get<std::optional<double>>(back), bound) << "shown, then read back";
+        }
+        for (const auto& [text, expected] : c.typed) {
+            SCOPED_TRACE(text);
+            const auto read = typedBound(QString::fromLatin1(text), Poll::Reading::Fan1, false);
+            if (expected) {
+                ASSERT_TRUE(std::holds_alternative<std::optional<double>>(read));
+                EXPECT_EQ(std::get<std::optional<double>>(read), *expected);
+            } else {
+                ASSERT_TRUE(std::holds_alternative<QString>(read)) << "refused, never read as another number";
+                EXPECT_TRUE(std::get<QString>(read).contains("without a thousands separator"));
+            }
+        }
+    }
+    QLocale::setDefault(before);
 }
 
 // A recording with two alarms leaves them beside it, in order, and the

@@ -24,16 +24,19 @@ public:
     struct Call {
         QString summary, body;
         uint urgency;
+        uint replaces = 0;
     };
     std::vector<Call> calls;
+    std::vector<uint> closed;
 
 public slots:
-    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body, const QStringList&,
-                const QVariantMap& hints, int)
+    uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString& body,
+                const QStringList&, const QVariantMap& hints, int)
     {
-        calls.push_back({summary, body, hints.value(QStringLiteral("urgency")).toUInt()});
-        return static_cast<uint>(calls.size());
+        calls.push_back({summary, body, hints.value(QStringLiteral("urgency")).toUInt(), replaces});
+        return replaces ? replaces : static_cast<uint>(calls.size());
     }
+    void CloseNotification(uint id) { closed.push_back(id); }
 };
 
 // The private bus, started before anything in the process reaches for one.
@@ -103,6 +106,48 @@ TEST_F(Notifications, OnePerAlarmCriticalForAStalledFan)
     for (const auto& call : fake.calls)
         std::printf("Notify as received: '%s' / '%s' (urgency %u)\n", qPrintable(call.summary), qPrintable(call.body),
                     call.urgency);
+}
+
+// Fan1 running again at 3000 rpm, or stalled again.
+void setFan1(SimulatedBus& bus, bool running)
+{
+    bus.WriteSmbus(0x2E, 0x28, running ? 0x08 : 0xFF);
+    bus.WriteSmbus(0x2E, 0x29, running ? 0x07 : 0xFF);
+}
+
+// The end of an alarm takes its notification away, and the alarm's next
+// one replaces it rather than piling up beside it.
+TEST_F(Notifications, AnAlarmsEndClosesItAndARepeatReplacesIt)
+{
+    ASSERT_TRUE(fakeBus->registerService(QStringLiteral("org.freedesktop.Notifications")));
+    ticks(10);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return fake.calls.size() == 2; }, 3000));
+    setFan1(bus, true);
+    ticks(10);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !fake.closed.empty(); }, 3000));
+    EXPECT_EQ(fake.closed, std::vector<uint>{1}) << "Fan1's notification, and not Fan2's";
+    setFan1(bus, false);
+    ticks(10);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return fake.calls.size() == 3; }, 3000));
+    EXPECT_EQ(fake.calls[2].summary, "Fan1 stalled");
+    EXPECT_EQ(fake.calls[2].replaces, 1u);
+}
+
+// One failed call is not the end of notifications: the next alarm tries
+// again, and the status line says so only while they fail.
+TEST_F(Notifications, AFailureIsSaidWhileItLastsAndTheNextAlarmTriesAgain)
+{
+    ticks(10);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->statusText().contains("no desktop notifications"); }, 3000));
+    ASSERT_TRUE(fakeBus->registerService(QStringLiteral("org.freedesktop.Notifications")));
+    setFan1(bus, true);
+    ticks(10);
+    setFan1(bus, false);
+    ticks(10);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !fake.calls.empty(); }, 3000));
+    EXPECT_EQ(fake.calls[0].summary, "Fan1 stalled");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !form->statusText().contains("no desktop notifications"); }, 3000))
+        << form->statusText().toStdString();
 }
 
 TEST_F(Notifications, NoServiceIsSaidOnceAndTheWindowGoesOn)
