@@ -1,17 +1,13 @@
 // Opens the bench window on the bus the command line asks for and runs
 // until it closes, or runs the command the command line gives.
 
-#include "BusOpening.h"
 #include "CommandLine.h"
 #include "CommandMain.h"
-#include "NoDisplay.h"
-#include "RunWindow.h"
-#include "ui/Form1.h"
-#include "ui/ApplicationTitle.h"
-#include "ui/BenchStyle.h"
-#include "ui/MessageBoxes.h"
+#include "WindowEntry.h"
+#include "session/ApplicationTitle.h"
+#include "session/ModuleLoader.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <cstdio>
 #include <ext/stdio_filebuf.h>
 #include <ostream>
@@ -55,35 +51,12 @@ int main(int argc, char* argv[])
         err.flush();
         return status;
     }
-    const BusRequest& request = std::get<BusRequest>(parsed);
-
-    auto opened = openBus(request);
-    const auto* problem = std::get_if<SmbusAccessProblem>(&opened);
-    // Adapters named on the command line are a deliberate choice: no window
-    // and no offer of the simulated chip when they can't be used.
-    if (problem && request.kind == BusRequest::Kind::NamedAdapters) {
-        print(stderr, QStringLiteral("corvane-bench: %1\n").arg(QString::fromStdString(describe(*problem))));
-        return BadCommandLineStatus;
-    }
-
-    if (noDisplayNamed()) {
-        std::fputs(NoDisplayText, stderr);
+    // The window, from its module: a command never loads it.
+    QString loadError;
+    const auto window = reinterpret_cast<WindowEntry>(resolveInModule("corvane-window", WindowEntrySymbol, &loadError));
+    if (!window) {
+        print(stderr, QStringLiteral("corvane-bench: the window module cannot be loaded: %1\n").arg(loadError));
         return ExitStatus::BadCommandLine;
     }
-    endQuietlyIfTheDisplayFails();
-    QApplication app(argc, argv);
-    displayReached();
-    applyBenchStyle(app);
-    if (problem) {
-        if (!askToRunSimulated(nullptr, QString::fromStdString(describe(*problem))))
-            return ExitStatus::NoSmbus;
-        opened = simulatedBus();
-    }
-    OpenedBus& bus = std::get<OpenedBus>(opened);
-    return runWindow(*bus.bus, bus.titleSuffix, [&request](Form1& window) {
-        window.useSettings(request.noSettings ? std::make_shared<BenchSettings>()
-                                              : std::make_shared<BenchSettings>(BenchSettings::userFile()));
-        if (!request.recordPath.isEmpty())
-            window.startRecording(request.recordPath, CsvRecorder::Interval(0));
-    });
+    return window(argc, argv, std::get<BusRequest>(parsed));
 }

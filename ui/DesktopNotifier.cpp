@@ -1,6 +1,6 @@
 #include "DesktopNotifier.h"
 
-#include "ApplicationTitle.h"
+#include "session/ApplicationTitle.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,6 +1,6 @@
 #include "MessageBoxes.h"
 
-#include "ApplicationTitle.h"
+#include "session/ApplicationTitle.h"
 #include "chip/ValueText.h"
 
 #include <QMessageBox>

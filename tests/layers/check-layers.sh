@@ -2,7 +2,7 @@
 # Layers run one way: the chip, the buses, the protocol, recording, the
 # session and the exporter include nothing of the command line or the
 # windows; the exporter module and the commands link no widgets and no D-Bus.
-#   check-layers.sh SOURCE_DIR EXPORTER_MODULE COMMANDS_PROGRAM
+#   check-layers.sh SOURCE_DIR EXPORTER_MODULE PROGRAM
 set -euo pipefail
 source_dir=$1 module=$2 commands=$3
 failed=0

@@ -32,6 +32,7 @@ app_id=org.corvane.Bench
 expected_files=(
   usr/bin/corvane-bench
   usr/lib/corvane-bench/corvane-trends.so
+  usr/lib/corvane-bench/corvane-window.so
   usr/lib/corvane-bench/corvane-serve.so
   usr/lib/systemd/system/corvane-bench-exporter.service
   usr/share/doc/corvane-bench/examples/corvane-alerts.yml
@@ -118,6 +119,10 @@ check "bash completes --limit's keys" grep -q "fan1_rpm" <<<"$(complete_words co
 # that systemd rates its exposure 2.0 or lower.
 unit="$root/usr/lib/systemd/system/corvane-bench-exporter.service"
 check "the exporter's service runs corvane-bench serve" grep -qx 'ExecStart=/usr/bin/corvane-bench serve' "$unit"
+for status in 2 4; do
+  check "the exporter's service is not restarted after exit $status (a bad option, a refusal)" \
+    awk -v s="$status" '/^RestartPreventExitStatus=/ { sub(/^[^=]*=/, ""); n = split($0, w, " "); for (i = 1; i <= n; i++) if (w[i] == s) found = 1 } END { exit !found }' "$unit"
+done
 check "the exporter's service is not enabled by the package" bash -c "! grep -rq 'systemctl\|deb-systemd' '$(dirname "$deb")' 2>/dev/null; ! find '$root' -path '*wants*' | grep -q ."
 exposure=$(systemd-analyze security --offline=yes "$unit" 2>/dev/null | sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\) .*/\1/p')
 echo "systemd-analyze security: exposure $exposure"

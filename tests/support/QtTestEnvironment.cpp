@@ -2,7 +2,7 @@
 // platform, styled like the real program. It is made only when tests run,
 // so listing the tests needs no display.
 
-#include "ui/ApplicationTitle.h"
+#include "session/ApplicationTitle.h"
 #include "ui/BenchStyle.h"
 
 #include <QApplication>

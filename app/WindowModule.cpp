@@ -1,0 +1,46 @@
+// The window's half of the program: the display, the application object,
+// the question where the SMBus cannot be used, and the window itself.
+
+#include "BusOpening.h"
+#include "NoDisplay.h"
+#include "RunWindow.h"
+#include "WindowEntry.h"
+#include "ui/BenchStyle.h"
+#include "ui/Form1.h"
+#include "ui/MessageBoxes.h"
+
+#include <QApplication>
+#include <cstdio>
+
+extern "C" Q_DECL_EXPORT int corvaneWindow(int& argc, char** argv, const BusRequest& request)
+{
+    auto opened = openBus(request);
+    const auto* problem = std::get_if<SmbusAccessProblem>(&opened);
+    // Adapters named on the command line are a deliberate choice: no window
+    // and no offer of the simulated chip when they can't be used.
+    if (problem && request.kind == BusRequest::Kind::NamedAdapters) {
+        std::fprintf(stderr, "corvane-bench: %s\n", describe(*problem).c_str());
+        return ExitStatus::BadCommandLine;
+    }
+
+    if (noDisplayNamed()) {
+        std::fputs(NoDisplayText, stderr);
+        return ExitStatus::BadCommandLine;
+    }
+    endQuietlyIfTheDisplayFails();
+    QApplication app(argc, argv);
+    displayReached();
+    applyBenchStyle(app);
+    if (problem) {
+        if (!askToRunSimulated(nullptr, QString::fromStdString(describe(*problem))))
+            return ExitStatus::NoSmbus;
+        opened = simulatedBus();
+    }
+    OpenedBus& bus = std::get<OpenedBus>(opened);
+    return runWindow(*bus.bus, bus.titleSuffix, [&request](Form1& window) {
+        window.useSettings(request.noSettings ? std::make_shared<BenchSettings>()
+                                              : std::make_shared<BenchSettings>(BenchSettings::userFile()));
+        if (!request.recordPath.isEmpty())
+            window.startRecording(request.recordPath, CsvRecorder::Interval(0));
+    });
+}
