@@ -1,7 +1,7 @@
 #include "RunWindow.h"
 
 #include "session/QuitOnSignal.h"
-#include "ui/Form1.h"
+#include "ui/main/Form1.h"
 
 #include <QApplication>
 #include <QLoggingCategory>

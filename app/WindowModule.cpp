@@ -5,9 +5,9 @@
 #include "NoDisplay.h"
 #include "RunWindow.h"
 #include "WindowEntry.h"
-#include "ui/BenchStyle.h"
-#include "ui/Form1.h"
-#include "ui/MessageBoxes.h"
+#include "ui/widgets/BenchStyle.h"
+#include "ui/main/Form1.h"
+#include "ui/widgets/MessageBoxes.h"
 
 #include <QApplication>
 #include <cstdio>

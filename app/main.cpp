@@ -2,7 +2,7 @@
 // until it closes, or runs the command the command line gives.
 
 #include "CommandLine.h"
-#include "CommandMain.h"
+#include "CommandsEntry.h"
 #include "WindowEntry.h"
 #include "session/ApplicationTitle.h"
 #include "session/ModuleLoader.h"
@@ -46,7 +46,14 @@ int main(int argc, char* argv[])
         __gnu_cxx::stdio_filebuf<char> outBuffer(stdout, std::ios::out), errBuffer(stderr, std::ios::out);
         std::ostream out(&outBuffer), err(&errBuffer);
         err.setf(std::ios::unitbuf); // in order with whatever else goes to stderr
-        const int status = runCommandLine(*command, out, err);
+        QString loadError;
+        const auto run =
+            reinterpret_cast<CommandsEntry>(resolveInModule("corvane-commands", CommandsEntrySymbol, &loadError));
+        if (!run) {
+            print(stderr, QStringLiteral("corvane-bench: the commands module cannot be loaded: %1\n").arg(loadError));
+            return ExitStatus::BadCommandLine;
+        }
+        const int status = run(*command, out, err);
         out.flush();
         err.flush();
         return status;

@@ -8,7 +8,7 @@
 #include "bus/BusAdapter.h"
 #include "chip/ValueText.h"
 #include "protocol/CorvaneProtocol.h"
-#include "ui/Form1.h"
+#include "ui/main/Form1.h"
 
 #include <QApplication>
 #include <array>

@@ -11,8 +11,8 @@
 #include "app/RunWindow.h"
 #include "bus/LinuxSmbus.h"
 #include "support/FakeI2cDev.h"
-#include "ui/BenchStyle.h"
-#include "ui/Form1.h"
+#include "ui/widgets/BenchStyle.h"
+#include "ui/main/Form1.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,8 +6,8 @@
 
 #include "HistoryFill.h"
 #include "app/RunWindow.h"
-#include "ui/BenchStyle.h"
-#include "ui/Form1.h"
+#include "ui/widgets/BenchStyle.h"
+#include "ui/main/Form1.h"
 
 #include <QApplication>
 

@@ -8,7 +8,7 @@
 #include "WindowOnFakeBus.h"
 #include "support/CommandRuns.h"
 #include "support/MessageBoxAnswerer.h"
-#include "ui/RegisterMapWindow.h"
+#include "ui/registermap/RegisterMapWindow.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

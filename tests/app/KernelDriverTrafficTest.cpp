@@ -7,8 +7,8 @@
 #include "support/CommandRuns.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/QtPrinters.h"
-#include "ui/FanTestWindow.h"
-#include "ui/RegisterMapWindow.h"
+#include "ui/fantest/FanTestWindow.h"
+#include "ui/registermap/RegisterMapWindow.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -3,7 +3,7 @@
 // runs the poll's ticks itself and sees only the traffic it caused.
 
 #include "support/FakeLinuxBus.h"
-#include "ui/Form1.h"
+#include "ui/main/Form1.h"
 #include "ui/UserInput.h"
 
 #include <QTimer>

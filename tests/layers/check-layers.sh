@@ -2,9 +2,10 @@
 # Layers run one way: the chip, the buses, the protocol, recording, the
 # session and the exporter include nothing of the command line or the
 # windows; the exporter module and the commands link no widgets and no D-Bus.
-#   check-layers.sh SOURCE_DIR EXPORTER_MODULE PROGRAM
+#   check-layers.sh SOURCE_DIR BINARY...   the program, the commands' and the exporter's modules
 set -euo pipefail
-source_dir=$1 module=$2 commands=$3
+source_dir=$1
+shift
 failed=0
 
 upward=$(cd "$source_dir" && grep -rnE '#include "(app|ui)/' chip bus protocol recording session exporter || true)
@@ -16,7 +17,7 @@ else
   echo "PASS chip, bus, protocol, recording, session and exporter include nothing of app/ or ui/"
 fi
 
-for binary in "$module" "$commands"; do
+for binary in "$@"; do
   needed=$(readelf -d "$binary" | grep NEEDED)
   echo "$(basename "$binary") needs:"
   echo "$needed" | sed 's/^/    /'

@@ -33,6 +33,7 @@ expected_files=(
   usr/bin/corvane-bench
   usr/lib/corvane-bench/corvane-trends.so
   usr/lib/corvane-bench/corvane-window.so
+  usr/lib/corvane-bench/corvane-commands.so
   usr/lib/corvane-bench/corvane-serve.so
   usr/lib/systemd/system/corvane-bench-exporter.service
   usr/share/doc/corvane-bench/examples/corvane-alerts.yml

@@ -3,7 +3,7 @@
 // so listing the tests needs no display.
 
 #include "session/ApplicationTitle.h"
-#include "ui/BenchStyle.h"
+#include "ui/widgets/BenchStyle.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

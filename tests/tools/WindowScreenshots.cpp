@@ -10,10 +10,10 @@
 #include "protocol/Snapshot.h"
 #include "support/FakeLinuxBus.h"
 #include "support/MessageBoxAnswerer.h"
-#include "ui/BusScanWindow.h"
-#include "ui/Form1.h"
-#include "ui/RegisterMapWindow.h"
-#include "ui/TrendsWindow.h"
+#include "ui/busscan/BusScanWindow.h"
+#include "ui/main/Form1.h"
+#include "ui/registermap/RegisterMapWindow.h"
+#include "ui/trends/TrendsWindow.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,10 +4,10 @@
 
 #include "HeldSimulatedForm.h"
 #include "support/MessageBoxAnswerer.h"
-#include "ui/FanTestWindow.h"
-#include "ui/LimitsDialog.h"
-#include "ui/RegisterMapWindow.h"
-#include "ui/TrendsView.h"
+#include "ui/fantest/FanTestWindow.h"
+#include "ui/dialogs/LimitsDialog.h"
+#include "ui/registermap/RegisterMapWindow.h"
+#include "ui/trends/TrendsView.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>

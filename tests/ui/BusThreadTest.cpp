@@ -8,7 +8,7 @@
 #include <QElapsedTimer>
 #include <atomic>
 #include <thread>
-#include "ui/RegisterMapWindow.h"
+#include "ui/registermap/RegisterMapWindow.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "protocol/FanSweep.h"
 #include "recording/FanTestCsv.h"
 #include "support/MessageBoxAnswerer.h"
-#include "ui/FanTestWindow.h"
-#include "ui/Form1.h"
+#include "ui/fantest/FanTestWindow.h"
+#include "ui/main/Form1.h"
 
 #include <QPushButton>
 #include <QRadioButton>

@@ -6,7 +6,7 @@
 #include "support/MessageBoxAnswerer.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingBus.h"
-#include "ui/Form1.h"
+#include "ui/main/Form1.h"
 #include "UserInput.h"
 
 #include <QTimer>

@@ -4,9 +4,9 @@
 
 #include "Form1Fixture.h"
 #include "support/Traffic.h"
-#include "ui/BusScanWindow.h"
-#include "ui/FanTestWindow.h"
-#include "ui/RegisterMapWindow.h"
+#include "ui/busscan/BusScanWindow.h"
+#include "ui/fantest/FanTestWindow.h"
+#include "ui/registermap/RegisterMapWindow.h"
 
 #include <QAccessible>
 #include <QElapsedTimer>

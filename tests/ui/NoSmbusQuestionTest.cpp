@@ -1,5 +1,5 @@
 #include "support/MessageBoxAnswerer.h"
-#include "ui/MessageBoxes.h"
+#include "ui/widgets/MessageBoxes.h"
 
 #include <gtest/gtest.h>
 

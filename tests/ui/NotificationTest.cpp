@@ -4,7 +4,7 @@
 // on. A program of its own, since the session bus is chosen once a process.
 
 #include "bus/SimulatedBus.h"
-#include "ui/Form1.h"
+#include "ui/main/Form1.h"
 #include "ui/UserInput.h"
 
 #include <QApplication>

@@ -4,8 +4,8 @@
 
 #include "Form1Fixture.h"
 #include "support/Traffic.h"
-#include "ui/BusScanWindow.h"
-#include "ui/RegisterMapWindow.h"
+#include "ui/busscan/BusScanWindow.h"
+#include "ui/registermap/RegisterMapWindow.h"
 
 #include <QLabel>
 #include <QSignalSpy>

@@ -3,7 +3,7 @@
 
 #include "HeldSimulatedForm.h"
 #include "support/MessageBoxAnswerer.h"
-#include "ui/TrendsView.h"
+#include "ui/trends/TrendsView.h"
 
 #include <QComboBox>
 #include <QMainWindow>

@@ -3,7 +3,7 @@
 // scrolled and followed by keyboard and mouse.
 
 #include "HeldSimulatedForm.h"
-#include "ui/TrendsWindow.h"
+#include "ui/trends/TrendsWindow.h"
 
 #include <QChart>
 #include <QChartView>

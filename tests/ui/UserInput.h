@@ -8,7 +8,7 @@
 #include <QElapsedTimer>
 #include <QtTest/QTest>
 
-#include "ui/Form1.h"
+#include "ui/main/Form1.h"
 
 // Lets every open window's bus thread run what it was given and hands the
 // results back, so a test sees a handler's whole effect.

@@ -5,7 +5,7 @@
 #include "bus/SimulatedBus.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/QtPrinters.h"
-#include "ui/Form1.h"
+#include "ui/main/Form1.h"
 
 #include <gtest/gtest.h>
 

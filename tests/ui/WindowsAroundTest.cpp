@@ -3,10 +3,10 @@
 // windows that keep the width the user gave them.
 
 #include "Form1Fixture.h"
-#include "ui/BusScanWindow.h"
-#include "ui/FanTestWindow.h"
-#include "ui/RegisterMapWindow.h"
-#include "ui/TrendsView.h"
+#include "ui/busscan/BusScanWindow.h"
+#include "ui/fantest/FanTestWindow.h"
+#include "ui/registermap/RegisterMapWindow.h"
+#include "ui/trends/TrendsView.h"
 
 #include <QAbstractItemView>
 #include <QLabel>

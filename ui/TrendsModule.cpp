@@ -1,9 +1,0 @@
-// The Trends module's entry point: the main window loads this library when
-// the user first opens the Trends window.
-
-#include "TrendsWindow.h"
-
-extern "C" Q_DECL_EXPORT TrendsView* corvaneCreateTrendsView(const History& history, QWidget* parent)
-{
-    return new TrendsWindow(history, parent);
-}

@@ -1,0 +1,67 @@
+#pragma once
+// View → Fan Test: Fan1's response to PWM1's duty, swept down from 100 % to
+// 0 % and up again, one settled reading a step. Shows the steps as a table
+// and a plot, finds the stop and start duties and the top speed, and saves
+// the steps as CSV. Closing it puts PWM1 back as the test found it.
+
+#include "ui/fantest/FanTestRun.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+
+class FanCurvePlot;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+class FanTestWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit FanTestWindow(Form1& form, FanTestRun::Clock clock = {}, FanTestRun::Wait wait = {});
+
+    FanTestRun& run() { return run_; }
+    // The settings as the controls show them.
+    FanSweepSettings settings() const;
+    // Writes the steps to a CSV file; false, with a message box, when it
+    // cannot be written.
+    bool saveCsv(const QString& path);
+    QString findingsText() const;
+    QString progressText() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void start();
+    void showStep(const FanStep& step);
+    void showFinished(const QString& text);
+    void showTimeLeft(int stepsDone);
+    void showFindings();
+    void setRunning(bool running);
+    void chooseCsvFile();
+    // The step and the settle rules as the last run left them, and kept as
+    // they change.
+    void keepRules();
+
+    Form1& form_;
+    FanTestRun run_;
+    QProgressBar* bar_ = nullptr;
+    QElapsedTimer elapsed_; // since the first step began, for the time left
+    QComboBox* step_ = nullptr;
+    QDoubleSpinBox* tolerance_ = nullptr;
+    QSpinBox* readings_ = nullptr;
+    QSpinBox* limit_ = nullptr;
+    QPushButton* start_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QPushButton* save_ = nullptr;
+    QLabel* progress_ = nullptr;
+    QLabel* stopDuty_ = nullptr;
+    QLabel* startDuty_ = nullptr;
+    QLabel* maxSpeed_ = nullptr;
+    QTableWidget* table_ = nullptr;
+    FanCurvePlot* plot_ = nullptr;
+};

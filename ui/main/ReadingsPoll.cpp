@@ -1,0 +1,162 @@
+// The readings poll: every tick hands the bus thread one job that reads
+// fourteen registers of the monitored chip (after reading its settings
+// again, when the controller or the device changed), and brings the value
+// labels in line with the bytes when they come back.
+//
+// A label is rewritten only when the bytes behind it changed since it was
+// last written: with steady readings a tick builds no text and repaints
+// nothing, which is most ticks of a bench left open all day.
+
+#include "ui/main/Form1.h"
+#include "chip/Conversions.h"
+#include "protocol/AddressGuard.h"
+
+namespace rm = RegisterMap;
+using Poll::Reading;
+
+namespace {
+
+struct Tick {
+    std::optional<ChipSettings> settings;
+    // Read with the settings, once they are whole.
+    std::optional<std::array<std::uint8_t, 3>> identification;
+    PollResult poll;
+};
+
+} // namespace
+
+bool Form1::PolledBytes::changed(Reading reading, int bytes)
+{
+    int& shown = shown_[static_cast<std::size_t>(reading)];
+    if (shown == bytes)
+        return false;
+    shown = bytes;
+    return true;
+}
+
+void Form1::Timer1_Timer()
+{
+    recordDueRow();
+    // A tick that comes while the last poll is still on the bus is dropped,
+    // not queued: a slow bus must not build a backlog of polls.
+    if (pollOnBus_) {
+        ++skippedTicks_;
+        return;
+    }
+    ++pollCount_;
+    const std::uint8_t device = module_.DeviceAddress;
+    // A read there would first write its register number where that
+    // number is a command: the poll sends nothing, and says why.
+    if (readIsGuarded(device)) {
+        showRefusedPoll(device, pollRefusalText(device));
+        return;
+    }
+    // A kernel driver owns it: asked once; after a No, nothing is sent.
+    if (!mayReadBehindDriver(device)) {
+        showRefusedPoll(device, notReadBehindDriverText(device, guard_.driverOf(device)));
+        return;
+    }
+    health_.pollRefused({});
+    pollOnBus_ = true;
+    const bool follow = std::exchange(followPending_, false);
+    const std::uint64_t choice = controllerChoice_;
+    jobs_.run(
+        [device, follow](CorvaneProtocol& chip) {
+            Tick tick;
+            if (follow) {
+                tick.settings = chip.readSettings(device);
+                if (tick.settings->complete())
+                    tick.identification = chip.readIdentification(device);
+            }
+            tick.poll = chip.poll(device);
+            return tick;
+        },
+        this,
+        [this, choice](const Tick& tick) {
+            pollOnBus_ = false;
+            if (tick.settings) {
+                // Until the device answers, its coding is not known: read
+                // again at the next tick rather than keep the old device's.
+                if (!tick.settings->complete() && tick.poll.device == module_.DeviceAddress)
+                    followPending_ = true;
+                learnDriverFrom(tick.settings->outcome, tick.poll.device, choice);
+                if (!tick.settings->outcome.heldBackByDriver())
+                    health_.observe(tick.settings->outcome, tick.poll.device, now());
+                // A device that does not answer leaves the lists and the
+                // coding as they were.
+                showSettings(*tick.settings);
+            }
+            const bool current = choice == controllerChoice_ && tick.poll.device == module_.DeviceAddress;
+            if (tick.identification && current)
+                showIdentification(*tick.identification);
+            learnDriverFrom(tick.poll.outcome, tick.poll.device, choice);
+            // Nothing went out: the next tick asks whether to go past the driver.
+            if (tick.poll.outcome.heldBackByDriver())
+                showRefusedPoll(tick.poll.device, notReadBehindDriverText(tick.poll.device, tick.poll.outcome.driver));
+            else
+                showPoll(tick.poll, current);
+        });
+}
+
+void Form1::showRefusedPoll(std::uint8_t device, const std::string& why)
+{
+    PollResult nothing;
+    nothing.time = now();
+    nothing.steadyTime = std::chrono::steady_clock::now();
+    nothing.device = device;
+    nothing.failedReads = (1u << Poll::Registers.size()) - 1;
+    showReadings(nothing, why);
+    // A gap in the history and the recording, as for a device that does
+    // not answer.
+    recordPoll(nothing);
+    // Read again once the field points at a device that may be read.
+    followPending_ = true;
+    // Nothing is known of its readings while it is not read: the alarms
+    // about them end.
+    alarms_.endAll(now(), BenchAlarms::EndCause::NotRead);
+    health_.pollRefused(why);
+    refreshStatus();
+}
+
+void Form1::showPoll(const PollResult& poll, bool current)
+{
+    showReadings(poll, poll.failedReads ? doesNotAnswerText(poll.device, poll.outcome) : std::string());
+    if (!readingFailed(poll, Reading::Duty))
+        module_.DutyPercent = rm::dutyPercent(poll.bytes.back());
+
+    recordPoll(poll);
+    // A poll of the device or bus before the last change is no longer
+    // about what the limits watch.
+    if (current)
+        alarms_.check(poll, TempOffsetMode);
+    health_.observe(poll.outcome, poll.device, now());
+    health_.pollTook(poll.seconds);
+    refreshStatus();
+}
+
+void Form1::showReadings(const PollResult& poll, const std::string& whyNot)
+{
+    // The key of a reading whose read failed: no byte value has it.
+    constexpr int Failed = -2;
+    const QString noReading =
+        whyNot.empty() ? QString() : QStringLiteral("No reading: ") + QString::fromStdString(whyNot);
+    for (int i = 0; i < Poll::ReadingCount; ++i) {
+        const auto reading = static_cast<Reading>(i);
+        QLabel* label = labelOf(reading);
+        if (readingFailed(poll, reading)) {
+            // 0xFF decoded is no measurement: a dash, and why in the tooltip.
+            if (polled_.changed(reading, Failed))
+                label->setText(QString::fromUtf8(Poll::NoReading.data(), Poll::NoReading.size()));
+            if (const QString tip = readingTip(reading, noReading); label->toolTip() != tip)
+                label->setToolTip(tip);
+            continue;
+        }
+        if (!polled_.changed(reading, readingKey(poll, reading, TempOffsetMode)))
+            continue;
+        if (const auto text = readingText(poll, reading, TempOffsetMode)) {
+            label->setText(QString::fromStdString(*text));
+            if (const QString tip = readingTip(reading, QString()); label->toolTip() != tip)
+                label->setToolTip(tip);
+        }
+    }
+}
