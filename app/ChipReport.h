@@ -2,6 +2,7 @@
 // What "read" and "pwm" print: the window's texts, a caption and its value
 // a line, or one JSON object whose keys are kept as an interface.
 
+#include "chip/RegisterMap.h"
 #include "protocol/CorvaneProtocol.h"
 
 #include <QJsonObject>
@@ -11,7 +12,7 @@
 struct ReportOrigin {
     int controller = 1; // 0 or 1
     std::string controllerName;
-    std::uint8_t device = 0x2E;
+    std::uint8_t device = RegisterMap::DefaultDeviceAddress;
 };
 
 // "PWM1 Control Manual Mode" and the frequency, pulses and duty lines; a

@@ -3,6 +3,7 @@
 // --help, --version, the commands and mistakes are answered on a terminal
 // without a display.
 
+#include "chip/RegisterMap.h"
 #include "protocol/ExitStatus.h"
 #include "recording/LimitWatch.h"
 
@@ -42,7 +43,7 @@ struct CommandRequest {
     Command command = Command::Read;
     BusRequest bus;
     std::optional<int> controller; // 0 or 1, as --controller 1|2 chose
-    std::uint8_t device = 0x2E;
+    std::uint8_t device = RegisterMap::DefaultDeviceAddress;
     bool deviceGiven = false;
     bool json = false;
     bool force = false;

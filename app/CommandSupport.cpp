@@ -14,8 +14,8 @@ int complain(std::ostream& err, int status, const std::string& why)
 
 std::string noAnswerText(std::uint8_t device, int controller, const std::string& controllerName, const BusOutcome& outcome)
 {
-    return "Device " + deviceText(device) + " does not answer on SMBus Controller " + std::to_string(controller + 1) +
-           " (" + controllerName + "): " + errorText(outcome.error) + ".";
+    return "Device " + deviceText(device) + " does not answer on " + controllerText(controller, controllerName) +
+           ": " + errorText(outcome.error) + ".";
 }
 
 int unanswered(std::ostream& err, std::uint8_t device, int controller, const std::string& controllerName,

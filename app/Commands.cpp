@@ -75,8 +75,8 @@ public:
     void sayWhereWritten()
     {
         if (wrote_ && !request_.json)
-            out_ << "Written to device " << deviceText(device_) << " on SMBus Controller " << controller_ + 1 << " ("
-                 << chip_.controllerName() << ").\n";
+            out_ << "Written to device " << deviceText(device_) << " on "
+                 << controllerText(controller_, chip_.controllerName()) << ".\n";
     }
 
 private:
@@ -171,9 +171,9 @@ int CommandRun::scan()
     }
     if (probe.error == ENODEV || probe.error == EACCES || probe.error == EPERM || probe.error == ECANCELED)
         return complain(err_, ExitStatus::BadCommandLine,
-                        "SMBus Controller " + std::to_string(controller + 1) + " (" + chip_.controllerName() +
-                            ") cannot be scanned: " + errorText(probe.error) + ".");
-    err_ << "Scanned SMBus Controller " << controller + 1 << " (" << chip_.controllerName() << ").\n";
+                        controllerText(controller, chip_.controllerName()) +
+                            " cannot be scanned: " + errorText(probe.error) + ".");
+    err_ << "Scanned " << controllerText(controller, chip_.controllerName()) << ".\n";
     out_ << busScanText(chip_.scan());
     return ExitStatus::Ok;
 }

@@ -4,6 +4,7 @@
 // long the last took. Fed poll by poll; a reading whose read failed is left
 // out of the scrapes until it is read again, never shown as 0 or -1.
 
+#include "chip/RegisterMap.h"
 #include "protocol/PollReadings.h"
 
 #include <prometheus/counter.h>
@@ -21,7 +22,7 @@ class ExporterMetrics {
 public:
     // Every series carries device, controller and bus.
     struct Origin {
-        std::uint8_t device = 0x2E;
+        std::uint8_t device = RegisterMap::DefaultDeviceAddress;
         int controller = 1; // 0 or 1
         std::string bus;
     };

@@ -2,6 +2,8 @@
 // What the serve command is told, handed from the program to the exporter
 // module that runs it.
 
+#include "chip/RegisterMap.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -10,7 +12,7 @@
 struct ServeOptions {
     std::string listen;                 // "127.0.0.1:10127", "[::1]:10127", "0.0.0.0:9000"
     std::chrono::milliseconds interval; // between polls
-    std::uint8_t device = 0x2E;
+    std::uint8_t device = RegisterMap::DefaultDeviceAddress;
     std::optional<int> controller;      // 0 or 1; where the device answers when not given
 };
 

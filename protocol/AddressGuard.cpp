@@ -96,9 +96,15 @@ std::string heldBackText(std::uint8_t device, int controller, const std::string&
                             writes);
 }
 
+std::string controllerText(int controller, const std::string& name)
+{
+    std::string text = "SMBus Controller " + std::to_string(controller + 1);
+    return name.empty() ? text : text + " (" + name + ")";
+}
+
 std::string readBehindDriverText(std::uint8_t device, int controller, const std::string& driver)
 {
-    return "Device " + deviceText(device) + " on SMBus Controller " + std::to_string(controller + 1) +
+    return "Device " + deviceText(device) + " on " + controllerText(controller) +
            " is driven by the kernel's " + driver +
            " driver. Reading it too can confuse that driver, and both may read wrong values.";
 }

@@ -36,6 +36,9 @@ bool readIsGuarded(std::uint8_t device);
 
 // "0x2E": a device address as the program's messages write it.
 std::string deviceText(std::uint8_t device);
+// "SMBus Controller 2", or with the bus's own name where given: "SMBus
+// Controller 2 (SMBus I801 adapter at efa0)". Controller is 0 or 1.
+std::string controllerText(int controller, const std::string& name = {});
 
 // Why a write to the device needs the user's word, in a sentence or two;
 // the window asks with it and the command line refuses with it.

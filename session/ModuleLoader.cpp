@@ -1,22 +1,40 @@
 #include "ModuleLoader.h"
 
-#include <QFileInfo>
-#include <QDir>
-#include <QLibrary>
+#include <dlfcn.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// The program's own folder, from the kernel: the window's module is loaded
+// before any application object exists to ask.
+std::string programFolder()
+{
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return ".";
+    const std::string program(path, static_cast<std::size_t>(length));
+    return program.substr(0, program.rfind('/'));
+}
+
+} // namespace
 
 QFunctionPointer resolveInModule(const char* module, const char* symbol, QString* error)
 {
     // Beside the program in the build tree, under the library folder once
-    // installed; both relative to the program, whatever the prefix.
-    // The program's own folder, from the kernel: the window's module is
-    // loaded before any application object exists to ask.
-    const QDir programs(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath());
+    // installed; both relative to the program, whatever the prefix. dlopen
+    // itself rather than QLibrary: the window's start waits for this.
+    const std::string programs = programFolder();
     QStringList tried;
     for (const char* folder : {CORVANE_MODULE_BUILD_DIR, "../" CORVANE_INSTALL_LIBDIR "/corvane-bench"}) {
-        QLibrary library(programs.filePath(QString::fromUtf8(folder) + QLatin1Char('/') + QString::fromUtf8(module)));
-        if (const QFunctionPointer found = library.resolve(symbol))
-            return found;
-        tried << library.errorString();
+        const std::string path = programs + "/" + folder + "/" + module + ".so";
+        // Kept loaded for the run, as the program's own code is.
+        if (void* library = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL)) {
+            if (void* found = ::dlsym(library, symbol))
+                return reinterpret_cast<QFunctionPointer>(found);
+        }
+        tried << QString::fromLocal8Bit(::dlerror());
     }
     *error = tried.join(QLatin1Char('\n'));
     return nullptr;

@@ -5,6 +5,7 @@
 
 #include <QFunctionPointer>
 #include <QString>
+#include <QStringList>
 
 // A function of the module, or nothing with the reasons in *error. module
 // is the file's name without its suffix: "corvane-trends".

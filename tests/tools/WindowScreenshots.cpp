@@ -1,6 +1,7 @@
 // Screenshots of the windows in the states worth showing, in the light or
-// a dark palette, drawn on the offscreen platform: the main window with a
-// device that does not answer, Trends across a gap and a device change, the
+// a dark palette, drawn on the offscreen platform: the main window on the
+// chip, on a device that is not the chip and on one that does not answer,
+// Trends across a gap and a device change, the
 // register map after a restore that partly failed, a bus scan, and the
 // chip behind a kernel driver: the question, and the window after a No.
 //
@@ -88,6 +89,13 @@ int main(int argc, char* argv[])
         QTest::qWait(10);
     form.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
     tick(form, 3);
+    save(&form, folder, QStringLiteral("main-window"), dark);
+
+    // A memory module's EEPROM at 0x50: its bytes as the chip's would be,
+    // and the status line says it is not the chip.
+    form.controls().txtDevAddr->setText(QStringLiteral("50"));
+    tick(form, 2);
+    save(&form, folder, QStringLiteral("main-window-not-the-chip"), dark);
 
     // A device that does not answer: dashes, and the status line says why.
     form.controls().txtDevAddr->setText(QStringLiteral("48"));

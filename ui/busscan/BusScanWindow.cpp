@@ -157,9 +157,8 @@ void BusScanWindow::showEvent(QShowEvent* event)
 void BusScanWindow::sayWhatTheScanSends()
 {
     warning_->setText(QStringLiteral("Scan sends one receive-byte transaction, a one-byte read that writes nothing, to "
-                                     "each address from 0x08 to 0x77 on SMBus Controller %1 (%2), and skips the "
+                                     "each address from 0x08 to 0x77 on %1, and skips the "
                                      "addresses a kernel driver owns (UU). Some devices misbehave when probed, however "
                                      "gently. Nothing is sent until you press Scan.")
-                          .arg(form_.controls().optController1->isChecked() ? 1 : 2)
-                          .arg(QString::fromStdString(form_.controllerName())));
+                          .arg(QString::fromStdString(controllerText(form_.controller(), form_.controllerName()))));
 }

@@ -142,6 +142,8 @@ public:
     // before its first read there rather than after.
     void chooseDevice(std::uint8_t device, const std::string& driver = {});
     const std::string& controllerName() const { return controllerName_; }
+    // The controller (0 or 1) the window reads, as the last choice made it.
+    int controller() const { return guard_.controller(); }
 
     // Start-up and the readings poll.
     void Form_Load();

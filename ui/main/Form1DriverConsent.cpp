@@ -72,9 +72,8 @@ void Form1::readPastKernelDriver()
     // read, and a driver may have been unbound or bound since.
     recheckOwnership();
     const std::string driver = guard_.driverOf(device);
-    const QString where = QStringLiteral("device %1 on SMBus Controller %2")
-                              .arg(QString::fromStdString(deviceText(device)))
-                              .arg(guard_.controller() + 1);
+    const QString where = QString::fromStdString("device " + deviceText(device) + " on " +
+                                                 controllerText(guard_.controller()));
     if (driver.empty()) {
         announce(QStringLiteral("No kernel driver holds %1: it is read without going past one.").arg(where));
         return;

@@ -119,7 +119,7 @@ void Form1::selectController(int index)
         this,
         [this, index](const std::pair<std::uint16_t, std::string>& chosen) {
             // The plots mark where the readings start to come from another bus.
-            history_.mark(QDateTime::currentMSecsSinceEpoch(), "SMBus Controller " + std::to_string(index + 1));
+            history_.mark(QDateTime::currentMSecsSinceEpoch(), controllerText(index));
             showControllerBase(chosen.first);
             controllerName_ = chosen.second;
             health_.setBus(controllerName_, module_.DeviceAddress);
