@@ -103,8 +103,13 @@ extern "C" Q_DECL_EXPORT int corvaneServe(const ServeOptions& options, BusAdapte
 {
     auto exporter = std::make_unique<Exporter>(options, bus);
     const std::optional<Startup> startup = exporter->startUp();
-    if (!startup)
-        return ExitStatus::Ok; // ended by a signal before it served
+    if (!startup) {
+        // Ended by a signal before it served; a transaction stuck in the
+        // kernel is not waited for beyond its limit.
+        exporter->stop();
+        std::fflush(nullptr);
+        std::_Exit(ExitStatus::Ok);
+    }
     // Nothing was sent: as the other commands, refused without --force, and
     // before anything listens, so a service manager never sees it serve.
     if (startup->outcome.heldBackByDriver()) {

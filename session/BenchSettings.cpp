@@ -77,15 +77,22 @@ bool BenchSettings::flush()
     settle_->stop();
     // Handed to QSettings only now: it writes the file at the next turn of
     // the event loop after any change it holds.
-    for (auto change = pending_.cbegin(); change != pending_.cend(); ++change)
+    // QSettings keeps an error for good, even one met reading: after a
+    // failure, a fresh one for each try.
+    if (failing_)
+        reopen();
+    const QVariantMap changes = std::exchange(pending_, {});
+    for (auto change = changes.cbegin(); change != changes.cend(); ++change)
         settings_->setValue(change.key(), change.value());
-    pending_.clear();
     settings_->sync();
-    const bool written = settings_->status() == QSettings::NoError;
-    if (written) {
+    if (settings_->status() == QSettings::NoError) {
         failing_ = false;
         return true;
     }
+    // What could not be written is written at the next try, with whatever
+    // came since.
+    for (auto change = changes.cbegin(); change != changes.cend(); ++change)
+        pending_.insert(change.key(), change.value());
     if (!failing_ && writeFailed_)
         writeFailed_(QStringLiteral("Settings are not saved: %1 cannot be written (its folder or the file is "
                                     "read-only, or the disk is full). Changes last until the program ends.")
@@ -148,7 +155,16 @@ void BenchSettings::startAfresh()
     if (problem_.isEmpty())
         return;
     settings_->clear();
+    settings_->sync();
     problem_.clear();
+    // The damaged file's error stays with the object that read it.
+    reopen();
+}
+
+void BenchSettings::reopen()
+{
+    const QString path = settings_->fileName();
+    settings_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
 }
 
 std::vector<Limit> limitsOn(const std::vector<LimitSetting>& settings)

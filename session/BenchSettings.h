@@ -63,6 +63,7 @@ public:
 private:
     void startAfresh();
     void changed();
+    void reopen();
 
     std::unique_ptr<QSettings> settings_;
     QString problem_;

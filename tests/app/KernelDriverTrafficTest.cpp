@@ -15,6 +15,9 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -232,11 +235,22 @@ TEST(KernelDriver, OneYesIsAskedOnceForTheRun)
 TEST(KernelDriver, TheCommandsRefuseItsAddressWithoutForce)
 {
     const auto csv = std::filesystem::temp_directory_path() / ("corvane-driver-" + std::to_string(getpid()) + ".csv");
+    // A port already taken: the exporter's refusal comes before it listens,
+    // so it is the refusal that is said, not the port.
+    const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(taken, 1), 0);
+    ASSERT_EQ(::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const QString takenPort = QStringLiteral("127.0.0.1:%1").arg(ntohs(address.sin_port));
     const QStringList commands[] = {{"get", "25"},
                                     {"dump"},
                                     {"read"},
                                     {"record", QString::fromStdString(csv.string()), "--duration", "0.2"},
-                                    {"serve", "--listen", "127.0.0.1:10999"}};
+                                    {"serve", "--listen", takenPort}};
     for (const QStringList& command : commands) {
         SCOPED_TRACE(command.join(' ').toStdString());
         DriverRig refusedRig(Chip);
@@ -258,6 +272,7 @@ TEST(KernelDriver, TheCommandsRefuseItsAddressWithoutForce)
         EXPECT_TRUE(forcedRig.forced());
         EXPECT_EQ(forcedRig.reached(), std::set<int>{Chip});
     }
+    ::close(taken);
     std::filesystem::remove(csv);
 }
 

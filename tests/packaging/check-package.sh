@@ -120,6 +120,9 @@ check "bash completes --limit's keys" grep -q "fan1_rpm" <<<"$(complete_words co
 # that systemd rates its exposure 2.0 or lower.
 unit="$root/usr/lib/systemd/system/corvane-bench-exporter.service"
 check "the exporter's service runs corvane-bench serve" grep -qx 'ExecStart=/usr/bin/corvane-bench serve' "$unit"
+# The program finds its modules where the package puts them.
+check "the unpacked program runs a command from its module" \
+  bash -c "'$root/usr/bin/corvane-bench' read --simulate | grep -q '^Vcc '"
 for status in 2 4; do
   check "the exporter's service is not restarted after exit $status (a bad option, a refusal)" \
     awk -v s="$status" '/^RestartPreventExitStatus=/ { sub(/^[^=]*=/, ""); n = split($0, w, " "); for (i = 1; i <= n; i++) if (w[i] == s) found = 1 } END { exit !found }' "$unit"

@@ -63,11 +63,48 @@ TEST_F(Settings, AFileThatCannotBeWrittenIsSaidOnceWhileItCannot)
         EXPECT_TRUE(told[0].contains(QString::fromStdString(path.string())));
         EXPECT_EQ(settings.value(QStringLiteral("registerMap/watchSeconds")).toInt(), 3) << "kept for the run";
     }
-    // Writable again (the folder made): the next failure is said again.
-    std::filesystem::remove(folder / "not-a-folder");
-    std::filesystem::create_directories(folder / "not-a-folder");
+}
+
+// One run of the program: the file unwritable, writable again (what could
+// not be written is written then, and nothing is said), unwritable again
+// (said again); and a damaged file rewritten without a word.
+TEST_F(Settings, WritesRecoverWithinTheRunAndAreSaidAgainWhenTheyFailAgain)
+{
+    const auto blocker = folder / "settings";
+    const auto path = blocker / "corvane-bench.conf";
+    std::ofstream(blocker) << "x";
+    std::vector<QString> told;
     BenchSettings settings(QString::fromStdString(path.string()));
+    settings.onWriteFailure([&told](const QString& why) { told.push_back(why); });
+    settings.setValue(QStringLiteral("recording/intervalMs"), 1000);
+    EXPECT_FALSE(settings.flush());
+    EXPECT_EQ(told.size(), 1u);
+
+    std::filesystem::remove(blocker);
+    std::filesystem::create_directories(blocker);
     EXPECT_TRUE(settings.flush());
+    EXPECT_EQ(BenchSettings(QString::fromStdString(path.string())).value(QStringLiteral("recording/intervalMs")).toInt(),
+              1000)
+        << "what failed before is written now";
+    EXPECT_EQ(told.size(), 1u);
+
+    std::filesystem::remove_all(blocker);
+    std::ofstream(blocker) << "x";
+    settings.setValue(QStringLiteral("recording/intervalMs"), 10000);
+    EXPECT_FALSE(settings.flush());
+    EXPECT_EQ(told.size(), 2u) << "failing again is said again";
+
+    const auto damaged = folder / "damaged.conf";
+    std::ofstream(damaged, std::ios::binary) << "[limits\x01\xff\n\0\0garbage=\"unterminated\n[[[";
+    BenchSettings rewritten(QString::fromStdString(damaged.string()));
+    ASSERT_FALSE(rewritten.problem().isEmpty());
+    std::vector<QString> toldOfDamaged;
+    rewritten.onWriteFailure([&toldOfDamaged](const QString& why) { toldOfDamaged.push_back(why); });
+    rewritten.setValue(QStringLiteral("registerMap/watchSeconds"), 2.0);
+    EXPECT_TRUE(rewritten.flush());
+    EXPECT_TRUE(toldOfDamaged.empty()) << "a damaged file rewritten is no failure";
+    EXPECT_EQ(BenchSettings(QString::fromStdString(damaged.string())).value(QStringLiteral("registerMap/watchSeconds")).toDouble(),
+              2.0);
 }
 
 } // namespace

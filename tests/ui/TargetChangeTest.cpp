@@ -84,6 +84,8 @@ TEST_F(NotesAboutADevice, GiveWayWhenTheDeviceChanges)
         {"back to the chip", QStringLiteral("2e"), "Device 0x2E on Recording controller 2"},
         // An empty field is address 0x00, which the poll never reads.
         {"the field emptied", QString(), "The poll does not read 0x00"},
+        // On its way to a number beyond an address, the field names 0x08.
+        {"a number beyond an address", QStringLiteral("80"), "Device 0x08 on Recording controller 2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -15,7 +15,7 @@ DesktopNotifier::DesktopNotifier(std::function<void(const QString& why)> failed,
 }
 
 void DesktopNotifier::call(const QString& method, const QVariantList& arguments,
-                           std::function<void(const QVariant&)> replied)
+                           std::function<void(const QVariant&)> replied, bool told)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -30,9 +30,11 @@ void DesktopNotifier::call(const QString& method, const QVariantList& arguments,
     // Not waited for: a slow or missing service must not hold the window.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(message), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, replied = std::move(replied)](QDBusPendingCallWatcher* done) {
+            [this, replied = std::move(replied), told](QDBusPendingCallWatcher* done) {
                 done->deleteLater();
                 const QDBusMessage reply = done->reply();
+                if (!told)
+                    return;
                 if (reply.type() == QDBusMessage::ErrorMessage) {
                     if (failed_)
                         failed_(reply.errorMessage());
@@ -72,5 +74,7 @@ void DesktopNotifier::withdraw(int key)
     }
     // The id is kept: the alarm's next notification replaces this one,
     // wherever the service still shows it.
-    call(QStringLiteral("CloseNotification"), {shown->second}, {});
+    // A service may answer a close of one it already let go with an error:
+    // no news about notifications either way.
+    call(QStringLiteral("CloseNotification"), {shown->second}, {}, false);
 }

@@ -25,7 +25,9 @@ public:
     void withdraw(int key) override;
 
 private:
-    void call(const QString& method, const QVariantList& arguments, std::function<void(const QVariant&)> replied);
+    // told: whether how the call fared is said (failed, worked).
+    void call(const QString& method, const QVariantList& arguments, std::function<void(const QVariant&)> replied,
+              bool told = true);
 
     std::function<void(const QString&)> failed_;
     std::function<void()> worked_;

@@ -90,7 +90,11 @@ void Form1::Timer1_Timer()
             if (tick.identification && current)
                 showIdentification(*tick.identification);
             learnDriverFrom(tick.poll.outcome, tick.poll.device, choice);
-            // Nothing went out: the next tick asks whether to go past the driver.
+            // Nothing went out: the next tick asks whether to go past the
+            // driver. A refusal about the target before the last change is
+            // news of nothing the window reads now.
+            if (tick.poll.outcome.heldBackByDriver() && !current)
+                return;
             if (tick.poll.outcome.heldBackByDriver())
                 showRefusedPoll(tick.poll.device, notReadBehindDriverText(tick.poll.device, tick.poll.outcome.driver));
             else
