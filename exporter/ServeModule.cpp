@@ -115,7 +115,7 @@ extern "C" Q_DECL_EXPORT int corvaneServe(const ServeOptions& options, BusAdapte
     if (startup->outcome.heldBackByDriver()) {
         exporter->stop();
         *error = heldBackText(options.device, startup->controller, startup->outcome.driver, false);
-        return ExitStatus::WriteNotTaken;
+        return ExitStatus::ofUnanswered(startup->outcome);
     }
     std::unique_ptr<prometheus::Exposer> exposer;
     try {
