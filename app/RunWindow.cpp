@@ -15,7 +15,10 @@ Q_LOGGING_CATEGORY(runStatistics, "corvane.stats", QtWarningMsg)
 
 int runWindow(BusAdapter& bus, const QString& titleSuffix, const std::function<void(Form1&)>& prepare)
 {
-    Form1 window(bus, titleSuffix);
+    // The bench run itself, shown by the window and the windows it opens;
+    // it outlives them all.
+    BenchSession session(bus);
+    Form1 window(session, titleSuffix);
     // Before anything that may ask a question: a logout ends that too.
     quitOnTerminationSignals(window);
     if (prepare)
@@ -30,9 +33,9 @@ int runWindow(BusAdapter& bus, const QString& titleSuffix, const std::function<v
     // last row goes out here, and a fan test puts PWM1 back, before
     // anything may leave in a hurry.
     window.finishBeforeLeaving(RestoreLimit);
-    qCInfo(runStatistics, "%llu readings polls, %llu ticks skipped", static_cast<unsigned long long>(window.pollCount()),
-           static_cast<unsigned long long>(window.skippedTicks()));
-    if (!window.stopBus(BusStopLimit)) {
+    qCInfo(runStatistics, "%llu readings polls, %llu ticks skipped", static_cast<unsigned long long>(session.pollCount()),
+           static_cast<unsigned long long>(session.skippedTicks()));
+    if (!session.stopBus(BusStopLimit)) {
         // A transaction is stuck in the kernel and may stay there for the
         // adapter's timeout. Nothing of ours waits on it: leave now.
         std::fflush(nullptr);

@@ -31,6 +31,8 @@ public:
     void setLimits(const std::vector<LimitSetting>& limits, Time now);
     const std::vector<LimitSetting>& limits() const { return settings_; }
     const AlarmWatch& watch() const { return watch_; }
+    // Where notices go from now on; none when null.
+    void setNotices(AlarmNotices* notices) { notices_ = notices; }
 
     // The device and bus the polls are of, for the notices' words:
     // "device 0x2E on the simulated SMBus".

@@ -31,8 +31,8 @@ const std::pair<const char*, Action> WindowActions[] = {
     {"poll",
      [](GuardedBus&, Window& w, std::uint8_t address) {
          pointAt(w, address);
-         w.form.Timer1_Timer();
-         w.form.Timer1_Timer();
+         w.form.session().Timer1_Timer();
+         w.form.session().Timer1_Timer();
          settleBus();
      }},
     {"Read",
@@ -86,14 +86,14 @@ TEST(GuardedAddresses, TheWindowSaysWhyThePollSendsNothing)
     Window w(rig);
     const Form1Controls& c = w.form.controls();
     typeOver(c.txtDevAddr, QString());
-    w.form.Timer1_Timer();
+    w.form.session().Timer1_Timer();
     settleBus();
     EXPECT_EQ(c.lblTemp[1]->text(), QStringLiteral("\u2014"));
     EXPECT_EQ(c.lblFanSpeed[0]->toolTip().toStdString(),
               "No reading: The poll does not read 0x00: a read there sends its register number to every device that "
               "honours a general call, and 0x06 resets them all");
     typeOver(c.txtDevAddr, QStringLiteral("36"));
-    w.form.Timer1_Timer();
+    w.form.session().Timer1_Timer();
     settleBus();
     EXPECT_EQ(w.form.statusText(), "The poll does not read 0x36: a read there selects a memory module's SPD page");
     EXPECT_EQ(rig.reached(), (std::set<int>{0x2E})) << "only start-up's reads";
@@ -118,7 +118,7 @@ TEST(GuardedAddresses, AYesIsAskedOnceAndLetsTheReadsThrough)
     EXPECT_EQ(boxes.seen().size(), 1u);
     EXPECT_EQ(w.form.controls().lblReadData->text(), "5A");
     EXPECT_EQ(rig.reached(), (std::set<int>{0x36}));
-    w.form.Timer1_Timer();
+    w.form.session().Timer1_Timer();
     settleBus();
     EXPECT_EQ(rig.reached(), (std::set<int>{0x36})) << "the poll still never reads it";
 }

@@ -199,9 +199,9 @@ TEST(KernelDriver, ADeclinedPollEndsTheAlarms)
     rig.dev->registerOf(FakeLinuxBus::Path, Chip, 0x26) = 45; // Local 45 °C
     MessageBoxAnswerer boxes;
     Window w(rig);
-    std::vector<LimitSetting> limits = w.form.limits();
+    std::vector<LimitSetting> limits = w.form.session().limits();
     limits[0] = {Poll::Reading::Local, std::nullopt, 40.0, true};
-    w.form.setLimits(limits);
+    w.form.session().setLimits(limits);
     for (int i = 0; i < 10; ++i)
         w.tick();
     const QLabel* local = w.form.controls().lblTemp[1];

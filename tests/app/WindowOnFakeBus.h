@@ -12,12 +12,12 @@
 struct Window {
     explicit Window(FakeLinuxBus& rig) : form(*rig.bus)
     {
-        EXPECT_TRUE(QTest::qWaitFor([this] { return form.hasStarted(); }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([this] { return form.session().hasStarted(); }, 5000));
         form.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
     }
     void tick()
     {
-        form.Timer1_Timer();
+        form.session().Timer1_Timer();
         settleBus();
     }
     Form1 form;

@@ -20,7 +20,7 @@ trap 'kill $xvfb_pid 2>/dev/null; rm -rf "$work"' EXIT
 start_xvfb "$work"
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
 
-instructions=$("$here/../../bench/callgrind-ticks.sh" "$work/callgrind" 'Form1::Timer1_Timer*' 10 20 \
+instructions=$("$here/../../bench/callgrind-ticks.sh" "$work/callgrind" 'BenchSession::Timer1_Timer*' 10 20 \
   "$program" --simulate --hold-readings)
 echo "A steady poll tick costs $instructions instructions (bound $bound)."
 [ "$instructions" -le "$bound" ]

@@ -26,7 +26,7 @@ namespace {
 
 void settle(Form1& form)
 {
-    for (int i = 0; i < 200 && !form.busIdle(); ++i)
+    for (int i = 0; i < 200 && !form.session().busIdle(); ++i)
         QTest::qWait(5);
     QTest::qWait(50);
 }
@@ -34,7 +34,7 @@ void settle(Form1& form)
 void tick(Form1& form, int count = 1)
 {
     for (int i = 0; i < count; ++i) {
-        form.Timer1_Timer();
+        form.session().Timer1_Timer();
         settle(form);
     }
 }
@@ -85,7 +85,7 @@ int main(int argc, char* argv[])
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))
         return 1;
-    for (int i = 0; i < 100 && !form.hasStarted(); ++i)
+    for (int i = 0; i < 100 && !form.session().hasStarted(); ++i)
         QTest::qWait(10);
     form.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
     tick(form, 3);
@@ -106,9 +106,9 @@ int main(int argc, char* argv[])
 
     // Fan1 stalls (its tach pinned at a full count) under a low bound of
     // 1200 rpm: a second later, the alarm.
-    std::vector<LimitSetting> limits = form.limits();
+    std::vector<LimitSetting> limits = form.session().limits();
     limits[3] = {Poll::Reading::Fan1, 1200.0, std::nullopt, true};
-    form.setLimits(limits);
+    form.session().setLimits(limits);
     bus.chip().write(0x28, 0xFF);
     bus.chip().write(0x29, 0xFF);
     tick(form, 11);
@@ -116,7 +116,7 @@ int main(int argc, char* argv[])
     bus.chip().write(0x28, 0x18);
     bus.chip().write(0x29, 0x15);
     limits[3].on = false;
-    form.setLimits(limits);
+    form.session().setLimits(limits);
     tick(form);
 
     // Two minutes of readings: one, a 10 s gap at 0x48, one more, then
@@ -160,7 +160,7 @@ int main(int argc, char* argv[])
     scan->scan();
     settle(form);
     save(scan, folder, QStringLiteral("bus-scan"), dark);
-    form.stopBus(std::chrono::seconds(2));
+    form.session().stopBus(std::chrono::seconds(2));
 
     // The chip behind a kernel driver: the question, and the window after a No.
     FakeLinuxBus driven({0x2E}, {{0x2E, "at24"}});
@@ -168,7 +168,7 @@ int main(int argc, char* argv[])
     behind.show();
     if (!QTest::qWaitForWindowExposed(&behind))
         return 1;
-    for (int i = 0; i < 100 && !behind.hasStarted(); ++i)
+    for (int i = 0; i < 100 && !behind.session().hasStarted(); ++i)
         QTest::qWait(10);
     behind.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
     boxes.answerNext(MessageBoxAnswerer::Answer::Escape, 400);
@@ -178,6 +178,6 @@ int main(int argc, char* argv[])
     });
     tick(behind, 2);
     save(&behind, folder, QStringLiteral("main-window-kernel-driver-not-read"), dark);
-    behind.stopBus(std::chrono::seconds(2));
+    behind.session().stopBus(std::chrono::seconds(2));
     return 0;
 }

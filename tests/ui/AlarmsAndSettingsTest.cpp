@@ -57,7 +57,7 @@ TEST_F(Alarms, ALimitSetByKeyboardAlarmsOnTheHeldChip)
     });
     QTest::keyClick(form.get(), Qt::Key_L, Qt::ControlModifier);
     ASSERT_EQ(fan1Low, "limitLow_fan1_rpm") << "reached by Tab";
-    ASSERT_EQ(form->alarms().limits().size(), 1u);
+    ASSERT_EQ(form->session().alarms().watch().limits().size(), 1u);
 
     const QLabel* fan1 = form->controls().lblFanSpeed[0];
     ticks(9);
@@ -84,7 +84,7 @@ TEST_F(Alarms, ALimitSetByKeyboardAlarmsOnTheHeldChip)
     QTest::keyClick(form.get(), Qt::Key_L, Qt::ControlModifier);
     ASSERT_EQ(boxes.seen().size(), 1u);
     EXPECT_EQ(boxes.seen()[0].text, "Invalid Value");
-    EXPECT_EQ(form->alarms().limits().size(), 1u) << "nothing saved";
+    EXPECT_EQ(form->session().alarms().watch().limits().size(), 1u) << "nothing saved";
 }
 
 // A bound is shown and read back by one locale's rules, with no group
@@ -134,18 +134,18 @@ TEST_F(Alarms, ARecordingKeepsItsAlarmsBesideIt)
 {
     const auto file = folder / "run.csv";
     ASSERT_TRUE(form->startRecording(QString::fromStdString(file.string()), CsvRecorder::Interval(0)));
-    std::vector<LimitSetting> limits = form->limits();
+    std::vector<LimitSetting> limits = form->session().limits();
     for (LimitSetting& limit : limits) {
         if (limit.reading == Poll::Reading::Local)
             limit = {Poll::Reading::Local, std::nullopt, 30.0, true};
         if (limit.reading == Poll::Reading::Fan4)
             limit = {Poll::Reading::Fan4, 100.0, std::nullopt, true};
     }
-    form->setLimits(limits);
+    form->session().setLimits(limits);
     ticks(10);
     bus.chip().write(0x26, 0x14); // local 20 °C: back inside
     ticks(10);
-    form->stopRecording();
+    form->session().recording().stop();
     std::ifstream in(file.string() + ".alarms.csv");
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);)
@@ -170,10 +170,10 @@ TEST_F(Alarms, SettingsComeBackNextRun)
 {
     const QString path = QString::fromStdString((folder / "corvane-bench.conf").string());
     form->useSettings(std::make_shared<BenchSettings>(path));
-    std::vector<LimitSetting> limits = form->limits();
+    std::vector<LimitSetting> limits = form->session().limits();
     limits[3] = {Poll::Reading::Fan1, 1200.0, std::nullopt, true};
     limits[7] = {Poll::Reading::Vcc, 3.1, 3.5, true};
-    form->setLimits(limits);
+    form->session().setLimits(limits);
     auto* map = qobject_cast<RegisterMapWindow*>(form->showRegisterMap());
     map->findChild<QComboBox*>(QStringLiteral("watchRate"))->setCurrentIndex(3);
     map->move(120, 80);
@@ -187,18 +187,18 @@ TEST_F(Alarms, SettingsComeBackNextRun)
     ASSERT_NE(trends, nullptr);
     trends->setHiddenSeries({QStringLiteral("Fan3")});
     trends->setSpan(120'000);
-    form->settings().setValue(QStringLiteral("recording/folder"), QString::fromStdString(folder.string()));
-    form->settings().setValue(QStringLiteral("recording/intervalMs"), 10000);
+    form->session().settings().setValue(QStringLiteral("recording/folder"), QString::fromStdString(folder.string()));
+    form->session().settings().setValue(QStringLiteral("recording/intervalMs"), 10000);
     const QByteArray mapGeometry = map->saveGeometry();
     form->close(); // the program quits with the map and Trends open
 
     form = std::make_unique<Form1>(bus);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return form->hasStarted(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->session().hasStarted(); }, 5000));
     form->useSettings(std::make_shared<BenchSettings>(path));
-    EXPECT_EQ(form->limits()[3].low, 1200.0);
-    EXPECT_TRUE(form->limits()[3].on);
-    EXPECT_EQ(form->limits()[7].high, 3.5);
-    EXPECT_EQ(form->alarms().limits().size(), 3u);
+    EXPECT_EQ(form->session().limits()[3].low, 1200.0);
+    EXPECT_TRUE(form->session().limits()[3].on);
+    EXPECT_EQ(form->session().limits()[7].high, 3.5);
+    EXPECT_EQ(form->session().alarms().watch().limits().size(), 3u);
     auto* reopened = form->findChild<RegisterMapWindow*>();
     ASSERT_NE(reopened, nullptr) << "open at exit, open again";
     EXPECT_TRUE(reopened->isVisible());
@@ -213,7 +213,7 @@ TEST_F(Alarms, SettingsComeBackNextRun)
     TrendsView* again = form->showTrends();
     EXPECT_EQ(again->hiddenSeries(), QStringList{"Fan3"});
     EXPECT_EQ(again->span(), 120'000);
-    EXPECT_EQ(form->settings().value(QStringLiteral("recording/intervalMs")).toInt(), 10000);
+    EXPECT_EQ(form->session().settings().value(QStringLiteral("recording/intervalMs")).toInt(), 10000);
 }
 
 TEST_F(Alarms, ADamagedSettingsFileGivesTheDefaultsAndOneNote)
@@ -223,7 +223,7 @@ TEST_F(Alarms, ADamagedSettingsFileGivesTheDefaultsAndOneNote)
     ::chmod(path.c_str(), 0644);
     form->useSettings(std::make_shared<BenchSettings>(QString::fromStdString(path.string())));
     EXPECT_TRUE(status().contains("damaged") || status().contains("cannot be read")) << status().toStdString();
-    EXPECT_TRUE(form->alarms().limits().empty());
+    EXPECT_TRUE(form->session().alarms().watch().limits().empty());
 
     const auto unreadable = folder / "unreadable.conf";
     std::ofstream(unreadable) << "[limits]\nfan1_rpm\\low=1200\n";
@@ -241,9 +241,9 @@ TEST_F(Alarms, WithoutSettingsNothingIsWritten)
     const auto home = folder / "config";
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.string()));
     form->useSettings(std::make_shared<BenchSettings>());
-    std::vector<LimitSetting> limits = form->limits();
+    std::vector<LimitSetting> limits = form->session().limits();
     limits[0] = {Poll::Reading::Local, std::nullopt, 80.0, true};
-    form->setLimits(limits);
+    form->session().setLimits(limits);
     form->showRegisterMap()->close();
     form->close();
     EXPECT_FALSE(std::filesystem::exists(home)) << "no settings file, no folder for one";

@@ -43,7 +43,7 @@ private:
 void runTick(Form1& form)
 {
     ASSERT_TRUE(settleBus());
-    form.Timer1_Timer();
+    form.session().Timer1_Timer();
     ASSERT_TRUE(settleBus());
 }
 
@@ -84,7 +84,7 @@ TEST(BusFaults, RandomBytesShowAsTheirConversionsAndWriteNothing)
     std::mt19937 generator(20261208);
     ScriptedBus bus([&] { return static_cast<std::uint8_t>(generator() & 0xFF); });
     Form1 form(bus);
-    const bool offsetCoded = form.tempOffsetMode();
+    const bool offsetCoded = form.session().tempOffsetMode();
     const auto& c = form.controls();
     const std::uint8_t temperatureRegisters[] = {0x25, 0x26, 0x27};
 
@@ -126,13 +126,13 @@ TEST(BusFaults, AnUnpluggedAdapterReadsAsAnEmptyBus)
 
     dev.transactionError = ENODEV;
     dev.log.clear();
-    const auto pollsBefore = form.pollCount();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form.pollCount() - pollsBefore >= 3; }, 5000)) << "the poll keeps running";
+    const auto pollsBefore = form.session().pollCount();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.session().pollCount() - pollsBefore >= 3; }, 5000)) << "the poll keeps running";
     // No reading is no number: a dash, and the reason in the tooltip.
     EXPECT_TRUE(QTest::qWaitFor([&] { return c.lblTemp[1]->text() == QStringLiteral("\u2014"); }, 5000));
     EXPECT_EQ(c.lblVcc->text(), QStringLiteral("\u2014"));
     EXPECT_EQ(c.lblVcc->toolTip(), "No reading: Device 0x2E does not answer (No such device)");
-    form.stopBus(std::chrono::seconds(5));
+    form.session().stopBus(std::chrono::seconds(5));
     for (const std::string& call : dev.log)
         EXPECT_FALSE(call.starts_with("write")) << call;
 }

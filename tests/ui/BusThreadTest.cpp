@@ -46,9 +46,9 @@ TEST_F(JobsOnASlowBus, APickMadeDuringASlowPollLandsAfterItAndBeforeTheNext)
 {
     openOnScreen();
     bus.delay = 20ms; // a poll takes 280 ms
-    form->Timer1_Timer();
-    form->Timer1_Timer(); // comes while the poll is on the bus: dropped, not queued
-    EXPECT_EQ(form->skippedTicks(), 1u);
+    form->session().Timer1_Timer();
+    form->session().Timer1_Timer(); // comes while the poll is on the bus: dropped, not queued
+    EXPECT_EQ(form->session().skippedTicks(), 1u);
     ASSERT_TRUE(chooseEntry(controls().cmbPulses, "4"));
     tick();
     EXPECT_EQ(bus.calls, pollReads() + (Calls{Read(0x7B), Write(0x7B, 0x03)}) + pollReads());
@@ -106,7 +106,7 @@ TEST_F(JobsOnASlowBus, ASlowBusNeverHoldsTheWindow)
     int step = 0;
     QObject::connect(&user, &QTimer::timeout, [&] {
         // Ticks, keystrokes and clicks, all of which need the bus.
-        form->Timer1_Timer();
+        form->session().Timer1_Timer();
         QTest::keyClick(controls().txtDevAddr, step % 2 ? Qt::Key_E : Qt::Key_Backspace);
         QTest::mouseClick(controls().cmdRead, Qt::LeftButton);
         ++step;
@@ -116,11 +116,11 @@ TEST_F(JobsOnASlowBus, ASlowBusNeverHoldsTheWindow)
     user.stop();
     probe.stop();
     EXPECT_LT(worstLateness, 200) << "the window's timer was held up by the bus";
-    EXPECT_GT(form->skippedTicks(), 10u);
+    EXPECT_GT(form->session().skippedTicks(), 10u);
 
     clock.restart();
     form->close();
-    form->stopBus(1000ms);
+    form->session().stopBus(1000ms);
     EXPECT_LT(clock.elapsed(), 1500) << "leaving waited for the bus";
     form.reset(); // waits for the transaction in hand; the program itself would not
     EXPECT_LT(bus.calls.size(), 12u) << "the queued jobs were dropped, not run";

@@ -54,10 +54,10 @@ protected:
         // Fastest of three channels, with low bits a restore must keep.
         bus.chip().write(0x5C, 0xC5);
         form = std::make_unique<Form1>(bus);
-        ASSERT_TRUE(QTest::qWaitFor([this] { return form->hasStarted(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return form->session().hasStarted(); }, 5000));
         form->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
         savedDuty = bus.chip().read(0x30);
-        window = new FanTestWindow(*form, [this] { return now; },
+        window = new FanTestWindow(form->session(), *form, [this] { return now; },
                                    [this](double seconds, QObject* context, std::function<void()> then) {
                                        now += seconds;
                                        QMetaObject::invokeMethod(context, std::move(then), Qt::QueuedConnection);
@@ -154,7 +154,7 @@ TEST_F(FanTest, PutsPwm1BackOnCompletionOnCancelAndOnClosing)
                     window->close();
             });
             window->findChild<QPushButton*>(QStringLiteral("fanTestStart"))->click();
-            ASSERT_TRUE(QTest::qWaitFor([this] { return bus.writes.size() >= 6 && form->busIdle(); }, 20000));
+            ASSERT_TRUE(QTest::qWaitFor([this] { return bus.writes.size() >= 6 && form->session().busIdle(); }, 20000));
             ASSERT_TRUE(settleBus());
         } else {
             runToTheEnd(c.steps == 41 ? -1 : static_cast<int>(c.steps));

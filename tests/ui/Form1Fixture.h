@@ -31,7 +31,7 @@ protected:
         form.reset();
         form = std::make_unique<Form1>(bus, std::move(titleSuffix));
         EXPECT_TRUE(settleBus());
-        EXPECT_TRUE(form->hasStarted());
+        EXPECT_TRUE(form->session().hasStarted());
         timer()->stop();
         return *form;
     }
@@ -39,7 +39,7 @@ protected:
     // One poll tick, run to its end.
     void tick()
     {
-        form->Timer1_Timer();
+        form->session().Timer1_Timer();
         ASSERT_TRUE(settleBus());
     }
 

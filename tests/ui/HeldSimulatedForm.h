@@ -15,14 +15,14 @@ protected:
     {
         bus.holdReadings();
         form = std::make_unique<Form1>(bus);
-        ASSERT_TRUE(QTest::qWaitFor([this] { return form->hasStarted(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return form->session().hasStarted(); }, 5000));
         form->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
     }
 
     void ticks(int count)
     {
         for (int i = 0; i < count; ++i) {
-            form->Timer1_Timer();
+            form->session().Timer1_Timer();
             ASSERT_TRUE(settleBus());
         }
     }

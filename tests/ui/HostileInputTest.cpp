@@ -121,7 +121,7 @@ TEST_F(HostileInput, RegisterPanelFieldsCarryOnlyWhatTheirRuleReads)
             expectOutcome(hostile.asHex, {Read(0x30, byte)});
         }
         const int polled = hostile.asHex.refused || byte > 0x7F ? 0x2E : byte;
-        EXPECT_EQ(form->shared().DeviceAddress, polled);
+        EXPECT_EQ(form->session().shared().DeviceAddress, polled);
     }
 }
 

@@ -130,7 +130,7 @@ TEST_F(NoInventedReadings, TheStatusLinesReachAScreenReader)
     EXPECT_EQ(accessibleName(recordingLine()), recordingLine()->text());
     std::printf("Read back while recording: '%s' and '%s'\n", qPrintable(accessibleName(statusLine())),
                 qPrintable(accessibleName(recordingLine())));
-    form->stopRecording();
+    form->session().recording().stop();
     std::filesystem::remove(csv);
 }
 
@@ -174,19 +174,19 @@ TEST(SlowStartUp, TheWindowShowsBeforeStartUpsFirstReadIsBack)
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     EXPECT_LT(sinceStart.elapsed(), 500) << "shown before the first read ended";
-    EXPECT_FALSE(form.hasStarted());
+    EXPECT_FALSE(form.session().hasStarted());
     EXPECT_EQ(form.statusText(), "Reading device 0x2E on Recording controller 2…");
     EXPECT_EQ(form.controls().cmbPWM1->currentIndex(), -1);
     EXPECT_EQ(form.controls().lblTemp[0]->text(), "test");
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.hasStarted(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.session().hasStarted(); }, 10000));
     EXPECT_EQ(form.windowTitle(), "SMBBA = 0x400");
     EXPECT_EQ(form.controls().cmbPWM1->currentText(), "Manual Mode");
     EXPECT_EQ(form.controls().cmbHF->currentText(), "Low Freq. (3-wire)");
     EXPECT_EQ(form.controls().cmbPulses->currentText(), "2");
     EXPECT_EQ(form.controls().txtDutyCycle->text(), "60");
     EXPECT_EQ(form.statusText(), "Device 0x2E on Recording controller 2");
-    form.stopBus(std::chrono::seconds(2));
+    form.session().stopBus(std::chrono::seconds(2));
 }
 
 } // namespace

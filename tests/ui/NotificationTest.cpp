@@ -58,12 +58,12 @@ protected:
         bus.WriteSmbus(0x2E, 0x28, 0xFF);
         bus.WriteSmbus(0x2E, 0x29, 0xFF);
         form = std::make_unique<Form1>(bus);
-        ASSERT_TRUE(QTest::qWaitFor([this] { return form->hasStarted(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return form->session().hasStarted(); }, 5000));
         form->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
-        std::vector<LimitSetting> limits = form->limits();
+        std::vector<LimitSetting> limits = form->session().limits();
         limits[3] = {Poll::Reading::Fan1, 1200.0, std::nullopt, true}; // stalled
         limits[4] = {Poll::Reading::Fan2, 3000.0, std::nullopt, true}; // 2000 rpm: too slow
-        form->setLimits(limits);
+        form->session().setLimits(limits);
     }
     void TearDown() override
     {
@@ -76,7 +76,7 @@ protected:
     void ticks(int count)
     {
         for (int i = 0; i < count; ++i) {
-            form->Timer1_Timer();
+            form->session().Timer1_Timer();
             ASSERT_TRUE(settleBus());
         }
         QTest::qWait(200); // the calls' replies
@@ -157,9 +157,9 @@ TEST_F(Notifications, NoServiceIsSaidOnceAndTheWindowGoesOn)
         << form->statusText().toStdString();
     EXPECT_TRUE(form->statusText().startsWith("Alarm: ")) << form->statusText().toStdString();
     EXPECT_TRUE(fake.calls.empty());
-    const std::uint64_t polls = form->pollCount();
+    const std::uint64_t polls = form->session().pollCount();
     ticks(5);
-    EXPECT_EQ(form->pollCount(), polls + 5) << "polling goes on";
+    EXPECT_EQ(form->session().pollCount(), polls + 5) << "polling goes on";
 }
 
 } // namespace

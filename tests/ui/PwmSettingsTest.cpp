@@ -59,7 +59,7 @@ TEST_F(PwmSettings, BehaviourDecidesBetweenDutyEntryAndDutyDisplay)
     ASSERT_TRUE(chooseEntry(controls().cmbPWM1, "Manual Mode"));
     expectDutyEntryShown(true);
     EXPECT_EQ(controls().txtDutyCycle->text(), "37") << "filled with the duty the chip runs at";
-    EXPECT_EQ(form->shared().DutyPercent, 37);
+    EXPECT_EQ(form->session().shared().DutyPercent, 37);
 
     bus.set(0x5C, 0xE5);
     ASSERT_TRUE(chooseEntry(controls().cmbPWM1, "Disabled"));
@@ -151,7 +151,7 @@ TEST_F(EepromGuard, DutyWrite)
 {
     ASSERT_TRUE(chooseEntry(controls().cmbPWM1, "Manual Mode"));
     monitor("50");
-    ASSERT_EQ(form->shared().DeviceAddress, 0x50);
+    ASSERT_EQ(form->session().shared().DeviceAddress, 0x50);
 
     boxes.answerNext(MessageBoxAnswerer::Answer::ClickNo);
     writeDuty(QStringLiteral("60"));
@@ -203,7 +203,7 @@ TEST_F(EepromGuard, NoPollLandsBetweenTheReadAndItsWrite)
     // ticks go on meanwhile.
     boxes.answerNext(MessageBoxAnswerer::Answer::ClickYes, 350);
     ASSERT_TRUE(chooseEntry(controls().cmbPulses, "3"));
-    ASSERT_TRUE(QTest::qWaitFor([this] { return form->pollCount() >= 2; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->session().pollCount() >= 2; }, 5000));
     timer()->stop();
     ASSERT_TRUE(settleBus());
     const auto write = std::find(bus.calls.begin(), bus.calls.end(), Write(0x7B, 0x02, 0x50));

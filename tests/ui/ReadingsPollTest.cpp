@@ -21,7 +21,7 @@ TEST_F(ReadingsPoll, TheTimerRunsTheSamePoll)
     scriptTypicalChip();
     openQuietly();
     timer()->start();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return form->pollCount() >= 2; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->session().pollCount() >= 2; }, 5000));
     timer()->stop();
     ASSERT_TRUE(settleBus());
     EXPECT_EQ(std::vector<BusCall>(bus.calls.begin(), bus.calls.begin() + OneTick.size()), OneTick);
@@ -73,7 +73,7 @@ TEST_F(ReadingsPoll, FanVoltageAndDutyTexts)
     EXPECT_EQ(controls().lblVcc->text(), " 3.3 V");
     EXPECT_EQ(controls().lblVccp->text(), " .82 V");
     EXPECT_EQ(controls().lblDutyCycle->text(), "50");
-    EXPECT_EQ(form->shared().DutyPercent, 50);
+    EXPECT_EQ(form->session().shared().DutyPercent, 50);
 }
 
 TEST_F(ReadingsPoll, FanWithNoNewCountKeepsItsText)
@@ -106,7 +106,7 @@ TEST_F(ReadingsPoll, KeepsTheHiddenDutyDisplayCurrentAndLeavesTheEntryAlone)
     bus.set(0x30, 0x99);
     tick();
     EXPECT_EQ(controls().lblDutyCycle->text(), "60");
-    EXPECT_EQ(form->shared().DutyPercent, 60);
+    EXPECT_EQ(form->session().shared().DutyPercent, 60);
     EXPECT_EQ(controls().txtDutyCycle->text(), "42");
     EXPECT_TRUE(controls().lblDutyCycle->isHidden());
     EXPECT_FALSE(controls().txtDutyCycle->isHidden());

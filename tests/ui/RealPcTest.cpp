@@ -123,7 +123,7 @@ TEST_F(RealPc, FollowsTheChipAfterAControllerOrDeviceChange)
     EXPECT_EQ(bus.calls, settingsReads(0x48) + identificationReads(0x48) + pollReads(0x48) + pollReads(0x48))
         << "four keystrokes, one re-read";
     EXPECT_EQ(controls().cmbPWM1->currentText(), "Disabled");
-    EXPECT_TRUE(form->tempOffsetMode());
+    EXPECT_TRUE(form->session().tempOffsetMode());
 
     // A device that does not answer leaves the lists and the coding alone.
     absent(0x49);
@@ -133,7 +133,7 @@ TEST_F(RealPc, FollowsTheChipAfterAControllerOrDeviceChange)
     tick();
     EXPECT_EQ(bus.calls, Calls{Read(0x7C, 0x49)} + pollReads(0x49));
     EXPECT_EQ(controls().cmbPWM1->currentText(), "Disabled");
-    EXPECT_TRUE(form->tempOffsetMode());
+    EXPECT_TRUE(form->session().tempOffsetMode());
     EXPECT_TRUE(status().startsWith("Device 0x49 does not answer (No such device or address) since "))
         << status().toStdString();
 }

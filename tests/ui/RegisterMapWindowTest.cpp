@@ -219,7 +219,7 @@ TEST_F(RegisterMap, TheScanFindsWhatAnswersAndAClickWatchesIt)
     boxes.answerNext(Answer::ClickYes);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
     EXPECT_EQ(controls().txtDevAddr->text(), "50");
-    EXPECT_EQ(form->shared().DeviceAddress, 0x50);
+    EXPECT_EQ(form->session().shared().DeviceAddress, 0x50);
 }
 
 } // namespace

@@ -109,17 +109,17 @@ TEST_F(RegisterPanel, DeviceFieldSteersThePollKeystrokeByKeystroke)
     // An empty field is the general-call address and 4 a reserved one: the
     // device follows the field, but the poll sends nothing there.
     typeOver(field, QString());
-    EXPECT_EQ(form->shared().DeviceAddress, 0x00);
+    EXPECT_EQ(form->session().shared().DeviceAddress, 0x00);
     EXPECT_EQ(polledDevice(), -1);
     QTest::keyClick(field, Qt::Key_4);
-    EXPECT_EQ(form->shared().DeviceAddress, 0x04);
+    EXPECT_EQ(form->session().shared().DeviceAddress, 0x04);
     EXPECT_EQ(polledDevice(), -1);
     QTest::keyClick(field, Qt::Key_8);
     EXPECT_EQ(polledDevice(), 0x48);
 
     // Beyond 0x7F the monitored device stays put, though Read still uses it.
     typeOver(field, QStringLiteral("80"));
-    EXPECT_EQ(form->shared().DeviceAddress, 0x08) << "'8' was typed on the way to '80'";
+    EXPECT_EQ(form->session().shared().DeviceAddress, 0x08) << "'8' was typed on the way to '80'";
     bus.calls.clear();
     boxes.answerNext(MessageBoxAnswerer::Answer::ClickYes); // 0x80 reaches 0x00 on some adapters
     click(controls().cmdRead);
@@ -127,16 +127,16 @@ TEST_F(RegisterPanel, DeviceFieldSteersThePollKeystrokeByKeystroke)
     EXPECT_EQ(polledDevice(), 0x08);
 
     QTest::keyClick(field, Qt::Key_Backspace);
-    EXPECT_EQ(form->shared().DeviceAddress, 0x08);
+    EXPECT_EQ(form->session().shared().DeviceAddress, 0x08);
     QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier); // undo brings '80' back
     EXPECT_EQ(field->text(), "80");
-    EXPECT_EQ(form->shared().DeviceAddress, 0x08);
+    EXPECT_EQ(form->session().shared().DeviceAddress, 0x08);
     field->selectAll();
     QTest::keyClick(field, Qt::Key_Delete);
-    EXPECT_EQ(form->shared().DeviceAddress, 0x00);
+    EXPECT_EQ(form->session().shared().DeviceAddress, 0x00);
     QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(field->text(), "80");
-    EXPECT_EQ(form->shared().DeviceAddress, 0x00) << "80 is out of range; the address stays";
+    EXPECT_EQ(form->session().shared().DeviceAddress, 0x00) << "80 is out of range; the address stays";
 
     QApplication::clipboard()->setText(QStringLiteral("2e"));
     field->selectAll();

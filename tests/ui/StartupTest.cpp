@@ -34,8 +34,8 @@ TEST_F(Startup, ReadsTheChipsConfigurationAndWritesNothing)
         EXPECT_EQ(controls().cmbPWM1->currentText(), c.behaviour);
         EXPECT_EQ(controls().cmbHF->currentText(), c.frequency);
         EXPECT_EQ(controls().cmbPulses->currentText(), c.pulses);
-        EXPECT_EQ(form->tempOffsetMode(), c.offsetMode);
-        EXPECT_EQ(form->shared().DeviceAddress, 0x2E);
+        EXPECT_EQ(form->session().tempOffsetMode(), c.offsetMode);
+        EXPECT_EQ(form->session().shared().DeviceAddress, 0x2E);
         EXPECT_EQ(form->windowTitle(), "SMBBA = 0x400");
 
         // One of the duty entry and the duty display, never both.

@@ -16,9 +16,9 @@ protected:
     void SetUp() override
     {
         HeldSimulatedForm::SetUp();
-        std::vector<LimitSetting> limits = form->limits();
+        std::vector<LimitSetting> limits = form->session().limits();
         limits[0] = {Poll::Reading::Local, std::nullopt, 30.0, true}; // the chip's Local reads 39 °C
-        form->setLimits(limits);
+        form->session().setLimits(limits);
     }
 
 public:

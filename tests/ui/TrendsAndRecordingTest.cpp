@@ -86,10 +86,10 @@ TEST_F(TrendsAndRecording, RecordsFromTheFileMenuAndStops)
     answerRecordDialog(file, QStringLiteral("Every poll (0.1 s)"));
     QTest::keyClick(form.get(), Qt::Key_F, Qt::AltModifier);
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_R);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return form->isRecording(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->session().recording().isRecording(); }, 5000));
     ticks(3);
     EXPECT_TRUE(form->recordingText().startsWith("Recording run.csv: ")) << form->recordingText().toStdString();
-    form->stopRecording();
+    form->session().recording().stop();
     EXPECT_EQ(form->recordingText(), "Recorded 3 rows to run.csv");
     const auto rows = lines(file);
     ASSERT_EQ(rows.size(), 4u);
@@ -108,13 +108,13 @@ TEST_F(TrendsAndRecording, AFileThatGoesAwayStopsTheRecordingNotTheWindow)
     ASSERT_TRUE(form->startRecording(QString::fromStdString((folder / "run.csv").string()), CsvRecorder::Interval(0)));
     ticks(2);
     std::filesystem::remove_all(folder);
-    const auto polls = form->pollCount();
+    const auto polls = form->session().pollCount();
     QTest::qWait(1100); // the file is looked at once a second
     ticks(3);
-    EXPECT_FALSE(form->isRecording());
+    EXPECT_FALSE(form->session().recording().isRecording());
     EXPECT_TRUE(form->recordingText().startsWith("Recording stopped: ")) << form->recordingText().toStdString();
     EXPECT_TRUE(form->recordingText().contains("was removed. 2 rows are in run.csv"));
-    EXPECT_EQ(form->pollCount(), polls + 3) << "the window keeps polling";
+    EXPECT_EQ(form->session().pollCount(), polls + 3) << "the window keeps polling";
 
     // A device is no record (and a FIFO would block the window in open):
     // refused at the start, with the reason.
@@ -124,8 +124,8 @@ TEST_F(TrendsAndRecording, AFileThatGoesAwayStopsTheRecordingNotTheWindow)
     ASSERT_EQ(boxes.seen().size(), 1u) << "not asked whether to replace it first";
     EXPECT_TRUE(boxes.seen()[0].text.contains("/dev/full: it is not a regular file")) << boxes.seen()[0].text.toStdString();
     ticks(2);
-    EXPECT_FALSE(form->isRecording());
-    EXPECT_EQ(form->pollCount(), polls + 5);
+    EXPECT_FALSE(form->session().recording().isRecording());
+    EXPECT_EQ(form->session().pollCount(), polls + 5);
 }
 
 // A file that exists and is kept: the recording does not run, and the
@@ -137,7 +137,7 @@ TEST_F(TrendsAndRecording, AKeptFileSaysThatNothingRecords)
     boxes.answerNext(Answer::Escape);
     EXPECT_FALSE(form->startRecording(QString::fromStdString(file.string()), CsvRecorder::Interval(0)));
     ticks(2);
-    EXPECT_FALSE(form->isRecording());
+    EXPECT_FALSE(form->session().recording().isRecording());
     EXPECT_EQ(form->recordingText(), "Not recording: kept.csv exists and was kept");
     EXPECT_EQ(lines(file), std::vector<std::string>{"precious"});
 }

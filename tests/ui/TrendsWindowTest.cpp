@@ -25,7 +25,7 @@ class Trends : public HeldSimulatedForm {};
 TEST_F(Trends, TrendsPlotWhatTheWindowShows)
 {
     ticks(5);
-    auto* trends = new TrendsWindow(form->history(), form.get());
+    auto* trends = new TrendsWindow(form->session().history(), form.get());
     trends->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(trends));
 
@@ -39,7 +39,7 @@ TEST_F(Trends, TrendsPlotWhatTheWindowShows)
         ASSERT_FALSE(points.isEmpty()) << label->objectName().toStdString();
         for (const QPointF& point : points)
             EXPECT_NEAR(point.y(), shown(label), 1e-4) << label->objectName().toStdString();
-        EXPECT_LE(form->history().last() - points.back().x(), 1000) << "the last point is the latest poll's second";
+        EXPECT_LE(form->session().history().last() - points.back().x(), 1000) << "the last point is the latest poll's second";
     }
     EXPECT_TRUE(trends->points(Reading::Fan4).isEmpty() || trends->points(Reading::Fan4).front().y() == 0);
 }
@@ -51,10 +51,10 @@ TEST_F(Trends, RangeIsPausedZoomedAndFollowedByKeyboardAndMouse)
     for (int i = 0; i < 18'000; ++i) {
         PollResult poll;
         poll.time = halfAnHourAgo + std::chrono::milliseconds(100 * i);
-        form->history().add(poll, false);
+        form->session().history().add(poll, false);
     }
     ticks(3);
-    auto* trends = new TrendsWindow(form->history(), form.get());
+    auto* trends = new TrendsWindow(form->session().history(), form.get());
     trends->show();
     // The offscreen platform leaves the main window active.
     QApplication::setActiveWindow(trends);

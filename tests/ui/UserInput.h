@@ -16,7 +16,7 @@ inline bool settleBus(int timeoutMs = 5000)
 {
     const auto idle = [] {
         for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (const auto* form = qobject_cast<Form1*>(window); form && !form->busIdle())
+            if (const auto* form = qobject_cast<Form1*>(window); form && !form->session().busIdle())
                 return false;
         }
         return true;

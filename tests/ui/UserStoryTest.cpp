@@ -15,7 +15,7 @@ class UserStory : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(QTest::qWaitFor([this] { return form.hasStarted(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return form.session().hasStarted(); }, 5000));
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     }
@@ -42,7 +42,7 @@ TEST_F(UserStory, ManualDutyOfSixtyPercentShowsOnTheNextTick)
     typeOver(c.txtDutyCycle, QStringLiteral("60"));
     clickAndSettle(c.cmdWriteDuty);
     EXPECT_TRUE(eventually([&] { return c.lblDutyCycle->text() == "60"; })) << c.lblDutyCycle->text().toStdString();
-    EXPECT_EQ(form.shared().DutyPercent, 60);
+    EXPECT_EQ(form.session().shared().DutyPercent, 60);
     EXPECT_EQ(c.txtDutyCycle->text(), "60");
     EXPECT_TRUE(boxes.seen().empty());
 

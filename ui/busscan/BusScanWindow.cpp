@@ -1,6 +1,6 @@
 #include "ui/busscan/BusScanWindow.h"
 
-#include "ui/main/Form1.h"
+#include "session/BenchSession.h"
 #include "ui/widgets/MessageBoxes.h"
 #include "chip/RegisterMap.h"
 #include "protocol/AddressNames.h"
@@ -24,7 +24,7 @@ bool memoryModuleRange(int address)
 
 } // namespace
 
-BusScanWindow::BusScanWindow(Form1& form) : QMainWindow(&form), form_(form)
+BusScanWindow::BusScanWindow(BenchSession& session, QWidget& parent) : QMainWindow(&parent), session_(session)
 {
     setObjectName(QStringLiteral("busScanWindow"));
     setWindowTitle(QStringLiteral("Bus Scan - Corvane Bench"));
@@ -85,7 +85,7 @@ bool BusScanWindow::scan()
     scanning_ = true;
     scanButton_->setEnabled(false);
     summary_->setText(QStringLiteral("Scanning…"));
-    form_.runOnBus([](CorvaneProtocol& chip) { return chip.scan(); }, this, [this](const BusScan& result) {
+    session_.runOnBus([](CorvaneProtocol& chip) { return chip.scan(); }, this, [this](const BusScan& result) {
         scanning_ = false;
         scanButton_->setEnabled(true);
         showScan(result);
@@ -128,7 +128,7 @@ void BusScanWindow::showScan(const BusScan& scan)
     }
     summary_->setText(QStringLiteral("Scanned %1: %2 of the addresses from 0x08 to 0x77 answer or are owned by a "
                                      "driver. Click one to watch it in the main window.")
-                          .arg(QString::fromStdString(form_.controllerName()))
+                          .arg(QString::fromStdString(session_.controllerName()))
                           .arg(found));
 }
 
@@ -144,8 +144,8 @@ void BusScanWindow::choose(int row, int column)
     if (device != RegisterMap::DefaultDeviceAddress &&
         !confirmWatchOtherDevice(this, device, QString::fromStdString(probableDevice(device))))
         return;
-    // A driver's address: the main window asks before its first read there.
-    form_.chooseDevice(device, last_->drivers[static_cast<std::size_t>(address)]);
+    // A driver's address: the session asks before its first read there.
+    session_.chooseDevice(device, last_->drivers[static_cast<std::size_t>(address)]);
 }
 
 void BusScanWindow::showEvent(QShowEvent* event)
@@ -160,5 +160,5 @@ void BusScanWindow::sayWhatTheScanSends()
                                      "each address from 0x08 to 0x77 on %1, and skips the "
                                      "addresses a kernel driver owns (UU). Some devices misbehave when probed, however "
                                      "gently. Nothing is sent until you press Scan.")
-                          .arg(QString::fromStdString(controllerText(form_.controller(), form_.controllerName()))));
+                          .arg(QString::fromStdString(controllerText(session_.controller(), session_.controllerName()))));
 }

@@ -8,7 +8,7 @@
 #include <QMainWindow>
 #include <optional>
 
-class Form1;
+class BenchSession;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -16,7 +16,7 @@ class QTableWidget;
 class BusScanWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit BusScanWindow(Form1& form);
+    BusScanWindow(BenchSession& session, QWidget& parent);
 
     // Starts a scan; false while one is still on the bus.
     bool scan();
@@ -33,7 +33,7 @@ private:
     void sayWhatTheScanSends();
     void choose(int row, int column);
 
-    Form1& form_;
+    BenchSession& session_;
     QTableWidget* grid_ = nullptr;
     QLabel* summary_ = nullptr;
     QLabel* warning_ = nullptr;

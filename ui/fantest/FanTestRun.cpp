@@ -1,6 +1,6 @@
 #include "ui/fantest/FanTestRun.h"
 
-#include "ui/main/Form1.h"
+#include "session/BenchSession.h"
 #include "chip/Conversions.h"
 #include "chip/RegisterMap.h"
 #include "chip/ValueText.h"
@@ -38,15 +38,15 @@ struct SavedPwm {
 
 } // namespace
 
-FanTestRun::FanTestRun(Form1& form, Clock clock, Wait wait, QObject* parent)
-    : QObject(parent), form_(form), clock_(clock ? std::move(clock) : steadySeconds),
+FanTestRun::FanTestRun(BenchSession& session, Clock clock, Wait wait, QObject* parent)
+    : QObject(parent), session_(session), clock_(clock ? std::move(clock) : steadySeconds),
       wait_(wait ? std::move(wait) : timerWait)
 {
 }
 
 FanTestRun::~FanTestRun()
 {
-    // Put back all the same; only the main window hears of it now.
+    // Put back all the same; only the session hears of it now.
     blockSignals(true);
     cancel();
 }
@@ -55,18 +55,18 @@ bool FanTestRun::start(const FanSweepSettings& settings)
 {
     if (running())
         return false;
-    const std::uint8_t device = form_.shared().DeviceAddress;
-    if (!form_.askBeforeWriting(device))
+    const std::uint8_t device = session_.shared().DeviceAddress;
+    if (!session_.askBeforeWriting(device))
         return false;
     device_ = device;
-    form_.lockForFanTest(true);
+    session_.lockForFanTest(true);
     sweep_ = FanSweep(settings);
     savedConfiguration_.reset();
     savedDuty_.reset();
     stage_ = Stage::Saving;
     const std::uint64_t generation = ++generation_;
-    const std::uint64_t choice = form_.controllerChoice();
-    form_.runOnBus(
+    const std::uint64_t choice = session_.controllerChoice();
+    session_.runOnBus(
         [device](CorvaneProtocol& chip) {
             SavedPwm saved;
             saved.configuration = chip.readRegister(device, rm::Pwm1Configuration);
@@ -81,10 +81,10 @@ bool FanTestRun::start(const FanSweepSettings& settings)
             const ByteRead& failed = pwm.configuration.ok() ? pwm.duty : pwm.configuration;
             if (!failed.ok()) {
                 stage_ = Stage::Idle;
-                form_.lockForFanTest(false);
+                session_.lockForFanTest(false);
                 // A driver found only now: nothing went out, and the test
                 // starts over once the user agrees, asking about writes then.
-                if (form_.readAgainBehindDriver(failed, device_, choice)) {
+                if (session_.readAgainBehindDriver(failed, device_, choice)) {
                     if (!start(sweep_.settings()))
                         emit finished(QStringLiteral("Fan test: not started; nothing was written."));
                     return;
@@ -108,7 +108,7 @@ void FanTestRun::saved(std::uint8_t configuration, std::uint8_t duty)
     stage_ = Stage::Sweeping;
     const std::uint8_t device = device_;
     const std::uint64_t generation = generation_;
-    form_.runOnBus(
+    session_.runOnBus(
         [device](CorvaneProtocol& chip) { return chip.changeSetting(Setting::Behaviour, device, rm::ManualBehaviour); },
         this, [this, generation](const SettingChange& change) {
             if (generation == generation_)
@@ -118,7 +118,7 @@ void FanTestRun::saved(std::uint8_t configuration, std::uint8_t duty)
 
 void FanTestRun::inManualMode(const SettingChange& change)
 {
-    form_.followSettingChange(Setting::Behaviour, rm::ManualBehaviour, change);
+    session_.reportSettingChange(Setting::Behaviour, rm::ManualBehaviour, change);
     if (!change.read.ok())
         return stop(QStringLiteral("Fan test stopped: device %1 does not answer (%2)")
                         .arg(QString::fromStdString(deviceText(device_)), failure(change.read)));
@@ -139,7 +139,7 @@ void FanTestRun::nextStep()
     const std::uint8_t device = device_;
     const std::uint8_t byte = rm::dutyByte(*duty);
     const std::uint64_t generation = generation_;
-    form_.runOnBus([device, byte](CorvaneProtocol& chip) { return chip.writeAndReadBack(device, rm::Pwm1Duty, byte); },
+    session_.runOnBus([device, byte](CorvaneProtocol& chip) { return chip.writeAndReadBack(device, rm::Pwm1Duty, byte); },
                    this, [this, generation](const CheckedWrite& write) {
                        if (generation == generation_)
                            dutyWritten(write);
@@ -148,7 +148,7 @@ void FanTestRun::nextStep()
 
 void FanTestRun::dutyWritten(const CheckedWrite& write)
 {
-    form_.followDutyWrite(write);
+    session_.reportDutyWrite(write);
     if (!write.write.ok())
         return stop(QStringLiteral("Fan test stopped: the duty write failed (%1)").arg(failure(write.write)));
     if (!write.readBack.ok())
@@ -171,7 +171,7 @@ void FanTestRun::readSoon()
         if (generation != generation_)
             return;
         const std::uint8_t device = device_;
-        form_.runOnBus([device](CorvaneProtocol& chip) { return chip.readFanSpeed(device, 0); }, this,
+        session_.runOnBus([device](CorvaneProtocol& chip) { return chip.readFanSpeed(device, 0); }, this,
                        [this, generation](const FanSpeedRead& read) {
                            if (generation == generation_)
                                fanRead(read);
@@ -210,7 +210,7 @@ void FanTestRun::stop(const QString& ended)
     ++generation_;
     if (!savedConfiguration_ || !savedDuty_) {
         stage_ = Stage::Idle;
-        form_.lockForFanTest(false);
+        session_.lockForFanTest(false);
         emit finished(ended + QStringLiteral(" before anything was written."));
         return;
     }
@@ -218,18 +218,18 @@ void FanTestRun::stop(const QString& ended)
     const std::uint8_t device = device_;
     const int behaviour = rm::behaviour(*savedConfiguration_);
     const std::uint8_t duty = *savedDuty_;
-    // Reported to the main window, which outlives this run: the restore is
+    // Reported to the session, which outlives this run: the restore is
     // shown even when the Fan Test window has closed meanwhile.
-    Form1& form = form_;
+    BenchSession& session = session_;
     QPointer<FanTestRun> self(this);
-    form.holdLeaving();
-    form_.runOnBus([device, behaviour, duty](CorvaneProtocol& chip) { return chip.restorePwm(device, behaviour, duty); },
-                   &form_, [&form, self, ended, behaviour, duty](const PwmRestore& restore) {
-                       form.releaseLeaving();
-                       form.lockForFanTest(false);
-                       form.followSettingChange(Setting::Behaviour, behaviour, restore.behaviour);
+    session.holdLeaving();
+    session_.runOnBus([device, behaviour, duty](CorvaneProtocol& chip) { return chip.restorePwm(device, behaviour, duty); },
+                   &session_, [&session, self, ended, behaviour, duty](const PwmRestore& restore) {
+                       session.releaseLeaving();
+                       session.lockForFanTest(false);
+                       session.reportSettingChange(Setting::Behaviour, behaviour, restore.behaviour);
                        if (restore.took() && behaviour == rm::ManualBehaviour)
-                           form.followDutyWrite(restore.duty);
+                           session.reportDutyWrite(restore.duty);
                        const QString put =
                            restore.took()
                                ? QStringLiteral("PWM1 put back to %1, duty %2 %.")
@@ -238,7 +238,7 @@ void FanTestRun::stop(const QString& ended)
                                : QStringLiteral("PWM1 could NOT be put back (%1): check it before leaving the fan.")
                                      .arg(failure(restore.outcome()));
                        const QString text = ended + QStringLiteral("; ") + put;
-                       form.announce(text);
+                       session.announce(text);
                        if (self)
                            self->restored(text);
                    });

@@ -3,7 +3,7 @@
 // Manual Mode, steps the duty down and up through FanSweep, reading Fan1
 // until each step settles, and puts PWM1 back at the end, on cancel, on a
 // device that stops answering, and when its window or the program closes.
-// Every transaction is a job on the main window's bus thread; time and
+// Every transaction is a job on the bench session's bus thread; time and
 // waiting are injected, so a test sweeps in a moment.
 
 #include "protocol/FanSweep.h"
@@ -14,7 +14,7 @@
 #include <functional>
 #include <optional>
 
-class Form1;
+class BenchSession;
 struct CheckedWrite;
 struct FanSpeedRead;
 struct SettingChange;
@@ -26,7 +26,7 @@ public:
     // Calls then() on context's thread after this many seconds.
     using Wait = std::function<void(double seconds, QObject* context, std::function<void()> then)>;
 
-    explicit FanTestRun(Form1& form, Clock clock = {}, Wait wait = {}, QObject* parent = nullptr);
+    explicit FanTestRun(BenchSession& session, Clock clock = {}, Wait wait = {}, QObject* parent = nullptr);
     ~FanTestRun() override;
 
     // Asks what a write to the device needs asked, then starts. False when
@@ -57,7 +57,7 @@ private:
     void stop(const QString& ended);
     void restored(const QString& text);
 
-    Form1& form_;
+    BenchSession& session_;
     Clock clock_;
     Wait wait_;
     Stage stage_ = Stage::Idle;

@@ -1,6 +1,6 @@
 #include "ui/fantest/FanTestWindow.h"
 
-#include "ui/main/Form1.h"
+#include "session/BenchSession.h"
 #include "ui/widgets/MessageBoxes.h"
 #include "ui/widgets/SavedFiles.h"
 #include "ui/trends/TrendsLoader.h"
@@ -46,8 +46,8 @@ QString numberText(double value)
 
 } // namespace
 
-FanTestWindow::FanTestWindow(Form1& form, FanTestRun::Clock clock, FanTestRun::Wait wait)
-    : QMainWindow(&form), form_(form), run_(form, std::move(clock), std::move(wait))
+FanTestWindow::FanTestWindow(BenchSession& session, QWidget& parent, FanTestRun::Clock clock, FanTestRun::Wait wait)
+    : QMainWindow(&parent), session_(session), run_(session, std::move(clock), std::move(wait))
 {
     setObjectName(QStringLiteral("fanTestWindow"));
     setWindowTitle(QStringLiteral("Fan Test - Corvane Bench"));
@@ -256,20 +256,20 @@ QString FanTestWindow::progressText() const
 
 void FanTestWindow::keepRules()
 {
-    BenchSettings& kept = form_.settings();
+    BenchSettings& kept = session_.settings();
     if (const int step = step_->findData(kept.value(QStringLiteral("fanTest/step"), 5).toInt()); step >= 0)
         step_->setCurrentIndex(step);
     tolerance_->setValue(kept.value(QStringLiteral("fanTest/tolerance"), tolerance_->value()).toDouble());
     readings_->setValue(kept.value(QStringLiteral("fanTest/readings"), readings_->value()).toInt());
     limit_->setValue(kept.value(QStringLiteral("fanTest/limit"), limit_->value()).toInt());
     connect(step_, &QComboBox::currentIndexChanged, this,
-            [this] { form_.settings().setValue(QStringLiteral("fanTest/step"), step_->currentData()); });
+            [this] { session_.settings().setValue(QStringLiteral("fanTest/step"), step_->currentData()); });
     connect(tolerance_, &QDoubleSpinBox::valueChanged, this,
-            [this](double value) { form_.settings().setValue(QStringLiteral("fanTest/tolerance"), value); });
+            [this](double value) { session_.settings().setValue(QStringLiteral("fanTest/tolerance"), value); });
     connect(readings_, &QSpinBox::valueChanged, this,
-            [this](int value) { form_.settings().setValue(QStringLiteral("fanTest/readings"), value); });
+            [this](int value) { session_.settings().setValue(QStringLiteral("fanTest/readings"), value); });
     connect(limit_, &QSpinBox::valueChanged, this,
-            [this](int value) { form_.settings().setValue(QStringLiteral("fanTest/limit"), value); });
+            [this](int value) { session_.settings().setValue(QStringLiteral("fanTest/limit"), value); });
 }
 
 void FanTestWindow::chooseCsvFile()
@@ -291,7 +291,7 @@ bool FanTestWindow::saveCsv(const QString& path)
         showCannotOpen(this, QStringLiteral("The fan test cannot be saved to %1: %2").arg(path, file.errorString()));
         return false;
     }
-    form_.announce(QStringLiteral("The fan test's %1 steps were saved to %2.").arg(run_.sweep().steps().size()).arg(path));
+    session_.announce(QStringLiteral("The fan test's %1 steps were saved to %2.").arg(run_.sweep().steps().size()).arg(path));
     return true;
 }
 

@@ -21,7 +21,7 @@ class QTableWidget;
 class FanTestWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit FanTestWindow(Form1& form, FanTestRun::Clock clock = {}, FanTestRun::Wait wait = {});
+    FanTestWindow(BenchSession& session, QWidget& parent, FanTestRun::Clock clock = {}, FanTestRun::Wait wait = {});
 
     FanTestRun& run() { return run_; }
     // The settings as the controls show them.
@@ -47,7 +47,7 @@ private:
     // they change.
     void keepRules();
 
-    Form1& form_;
+    BenchSession& session_;
     FanTestRun run_;
     QProgressBar* bar_ = nullptr;
     QElapsedTimer elapsed_; // since the first step began, for the time left

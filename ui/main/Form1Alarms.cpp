@@ -9,27 +9,11 @@
 
 using Poll::Reading;
 
-void Form1::connectAlarms()
-{
-    connect(&alarms_, &BenchAlarms::readingChanged, this, &Form1::showAlarmOn);
-    connect(&alarms_, &BenchAlarms::statusChanged, this, [this](const QString& text) {
-        health_.alarm(text.toStdString());
-        refreshStatus();
-    });
-    connect(&alarms_, &BenchAlarms::problem, this, [this](const QString& text) { announce(text, true); });
-}
-
 void Form1::showLimitsDialog()
 {
-    LimitsDialog dialog(alarms_.limits(), this);
+    LimitsDialog dialog(session_.limits(), this);
     if (dialog.exec() == QDialog::Accepted)
-        setLimits(dialog.limits());
-}
-
-void Form1::setLimits(const std::vector<LimitSetting>& limits)
-{
-    settings_->setLimits(limits);
-    alarms_.setLimits(limits, now());
+        session_.setLimits(dialog.limits());
 }
 
 QString Form1::readingTip(Reading reading, const QString& noReading) const

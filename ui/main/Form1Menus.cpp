@@ -32,7 +32,7 @@ void Form1::buildMenus()
     add(file, "actionRecord", QStringLiteral("&Record Readings…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
         [this] { showRecordDialog(); });
     stopRecordingAction_ =
-        add(file, "actionStopRecording", QStringLiteral("&Stop Recording"), {}, [this] { stopRecording(); });
+        add(file, "actionStopRecording", QStringLiteral("&Stop Recording"), {}, [this] { session_.recording().stop(); });
     stopRecordingAction_->setEnabled(false);
     file->addSeparator();
     add(file, "actionQuit", QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
@@ -48,7 +48,7 @@ void Form1::buildMenus()
     add(tools, "actionFanTest", QStringLiteral("&Fan Test"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
         [this] { showFanTest(); });
     add(tools, "actionReadPastKernelDriver", QStringLiteral("&Read Past Kernel Driver…"), {},
-        [this] { readPastKernelDriver(); });
+        [this] { session_.readPastKernelDriver(); });
     tools->addSeparator();
     add(tools, "actionLimits", QStringLiteral("&Limits…"), QKeySequence(Qt::CTRL | Qt::Key_L),
         [this] { showLimitsDialog(); });
@@ -62,13 +62,15 @@ void Form1::closeEvent(QCloseEvent* event)
     closingProgram_ = true;
     // Quitting ends a recording and puts PWM1 back from a fan test: said
     // first, and No keeps both going.
-    if (!leaving_ && (recorder_ || fanTestRunning_) && !confirmQuit(this, recorder_ != nullptr, fanTestRunning_)) {
+    const bool recording = session_.recording().isRecording();
+    const bool fanTest = session_.fanTestRunning();
+    if (!session_.leaving() && (recording || fanTest) && !confirmQuit(this, recording, fanTest)) {
         event->ignore();
         closingProgram_ = false;
         return;
     }
-    settings_->setValue(QStringLiteral("windows/main/geometry"), saveGeometry());
-    stopRecording();
+    session_.settings().setValue(QStringLiteral("windows/main/geometry"), saveGeometry());
+    session_.recording().stop();
     // The fan test's window puts PWM1 back as it closes.
     for (QWidget* window : {trendsWindow_.data(), registerMap_.data(), busScan_.data(), fanTest_.data()}) {
         if (window)
@@ -93,8 +95,8 @@ void Form1::showAbout()
                        "version 3</a> or (at your option) any later version. It comes with ABSOLUTELY NO WARRANTY. "
                        "It uses Qt and Qt Charts under the GPL version 3.</p>"
                        "<p>Bus in use: %1, device %2</p>")
-            .arg(QString::fromStdString(controllerName_).toHtmlEscaped(),
-                 QString::fromStdString(deviceText(module_.DeviceAddress))));
+            .arg(QString::fromStdString(session_.controllerName()).toHtmlEscaped(),
+                 QString::fromStdString(deviceText(session_.shared().DeviceAddress))));
     box.setTextInteractionFlags(Qt::TextBrowserInteraction);
     box.exec();
 }
@@ -103,7 +105,7 @@ TrendsView* Form1::showTrends()
 {
     if (!trendsWindow_) {
         QString error;
-        trends_ = openTrendsView(history_, this, &error);
+        trends_ = openTrendsView(session_.history(), this, &error);
         if (!trends_) {
             showCannotOpen(this, QStringLiteral("The Trends window cannot be opened:\n%1").arg(error));
             return nullptr;
@@ -111,8 +113,9 @@ TrendsView* Form1::showTrends()
         trendsWindow_ = trends_->window();
         trendsWindow_->setAttribute(Qt::WA_DeleteOnClose);
         addWindowKeys(*trendsWindow_, *this);
-        trends_->setHiddenSeries(settings_->value(QStringLiteral("trends/hidden")).toStringList());
-        if (const auto span = settings_->value(QStringLiteral("trends/span")).toLongLong(); span > 0)
+        connect(&session_.recording(), &BenchRecording::historyGrew, trendsWindow_, [this] { trends_->historyGrew(); });
+        trends_->setHiddenSeries(session_.settings().value(QStringLiteral("trends/hidden")).toStringList());
+        if (const auto span = session_.settings().value(QStringLiteral("trends/span")).toLongLong(); span > 0)
             trends_->setSpan(span);
         remember(trendsWindow_, QStringLiteral("trends"));
         // Closing the main window ends the program whatever else is open.
@@ -132,7 +135,7 @@ template <typename Window>
 QWidget* bringUp(QPointer<QWidget>& held, Form1& form, const QString& name)
 {
     if (!held) {
-        held = new Window(form);
+        held = new Window(form.session(), form);
         held->setAttribute(Qt::WA_DeleteOnClose);
         held->setAttribute(Qt::WA_QuitOnClose, false);
         addWindowKeys(*held, form);
@@ -163,22 +166,11 @@ QWidget* Form1::showFanTest()
 
 void Form1::finishBeforeLeaving(std::chrono::milliseconds limit)
 {
-    stopRecording();
-    // No more polls queued ahead of what must still be done.
-    Timer1.stop();
-    leaving_ = true;
-    // Closing a fan test's window puts PWM1 back.
+    session_.beginLeaving();
+    // Closing a fan test's window puts PWM1 back; the session waits for it.
     for (FanTestWindow* fanTest : findChildren<FanTestWindow*>(Qt::FindDirectChildrenOnly))
         fanTest->close();
-    // A restore's job is queued: let it run, and its result show, before
-    // the bus thread is told to stop.
-    QDeadlineTimer deadline(limit);
-    while (leavingHeld_ > 0 && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    if (leavingHeld_ > 0)
+    if (!session_.finishLeaving(limit))
         std::fprintf(stderr, "corvane-bench: the fan test's restore of PWM1 did not finish in time: "
                              "check PWM1's behaviour and duty before leaving the fan.\n");
-    // Window places and the like are set as windows close: written now,
-    // where a failure can still be said.
-    settings_->flush();
 }

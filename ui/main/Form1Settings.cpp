@@ -1,7 +1,7 @@
 // What the window remembers between runs: the limits, and where each of
 // its windows was and whether it was open. The other windows keep their
 // own choices (the register map's watch interval, the fan test's rules,
-// the Trends series and range) through settings().
+// the Trends series and range) through the session's settings.
 
 #include "ui/main/Form1.h"
 #include "ui/trends/TrendsView.h"
@@ -57,12 +57,8 @@ private:
 
 void Form1::useSettings(std::shared_ptr<BenchSettings> settings)
 {
-    settings_ = std::move(settings);
-    settings_->onWriteFailure([this](const QString& why) { announce(why, true); });
-    if (!settings_->problem().isEmpty())
-        announce(settings_->problem(), true);
-    alarms_.setLimits(settings_->limits(), now());
-    const QByteArray geometry = settings_->value(QStringLiteral("windows/main/geometry")).toByteArray();
+    session_.useSettings(std::move(settings));
+    const QByteArray geometry = session_.settings().value(QStringLiteral("windows/main/geometry")).toByteArray();
     if (!geometry.isEmpty())
         restoreGeometry(geometry);
     reopenWindows();
@@ -77,7 +73,7 @@ void Form1::reopenWindows()
         {"fanTest", [this] { showFanTest(); }},
     };
     for (const auto& [name, open] : windows) {
-        if (settings_->value(QStringLiteral("windows/%1/open").arg(QLatin1String(name))).toBool())
+        if (session_.settings().value(QStringLiteral("windows/%1/open").arg(QLatin1String(name))).toBool())
             open();
     }
 }
@@ -89,9 +85,9 @@ void Form1::remember(QWidget* window, const QString& name)
         onClose = [this] {
             if (!trends_)
                 return;
-            settings_->setValue(QStringLiteral("trends/hidden"), trends_->hiddenSeries());
-            settings_->setValue(QStringLiteral("trends/span"), static_cast<qlonglong>(trends_->span()));
+            session_.settings().setValue(QStringLiteral("trends/hidden"), trends_->hiddenSeries());
+            session_.settings().setValue(QStringLiteral("trends/span"), static_cast<qlonglong>(trends_->span()));
         };
     }
-    new WindowMemory(window, name, *settings_, closingProgram_, std::move(onClose));
+    new WindowMemory(window, name, session_.settings(), closingProgram_, std::move(onClose));
 }

@@ -33,69 +33,31 @@ void Form1::showField(Setting setting, int field)
 
 void Form1::pickSetting(Setting setting)
 {
-    const int k = listOf(setting)->currentIndex();
-    const int shownBefore = shownField_[static_cast<std::size_t>(setting)];
-    const std::uint8_t device = module_.DeviceAddress;
-    // Asked before any traffic: the read and the write are one job, made
-    // only after the answer.
-    if (!mayWrite(device)) {
-        showField(setting, shownBefore);
-        return;
-    }
-    queueSettingChange(setting, k, shownBefore, device);
+    // A No puts the list back as it was; nothing was sent.
+    if (!session_.changeSetting(setting, listOf(setting)->currentIndex()))
+        showField(setting, shownField_[static_cast<std::size_t>(setting)]);
 }
 
-void Form1::queueSettingChange(Setting setting, int k, int shownBefore, std::uint8_t device)
-{
-    const std::uint64_t choice = controllerChoice_;
-    jobs_.run([=](CorvaneProtocol& chip) { return chip.changeSetting(setting, device, k); }, this,
-              [=, this](const SettingChange& change) {
-                  showSettingChange(setting, k, shownBefore, device, choice, change);
-              });
-}
-
-void Form1::showSettingChange(Setting setting, int k, int shownBefore, std::uint8_t device, std::uint64_t choice,
-                              const SettingChange& change)
+void Form1::showSettingChange(Setting setting, int k, const SettingChange& change)
 {
     if (!change.read.ok()) {
         // Nothing was written: the list shows what it showed.
-        showField(setting, shownBefore);
-        health_.readFailed(change.reg, device, change.read, now());
-        refreshStatus();
+        showField(setting, shownField_[static_cast<std::size_t>(setting)]);
         return;
     }
-    if (!change.write->ok()) {
+    if (!change.write || !change.write->ok()) {
         // The register still holds what the read found.
         showField(setting, change.fieldBefore);
-        if (agreedAfterDriverRefusal(*change.write, device, choice)) {
-            showField(setting, k);
-            queueSettingChange(setting, k, shownBefore, device);
-            return;
-        }
-        health_.writeFailed(change.reg, device, *change.write, now());
-        refreshStatus();
         return;
     }
-    shownField_[static_cast<std::size_t>(setting)] = k;
-    if (setting == Setting::Behaviour)
-        SetManualDutyMode(k == rm::ManualBehaviour, change.duty);
-}
-
-void Form1::followSettingChange(Setting setting, int k, const SettingChange& change)
-{
-    if (!change.read.ok() || !change.write || !change.write->ok())
-        return;
     showField(setting, k);
     if (setting == Setting::Behaviour)
         SetManualDutyMode(k == rm::ManualBehaviour, change.duty);
 }
 
-void Form1::followDutyWrite(const CheckedWrite& write)
+void Form1::showDuty(std::uint8_t percent)
 {
-    if (!write.write.ok())
-        return;
-    module_.DutyPercent = rm::dutyPercent(write.wanted);
-    c_.txtDutyCycle->setText(QString::fromStdString(rm::trimmedNumberText(module_.DutyPercent)));
+    c_.txtDutyCycle->setText(QString::fromStdString(rm::trimmedNumberText(percent)));
 }
 
 void Form1::SetManualDutyMode(bool on, const ByteRead& duty)
@@ -105,10 +67,8 @@ void Form1::SetManualDutyMode(bool on, const ByteRead& duty)
     c_.lblDutyCycle->setVisible(!on);
     // A failed read of 0x30 leaves the entry as it was rather than filling
     // it from 0xFF.
-    if (!duty.ok())
-        return;
-    module_.DutyPercent = rm::dutyPercent(duty.value);
-    c_.txtDutyCycle->setText(QString::fromStdString(rm::trimmedNumberText(module_.DutyPercent)));
+    if (duty.ok())
+        showDuty(rm::dutyPercent(duty.value));
 }
 
 void Form1::cmdWriteDuty_Click()
@@ -118,6 +78,5 @@ void Form1::cmdWriteDuty_Click()
         showInvalidValue(this);
         return;
     }
-    if (mayWrite(module_.DeviceAddress))
-        queueWrite(module_.DeviceAddress, rm::Pwm1Duty, *dutyByte);
+    session_.write(session_.shared().DeviceAddress, rm::Pwm1Duty, *dutyByte);
 }

@@ -1,6 +1,6 @@
 #include "ui/registermap/RegisterMapWindow.h"
 
-#include "ui/main/Form1.h"
+#include "session/BenchSession.h"
 #include "ui/widgets/MessageBoxes.h"
 #include "chip/RegisterDescriptions.h"
 #include "chip/RegisterMap.h"
@@ -57,7 +57,7 @@ protected:
 
 } // namespace
 
-RegisterMapWindow::RegisterMapWindow(Form1& form) : QMainWindow(&form), form_(form)
+RegisterMapWindow::RegisterMapWindow(BenchSession& session, QWidget& parent) : QMainWindow(&parent), session_(session)
 {
     setObjectName(QStringLiteral("registerMapWindow"));
     setWindowTitle(QStringLiteral("Register Map - Corvane Bench"));
@@ -95,18 +95,18 @@ void RegisterMapWindow::buildControls()
     for (const double seconds : WatchRates)
         rate_->addItem(QStringLiteral("%1 s").arg(seconds), seconds);
     rate_->setCurrentIndex(1);
-    if (const int kept = rate_->findData(form_.settings().value(QStringLiteral("registerMap/watchSeconds"), 1.0).toDouble());
+    if (const int kept = rate_->findData(session_.settings().value(QStringLiteral("registerMap/watchSeconds"), 1.0).toDouble());
         kept >= 0)
         rate_->setCurrentIndex(kept);
     connect(rate_, &QComboBox::currentIndexChanged, this, [this] {
-        form_.settings().setValue(QStringLiteral("registerMap/watchSeconds"), rate_->currentData().toDouble());
+        session_.settings().setValue(QStringLiteral("registerMap/watchSeconds"), rate_->currentData().toDouble());
         setWatching(watchBox_->isChecked());
     });
     buttons->addWidget(rate_);
     buttons->addStretch();
     button("copyGrid", QStringLiteral("&Copy"), [this] {
         QApplication::clipboard()->setText(gridText());
-        form_.announce(QStringLiteral("The register grid of device 0x%1 is on the clipboard, in i2cdump's layout.")
+        session_.announce(QStringLiteral("The register grid of device 0x%1 is on the clipboard, in i2cdump's layout.")
                            .arg(hexByte(sweptDevice_)));
     });
     button("saveSnapshot", QStringLiteral("&Save Snapshot…"), [this] {
@@ -201,21 +201,21 @@ bool RegisterMapWindow::readAll()
 {
     if (sweeping_)
         return false; // the sweep before is still on the bus: never pile them up
-    // The device the main window watches now.
-    const std::uint8_t d = form_.shared().DeviceAddress;
+    // The device the session watches now.
+    const std::uint8_t d = session_.shared().DeviceAddress;
     // Held while the question is open, so a watch tick can't ask again.
     sweeping_ = true;
-    if (!form_.mayRead(d)) {
+    if (!session_.mayRead(d)) {
         sweeping_ = false;
         notRead(d);
         return false;
     }
-    const std::uint64_t choice = form_.controllerChoice();
-    form_.runOnBus([d](CorvaneProtocol& chip) { return chip.sweep(d); }, this,
+    const std::uint64_t choice = session_.controllerChoice();
+    session_.runOnBus([d](CorvaneProtocol& chip) { return chip.sweep(d); }, this,
                    [this, d, choice](const RegisterSweep& sweep) {
                        if (sweep.outcome.heldBackByDriver()) {
                            // Nothing went out; held while the question is open.
-                           const bool yes = form_.readAgainBehindDriver(sweep.outcome, d, choice);
+                           const bool yes = session_.readAgainBehindDriver(sweep.outcome, d, choice);
                            sweeping_ = false;
                            if (yes)
                                readAll();
@@ -255,10 +255,10 @@ void RegisterMapWindow::showSweep(const RegisterSweep& sweep, std::uint8_t devic
     if (model_.hasSweep() && device != sweptDevice_)
         model_.clear();
     sweptDevice_ = device;
-    model_.setOffsetCoded(form_.tempOffsetMode());
+    model_.setOffsetCoded(session_.tempOffsetMode());
     model_.showSweep(sweep);
     heading_->setText(QStringLiteral("Device 0x%1 on %2, read at %3%4")
-                          .arg(hexByte(device), QString::fromStdString(form_.controllerName()),
+                          .arg(hexByte(device), QString::fromStdString(session_.controllerName()),
                                QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
                                sweep.outcome.ok() ? QString()
                                                   : QStringLiteral(": some reads failed (%1)")
@@ -282,7 +282,7 @@ QString RegisterMapWindow::gridText() const
 
 void RegisterMapWindow::writeCell(std::uint8_t reg, std::uint8_t value)
 {
-    form_.writeChecked(sweptDevice_, reg, value, this, [this, reg](const CheckedWrite& write) {
+    session_.writeChecked(sweptDevice_, reg, value, this, [this, reg](const CheckedWrite& write) {
         model_.showReadBack(reg, write);
         showSelected();
     });
@@ -292,7 +292,7 @@ bool RegisterMapWindow::saveSnapshot(const QString& path)
 {
     const bool saved = writeSnapshot(path);
     if (saved)
-        form_.announce(QStringLiteral("Snapshot of device 0x%1 saved to %2.").arg(hexByte(sweptDevice_), path));
+        session_.announce(QStringLiteral("Snapshot of device 0x%1 saved to %2.").arg(hexByte(sweptDevice_), path));
     return saved;
 }
 
@@ -303,7 +303,7 @@ bool RegisterMapWindow::writeSnapshot(const QString& path)
         showCannotOpen(this, QStringLiteral("Read the registers first (Read All), then save them."));
         return false;
     }
-    SnapshotHeader header{QCoreApplication::applicationVersion().toStdString(), form_.controllerName(), sweptDevice_,
+    SnapshotHeader header{QCoreApplication::applicationVersion().toStdString(), session_.controllerName(), sweptDevice_,
                           isoUtcText(std::chrono::system_clock::now())};
     // Whole or not at all: a half-written snapshot would restore garbage.
     QSaveFile file(path);
@@ -464,7 +464,7 @@ void RegisterMapWindow::restoreNext()
     }
     const RegisterDifference d = restoring_.front();
     restoring_.erase(restoring_.begin());
-    const bool asked = form_.writeChecked(sweptDevice_, d.reg, d.snapshot, this, [this, d](const CheckedWrite& write) {
+    const bool asked = session_.writeChecked(sweptDevice_, d.reg, d.snapshot, this, [this, d](const CheckedWrite& write) {
         model_.showReadBack(d.reg, write);
         if (write.write.ok())
             ++written_;

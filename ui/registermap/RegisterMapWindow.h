@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <optional>
 
-class Form1;
+class BenchSession;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -22,7 +22,7 @@ class QPushButton;
 class RegisterMapWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit RegisterMapWindow(Form1& form);
+    RegisterMapWindow(BenchSession& session, QWidget& parent);
 
     const RegisterGridModel& grid() const { return model_; }
     // Reads all 256 registers; true when a sweep was started.
@@ -58,7 +58,7 @@ private:
     // The device the grid shows: edits, restores and snapshots are about it.
     std::uint8_t sweptDevice_ = 0;
 
-    Form1& form_;
+    BenchSession& session_;
     RegisterGridModel model_;
     QTableView* view_ = nullptr;
     QLabel* heading_ = nullptr;

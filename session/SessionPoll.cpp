@@ -1,15 +1,9 @@
 // The readings poll: every tick hands the bus thread one job that reads
-// fourteen registers of the monitored chip (after reading its settings
-// again, when the controller or the device changed), and brings the value
-// labels in line with the bytes when they come back.
-//
-// A label is rewritten only when the bytes behind it changed since it was
-// last written: with steady readings a tick builds no text and repaints
-// nothing, which is most ticks of a bench left open all day.
+// fourteen registers of the chip in use (after reading its settings again,
+// when the controller or the device changed), and says what came back.
 
-#include "ui/main/Form1.h"
+#include "session/BenchSession.h"
 #include "chip/Conversions.h"
-#include "protocol/AddressGuard.h"
 
 namespace rm = RegisterMap;
 using Poll::Reading;
@@ -25,18 +19,9 @@ struct Tick {
 
 } // namespace
 
-bool Form1::PolledBytes::changed(Reading reading, int bytes)
+void BenchSession::Timer1_Timer()
 {
-    int& shown = shown_[static_cast<std::size_t>(reading)];
-    if (shown == bytes)
-        return false;
-    shown = bytes;
-    return true;
-}
-
-void Form1::Timer1_Timer()
-{
-    recordDueRow();
+    recording_.tick();
     // A tick that comes while the last poll is still on the bus is dropped,
     // not queued: a slow bus must not build a backlog of polls.
     if (pollOnBus_) {
@@ -92,7 +77,7 @@ void Form1::Timer1_Timer()
             learnDriverFrom(tick.poll.outcome, tick.poll.device, choice);
             // Nothing went out: the next tick asks whether to go past the
             // driver. A refusal about the target before the last change is
-            // news of nothing the window reads now.
+            // news of nothing read now.
             if (tick.poll.outcome.heldBackByDriver() && !current)
                 return;
             if (tick.poll.outcome.heldBackByDriver())
@@ -102,18 +87,18 @@ void Form1::Timer1_Timer()
         });
 }
 
-void Form1::showRefusedPoll(std::uint8_t device, const std::string& why)
+void BenchSession::showRefusedPoll(std::uint8_t device, const std::string& why)
 {
     PollResult nothing;
     nothing.time = now();
     nothing.steadyTime = std::chrono::steady_clock::now();
     nothing.device = device;
     nothing.failedReads = (1u << Poll::Registers.size()) - 1;
-    showReadings(nothing, why);
+    emit polled(nothing, why);
     // A gap in the history and the recording, as for a device that does
     // not answer.
-    recordPoll(nothing);
-    // Read again once the field points at a device that may be read.
+    recording_.add(nothing, TempOffsetMode);
+    // Read again once the target is a device that may be read.
     followPending_ = true;
     // Nothing is known of its readings while it is not read: the alarms
     // about them end.
@@ -122,13 +107,12 @@ void Form1::showRefusedPoll(std::uint8_t device, const std::string& why)
     refreshStatus();
 }
 
-void Form1::showPoll(const PollResult& poll, bool current)
+void BenchSession::showPoll(const PollResult& poll, bool current)
 {
-    showReadings(poll, poll.failedReads ? doesNotAnswerText(poll.device, poll.outcome) : std::string());
     if (!readingFailed(poll, Reading::Duty))
         module_.DutyPercent = rm::dutyPercent(poll.bytes.back());
-
-    recordPoll(poll);
+    emit polled(poll, poll.failedReads ? doesNotAnswerText(poll.device, poll.outcome) : std::string());
+    recording_.add(poll, TempOffsetMode);
     // A poll of the device or bus before the last change is no longer
     // about what the limits watch.
     if (current)
@@ -136,31 +120,4 @@ void Form1::showPoll(const PollResult& poll, bool current)
     health_.observe(poll.outcome, poll.device, now());
     health_.pollTook(poll.seconds);
     refreshStatus();
-}
-
-void Form1::showReadings(const PollResult& poll, const std::string& whyNot)
-{
-    // The key of a reading whose read failed: no byte value has it.
-    constexpr int Failed = -2;
-    const QString noReading =
-        whyNot.empty() ? QString() : QStringLiteral("No reading: ") + QString::fromStdString(whyNot);
-    for (int i = 0; i < Poll::ReadingCount; ++i) {
-        const auto reading = static_cast<Reading>(i);
-        QLabel* label = labelOf(reading);
-        if (readingFailed(poll, reading)) {
-            // 0xFF decoded is no measurement: a dash, and why in the tooltip.
-            if (polled_.changed(reading, Failed))
-                label->setText(QString::fromUtf8(Poll::NoReading.data(), Poll::NoReading.size()));
-            if (const QString tip = readingTip(reading, noReading); label->toolTip() != tip)
-                label->setToolTip(tip);
-            continue;
-        }
-        if (!polled_.changed(reading, readingKey(poll, reading, TempOffsetMode)))
-            continue;
-        if (const auto text = readingText(poll, reading, TempOffsetMode)) {
-            label->setText(QString::fromStdString(*text));
-            if (const QString tip = readingTip(reading, QString()); label->toolTip() != tip)
-                label->setToolTip(tip);
-        }
-    }
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The values the window's handlers share for the whole run. The window owns
-// the one instance; nothing else keeps a copy.
+// The values the bench session shares with every view for the whole run.
+// The session owns the one instance; nothing else keeps a copy.
 
 #include "chip/RegisterMap.h"
 

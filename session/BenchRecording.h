@@ -1,0 +1,56 @@
+#pragma once
+// What a bench run keeps of its readings: every poll in the history the
+// Trends window plots, and, while recording, each poll (or each
+// interval's last) in a CSV file with the alarms beside it. Fed by the
+// session; never touches the bus.
+
+#include "recording/CsvRecorder.h"
+#include "recording/History.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <string>
+
+class BenchAlarms;
+
+class BenchRecording : public QObject {
+    Q_OBJECT
+public:
+    explicit BenchRecording(BenchAlarms& alarms, QObject* parent = nullptr);
+    ~BenchRecording() override;
+
+    const History& history() const { return history_; }
+    History& history() { return history_; }
+
+    // Ends the recording in hand, then records to path, replacing the file
+    // there when replacing (the user was asked). Why not, when it cannot.
+    std::optional<std::string> start(const std::string& path, CsvRecorder::Interval interval, bool replacing);
+    void stop();
+    bool isRecording() const { return recorder_ != nullptr; }
+
+    // One poll, or a poll that read nothing: a gap in the plots and the file.
+    void add(const PollResult& poll, bool offsetCoded);
+    // Every tick, polled or not: an interval's row goes out when it ends,
+    // even while the bus is slow.
+    void tick();
+    // Where the readings start to come from another bus.
+    void mark(const std::string& text);
+
+signals:
+    // The history has another poll.
+    void historyGrew();
+    // While recording: the file and its rows, at most once a second.
+    void recordingProgress(const QString& path, quint64 rows);
+    // The recording ended, with why where it failed.
+    void recordingEnded(const QString& path, quint64 rows, const QString& problem);
+
+private:
+    void failed(const std::string& problem);
+
+    BenchAlarms& alarms_;
+    History history_;
+    std::unique_ptr<CsvRecorder> recorder_;
+    qint64 progressShownAt_ = 0;
+};
