@@ -131,7 +131,7 @@ void BenchAlarms::handle(const std::vector<AlarmWatch::Event>& events, EndCause*
         } else if (notices_) {
             notices_->withdraw(keyOf(alarm));
         }
-        logRow(event, cause ? QString::fromLatin1(causeText(*cause)) : QString());
+        emit rowDue(rowOf(event, cause ? QString::fromLatin1(causeText(*cause)) : QString()));
     }
     for (std::size_t r = 0; r < touched.size(); ++r) {
         if (!touched[r])
@@ -145,10 +145,8 @@ void BenchAlarms::handle(const std::vector<AlarmWatch::Event>& events, EndCause*
     refreshStatus();
 }
 
-void BenchAlarms::logRow(const AlarmWatch::Event& event, const QString& cause)
+AlarmRow BenchAlarms::rowOf(const AlarmWatch::Event& event, const QString& cause) const
 {
-    if (!log_)
-        return;
     const Alarm& alarm = event.alarm;
     std::string bound = "no reading";
     if (alarm.kind == AlarmWatch::Kind::Bound) {
@@ -156,25 +154,18 @@ void BenchAlarms::logRow(const AlarmWatch::Event& event, const QString& cause)
         bound = (limit.atMost ? "<=" : ">=") + csvNumber(limit.bound);
     }
     const std::string what = event.started ? "start" : cause.isEmpty() ? "end" : "end (" + cause.toStdString() + ")";
-    if (const auto failed = log_->add({event.time, watch_.readingOf(alarm), bound, event.value, what}))
-        emit problem(QStringLiteral("Alarms are not recorded: %1").arg(QString::fromStdString(*failed)));
+    return {event.time, watch_.readingOf(alarm), bound, event.value, what};
 }
 
-void BenchAlarms::startLog(const std::string& recordingPath)
+std::vector<AlarmRow> BenchAlarms::rowsOfActive(bool starting, Time now) const
 {
-    log_ = std::make_unique<AlarmLog>(recordingPath);
-    // Alarms already on start in this recording too, at their own start.
-    for (const Alarm& alarm : watch_.active())
-        logRow({alarm, true, watch_.since(alarm), watch_.lastValue(alarm)}, {});
-}
-
-void BenchAlarms::stopLog(Time now)
-{
-    if (!log_)
-        return;
-    for (const Alarm& alarm : watch_.active())
-        logRow({alarm, false, now, std::nullopt}, QString::fromLatin1(causeText(EndCause::RecordingEnded)));
-    log_.reset();
+    std::vector<AlarmRow> rows;
+    for (const Alarm& alarm : watch_.active()) {
+        rows.push_back(starting ? rowOf({alarm, true, watch_.since(alarm), watch_.lastValue(alarm)}, {})
+                                : rowOf({alarm, false, now, std::nullopt},
+                                        QString::fromLatin1(causeText(EndCause::RecordingEnded))));
+    }
+    return rows;
 }
 
 void BenchAlarms::noticesFailed(const QString& why)

@@ -1,7 +1,7 @@
 #pragma once
 // The limits of a bench run and the alarms they raise, for every view: the
-// debounced watch, the words each alarm is said in, its notice, and its
-// rows beside a recording. Fed with the polls of one device on one bus; a
+// debounced watch, the words each alarm is said in, its notice, and the
+// rows a recording keeps of it. Fed with the polls of one device on one bus; a
 // change of either, a poll the user declined, or a device that is not the
 // chip ends every alarm, and each end is written where a start was. Never
 // writes to the chip.
@@ -48,11 +48,9 @@ public:
     // One poll of the device at hand.
     void check(const PollResult& poll, bool offsetCoded);
 
-    // Keeps the alarms beside the recording at recordingPath, from now on,
-    // starting with those that are on. Nothing, or why not.
-    void startLog(const std::string& recordingPath);
-    // The recording ended: the alarms still on end in its file, marked so.
-    void stopLog(Time now);
+    // A row for each alarm on now, for a recording's alarms: its start
+    // where a recording starts (starting), else its end as the recording ends.
+    std::vector<AlarmRow> rowsOfActive(bool starting, Time now) const;
 
     // How the notices fare: said with the alarm while they fail, and
     // tried again at the next alarm.
@@ -70,13 +68,13 @@ signals:
     // The alarms on a reading changed: words as wordsOn() says them.
     void readingChanged(Poll::Reading reading, const QString& words);
     void statusChanged(const QString& text);
-    // Something the user must hear once: the alarms cannot be recorded.
-    void problem(const QString& text);
+    // An alarm started or ended: its row, for a recording's alarms.
+    void rowDue(const AlarmRow& row);
 
 private:
     using Alarm = AlarmWatch::Alarm;
     void handle(const std::vector<AlarmWatch::Event>& events, EndCause* cause);
-    void logRow(const AlarmWatch::Event& event, const QString& cause);
+    AlarmRow rowOf(const AlarmWatch::Event& event, const QString& cause) const;
     void refreshStatus();
     QString name(const Alarm& alarm) const;
     // "Fan1 0 rpm below 1200 rpm since 14:02:11", "Vcc not read since 14:02:11"
@@ -86,7 +84,6 @@ private:
     AlarmNotices* notices_;
     std::vector<LimitSetting> settings_ = BenchSettings().limits(); // one a reading, all off
     AlarmWatch watch_;
-    std::unique_ptr<AlarmLog> log_; // while recording
     QString origin_;
     bool applies_ = true;
     QString noticesFailing_;

@@ -3,7 +3,10 @@
 
 #include <QDateTime>
 
-BenchRecording::BenchRecording(BenchAlarms& alarms, QObject* parent) : QObject(parent), alarms_(alarms) {}
+BenchRecording::BenchRecording(BenchAlarms& alarms, QObject* parent) : QObject(parent), alarms_(alarms)
+{
+    connect(&alarms_, &BenchAlarms::rowDue, this, &BenchRecording::logAlarm);
+}
 
 BenchRecording::~BenchRecording() = default;
 
@@ -15,7 +18,10 @@ std::optional<std::string> BenchRecording::start(const std::string& path, CsvRec
     if (auto* problem = std::get_if<std::string>(&started))
         return *problem;
     recorder_ = std::move(std::get<std::unique_ptr<CsvRecorder>>(started));
-    alarms_.startLog(path);
+    alarmLog_ = std::make_unique<AlarmLog>(path);
+    // Alarms already on start in this recording too, at their own start.
+    for (const AlarmRow& row : alarms_.rowsOfActive(true, std::chrono::system_clock::now()))
+        logAlarm(row);
     progressShownAt_ = 0;
     emit recordingProgress(QString::fromStdString(path), 0);
     return std::nullopt;
@@ -32,7 +38,7 @@ void BenchRecording::stop()
     const QString path = QString::fromStdString(recorder_->path());
     const auto rows = recorder_->rows();
     recorder_.reset();
-    alarms_.stopLog(std::chrono::system_clock::now());
+    endAlarmLog();
     emit recordingEnded(path, rows, QString());
 }
 
@@ -41,7 +47,7 @@ void BenchRecording::failed(const std::string& problem)
     const QString path = QString::fromStdString(recorder_->path());
     const auto rows = recorder_->rows();
     recorder_.reset();
-    alarms_.stopLog(std::chrono::system_clock::now());
+    endAlarmLog();
     emit recordingEnded(path, rows, QString::fromStdString(problem));
 }
 
@@ -75,4 +81,19 @@ void BenchRecording::add(const PollResult& poll, bool offsetCoded)
         return;
     progressShownAt_ = nowMs;
     emit recordingProgress(QString::fromStdString(recorder_->path()), recorder_->rows());
+}
+
+void BenchRecording::logAlarm(const AlarmRow& row)
+{
+    if (!alarmLog_)
+        return;
+    if (const auto failed = alarmLog_->add(row))
+        emit problem(QStringLiteral("Alarms are not recorded: %1").arg(QString::fromStdString(*failed)));
+}
+
+void BenchRecording::endAlarmLog()
+{
+    for (const AlarmRow& row : alarms_.rowsOfActive(false, std::chrono::system_clock::now()))
+        logAlarm(row);
+    alarmLog_.reset();
 }

@@ -1,9 +1,10 @@
 #pragma once
 // What a bench run keeps of its readings: every poll in the history the
 // Trends window plots, and, while recording, each poll (or each
-// interval's last) in a CSV file with the alarms beside it. Fed by the
-// session; never touches the bus.
+// interval's last) in a CSV file, with every alarm's start and end in a
+// file beside it. Fed by the session and its alarms; never touches the bus.
 
+#include "recording/AlarmLog.h"
 #include "recording/CsvRecorder.h"
 #include "recording/History.h"
 
@@ -45,12 +46,18 @@ signals:
     void recordingProgress(const QString& path, quint64 rows);
     // The recording ended, with why where it failed.
     void recordingEnded(const QString& path, quint64 rows, const QString& problem);
+    // Something the user must hear once: the alarms cannot be recorded.
+    void problem(const QString& text);
 
 private:
     void failed(const std::string& problem);
+    void logAlarm(const AlarmRow& row);
+    // The recording ended: the alarms still on end in its file, marked so.
+    void endAlarmLog();
 
     BenchAlarms& alarms_;
     History history_;
     std::unique_ptr<CsvRecorder> recorder_;
+    std::unique_ptr<AlarmLog> alarmLog_; // while recording
     qint64 progressShownAt_ = 0;
 };

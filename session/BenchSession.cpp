@@ -19,7 +19,7 @@ BenchSession::BenchSession(BusAdapter& bus, QObject* parent)
         health_.alarm(text.toStdString());
         refreshStatus();
     });
-    connect(&alarms_, &BenchAlarms::problem, this, [this](const QString& text) { announce(text, true); });
+    connect(&recording_, &BenchRecording::problem, this, [this](const QString& text) { announce(text, true); });
     // Until start-up's reads come back, which on a slow bus takes seconds.
     // Controller 2 first, or the one controller where there is no second.
     const std::string firstTried = bus.nameOfController(1).empty() ? bus.nameOfController(0) : bus.nameOfController(1);

@@ -1,9 +1,10 @@
-// The bench session's alarms on their own, fed polls as the window feeds
-// them: what each step notifies, withdraws and writes beside a recording.
+// The bench session's alarms on their own, fed polls as the session feeds
+// them: what each step notifies, withdraws and leaves beside a recording.
 // Each case is a run of steps and the notices and rows it must leave.
 
 #include "session/AlarmNotices.h"
 #include "session/BenchAlarms.h"
+#include "session/BenchRecording.h"
 
 #include <QCoreApplication>
 #include <filesystem>
@@ -55,6 +56,7 @@ std::vector<LimitSetting> limits(std::initializer_list<LimitSetting> on)
 struct Rig {
     RecordedNotices notices;
     BenchAlarms alarms{&notices};
+    BenchRecording recording{alarms};
     int tenths = 0;
     void polls(int count, std::uint8_t local, std::uint16_t failed = 0, std::uint8_t fanPair = 0x18)
     {
@@ -145,32 +147,32 @@ TEST(BenchAlarms, EveryAlarmInARecordingHasItsStartAndItsEnd)
         {"started during an alarm, stopped during it",
          [&](Rig& r) {
              r.polls(12, 45);
-             r.alarms.startLog(recording);
+             ASSERT_EQ(r.recording.start(recording, CsvRecorder::Interval(0), true), std::nullopt);
              r.polls(5, 45);
-             r.alarms.stopLog(r.now());
+             r.recording.stop();
          },
          {header, "local_c,<=40,45,start\r", "local_c,<=40,,end (recording ended)\r"}},
         {"limits changed during an alarm",
          [&](Rig& r) {
-             r.alarms.startLog(recording);
+             ASSERT_EQ(r.recording.start(recording, CsvRecorder::Interval(0), true), std::nullopt);
              r.polls(12, 45);
              r.alarms.setLimits(limits({{Reading::Local, std::nullopt, 50.0, true}}), r.now());
-             r.alarms.stopLog(r.now());
+             r.recording.stop();
          },
          {header, "local_c,<=40,45,start\r", "local_c,<=40,,end (limits changed)\r"}},
         {"the device changed, and a read failed",
          [&](Rig& r) {
-             r.alarms.startLog(recording);
+             ASSERT_EQ(r.recording.start(recording, CsvRecorder::Interval(0), true), std::nullopt);
              r.polls(12, 45, 1u << 1);
              r.alarms.endAll(r.now(), BenchAlarms::EndCause::TargetChanged);
-             r.alarms.stopLog(r.now());
+             r.recording.stop();
          },
          {header, "local_c,no reading,,start\r", "local_c,no reading,,end (device changed)\r"}},
         {"a replaced recording's old alarms go, even with none new", [&](Rig& r) {
              std::ofstream(recording + ".alarms.csv") << "an old run's alarms\n";
-             r.alarms.startLog(recording);
+             ASSERT_EQ(r.recording.start(recording, CsvRecorder::Interval(0), true), std::nullopt);
              r.polls(12, 30);
-             r.alarms.stopLog(r.now());
+             r.recording.stop();
          },
          {}},
     };
