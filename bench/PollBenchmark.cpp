@@ -51,13 +51,13 @@ private:
 // Runs the window's events until its bus thread has handed back every result.
 void settle(const Form1& form)
 {
-    while (!form.busIdle())
+    while (!form.session().busIdle())
         QCoreApplication::processEvents();
 }
 
 void tick(Form1& form)
 {
-    form.Timer1_Timer();
+    form.session().Timer1_Timer();
     settle(form);
 }
 

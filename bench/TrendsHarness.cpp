@@ -19,7 +19,7 @@ int main(int argc, char* argv[])
     bus.holdReadings();
     return runWindow(bus, QStringLiteral(" (simulated)"), [](Form1& window) {
         const auto now = std::chrono::system_clock::now();
-        fillHistory(window.history(), now - std::chrono::minutes(10), std::chrono::minutes(10));
+        fillHistory(window.session().history(), now - std::chrono::minutes(10), std::chrono::minutes(10));
         window.showTrends();
     });
 }
