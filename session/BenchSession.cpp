@@ -64,6 +64,7 @@ void BenchSession::showStartup(const Startup& startup, const std::optional<std::
     // meanwhile is followed at the next tick, and 0x2E's bytes are not its.
     if (choice == controllerChoice_) {
         controllerName_ = startup.controllerName;
+        controllerBase_ = startup.base;
         guard_.setController(startup.controller);
         emit controllerShown(startup.controller, startup.base);
     }
@@ -179,6 +180,7 @@ void BenchSession::selectController(int index)
             // The plots mark where the readings start to come from another bus.
             recording_.mark(controllerText(index));
             controllerName_ = chosen.second;
+            controllerBase_ = chosen.first;
             emit controllerShown(index, chosen.first);
             health_.setBus(controllerName_, module_.DeviceAddress);
             alarms_.setOrigin(originText());
@@ -228,10 +230,12 @@ void BenchSession::lockForFanTest(bool locked)
 
 void BenchSession::beginLeaving()
 {
+    // From here on the status line may never be seen again: its notes go
+    // to stderr too, the recording's own last words among them.
+    leaving_ = true;
     recording_.stop();
     // No more polls queued ahead of what must still be done.
     Timer1.stop();
-    leaving_ = true;
 }
 
 bool BenchSession::finishLeaving(std::chrono::milliseconds limit)

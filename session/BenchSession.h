@@ -77,6 +77,11 @@ public:
     const std::string& controllerName() const { return controllerName_; }
     // Counts controller choices, so a late result can tell it is stale.
     std::uint64_t controllerChoice() const { return controllerChoice_; }
+    // The SMBus base address of the controller in use, as last detected.
+    std::uint16_t controllerBase() const { return controllerBase_; }
+    // The chip's settings are read again with the next poll, for a view
+    // that has not seen them.
+    void readSettingsAgain() { followPending_ = true; }
 
     // A job on the one bus thread, in turn with the poll and everything else.
     template <typename Job, typename Done>
@@ -212,6 +217,7 @@ private:
     bool followPending_ = false;
     std::string controllerName_;
     std::uint64_t controllerChoice_ = 0;
+    std::uint16_t controllerBase_ = 0;
     BusHealth health_;
     AddressGuard guard_;
     // A question about reading behind a driver is open: the poll's ticks

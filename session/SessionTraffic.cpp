@@ -41,11 +41,12 @@ bool BenchSession::mayReadBehindDriver(std::uint8_t device)
 {
     if (!guard_.readHeldBack(device))
         return true;
-    if (askingAboutDriver_ || !guard_.mustAskBeforeReadingBehindDriver(device))
+    // With no one to ask, nothing is sent, and no answer is taken as given.
+    if (!host_ || askingAboutDriver_ || !guard_.mustAskBeforeReadingBehindDriver(device))
         return false;
     const int controller = guard_.controller();
     askingAboutDriver_ = true;
-    const bool yes = host_ && host_->confirmReadBehindDriver(device, controller, guard_.driverOf(device));
+    const bool yes = host_->confirmReadBehindDriver(device, controller, guard_.driverOf(device));
     askingAboutDriver_ = false;
     if (!yes) {
         guard_.declineReadBehindDriver(device);

@@ -90,10 +90,16 @@ Form1::~Form1()
 
 void Form1::Form_Load()
 {
-    if (session_.hasStarted())
-        showStarted();
-    else
+    if (!session_.hasStarted()) {
         session_.start();
+        return;
+    }
+    // A new view of a session already running: what it shows is read again.
+    showController(session_.controller(), session_.controllerBase());
+    lockForFanTest(session_.fanTestRunning());
+    stopRecordingAction_->setEnabled(session_.recording().isRecording());
+    session_.readSettingsAgain();
+    showStarted();
 }
 
 bool Form1::confirmDangerousWrite(std::uint8_t device, AddressRisk risk)
@@ -179,10 +185,12 @@ void Form1::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
-void Form1::showController(int controller, std::uint16_t base)
+void Form1::showController(int, std::uint16_t base)
 {
     setWindowTitle(QStringLiteral("SMBBA = 0x") + QString::fromStdString(rm::hexText(base)) + titleSuffix_);
-    (controller == 0 ? c_.optController1 : c_.optController2)->setChecked(true);
+    // The choice in force, not the one this result was for: a result of an
+    // earlier click comes back after the later one was made.
+    (session_.controller() == 0 ? c_.optController1 : c_.optController2)->setChecked(true);
 }
 
 void Form1::showStarted()
