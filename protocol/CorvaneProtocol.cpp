@@ -49,10 +49,10 @@ bool nothingAnswered(int error)
 Located CorvaneProtocol::locate(std::uint8_t device, std::uint8_t reg, std::optional<int> controller)
 {
     const int first = controller.value_or(1);
-    Located located{first, bus_.DetectSmbus(first), bus_.ReadSmbus(device, reg)};
+    Located located{first, detect(first), bus_.ReadSmbus(device, reg)};
     if (located.answered() || controller || !nothingAnswered(located.read.error))
         return located;
-    const std::uint16_t base1 = bus_.DetectSmbus(0);
+    const std::uint16_t base1 = detect(0);
     ByteRead onController1 = bus_.ReadSmbus(device, reg);
     // Where there is no controller 2 (one adapter named), controller 1 is
     // where the device was looked for, and its failure the one to tell; so
@@ -60,7 +60,7 @@ Located CorvaneProtocol::locate(std::uint8_t device, std::uint8_t reg, std::opti
     if (onController1.ok() || located.read.error == ENODEV || !nothingAnswered(onController1.error))
         return {0, base1, std::move(onController1), located.read.error != ENODEV};
     // Back where the device is expected.
-    bus_.DetectSmbus(first);
+    detect(first);
     located.triedBoth = true;
     return located;
 }
@@ -124,6 +124,7 @@ PollResult CorvaneProtocol::poll(std::uint8_t device)
     result.time = std::chrono::system_clock::now();
     result.steadyTime = started;
     result.device = device;
+    result.controller = controller_;
     bool failed = false;
     for (std::size_t i = 0; i < Poll::Registers.size(); ++i) {
         ByteRead byte = bus_.ReadSmbus(device, Poll::Registers[i]);

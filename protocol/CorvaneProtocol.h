@@ -133,7 +133,7 @@ public:
     // the given controller when there is one. Whether it answers is the
     // outcome of the first read, 0x41.
     Startup startUp(std::uint8_t device, std::optional<int> controller = {});
-    std::uint16_t selectController(int index) { return bus_.DetectSmbus(index); }
+    std::uint16_t selectController(int index) { return detect(index); }
     std::string controllerName() const { return bus_.controllerName(); }
 
     // Reads only: the temperature coding, the three settings and the duty.
@@ -177,7 +177,15 @@ public:
     BusScan scan();
 
 private:
+    // Chooses the controller every transaction goes to from now on.
+    std::uint16_t detect(int index)
+    {
+        controller_ = index;
+        return bus_.DetectSmbus(index);
+    }
+
     BusAdapter& bus_;
+    int controller_ = 1; // the one chosen last, 0 or 1
 };
 
 // The register that holds a setting, and the list position its byte shows.

@@ -73,6 +73,7 @@ struct PollResult {
     // wall clock set back or forward loses no row and makes none up.
     std::chrono::steady_clock::time_point steadyTime;
     std::uint8_t device = 0;
+    int controller = 1; // 0 or 1: the controller the reads went to
     // Each register's byte, 0xFF where its read failed.
     std::array<std::uint8_t, Poll::Registers.size()> bytes{};
     // Bit i set: the read of Registers[i] failed.

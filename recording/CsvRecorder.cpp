@@ -60,7 +60,8 @@ std::string CsvRecorder::header()
         std::snprintf(column, sizeof column, ",r%02X", Poll::Registers[i]);
         text += column;
     }
-    return text + "\r\n";
+    // Which device and controller (1 or 2) each row came from.
+    return text + ",device,controller\r\n";
 }
 
 std::string CsvRecorder::row(const PollResult& poll, bool offsetCoded)
@@ -79,7 +80,9 @@ std::string CsvRecorder::row(const PollResult& poll, bool offsetCoded)
             text += byte;
         }
     }
-    return text + "\r\n";
+    char source[32];
+    std::snprintf(source, sizeof source, ",0x%02X,%d\r\n", poll.device, poll.controller + 1);
+    return text + source;
 }
 
 std::variant<std::unique_ptr<CsvRecorder>, std::string> CsvRecorder::start(const std::string& path, Interval interval,

@@ -93,6 +93,7 @@ void BenchSession::showRefusedPoll(std::uint8_t device, const std::string& why)
     nothing.time = now();
     nothing.steadyTime = std::chrono::steady_clock::now();
     nothing.device = device;
+    nothing.controller = guard_.controller();
     nothing.failedReads = (1u << Poll::Registers.size()) - 1;
     emit polled(nothing, why);
     // A gap in the history and the recording, as for a device that does

@@ -1,6 +1,7 @@
 // The built program in a real X server: Xvfb, the xcb platform, a window
 // found by its title the way a window manager sees it.
 
+#include "recording/RecordingReader.h"
 #include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -174,11 +175,16 @@ TEST(Recording, AnEndedProgramLeavesWholeRecentRows)
         std::vector<std::string> rows;
         for (std::string line; std::getline(in, line);)
             rows.push_back(line);
+        // Opened again, however the program ended: no row half-written.
+        const RecordingRead read = readRecordingFile(file.string());
+        ASSERT_TRUE(std::holds_alternative<Recording>(read)) << std::get<RecordingError>(read).message;
+        EXPECT_EQ(std::get<Recording>(read).damagedRows, 0u) << std::get<Recording>(read).firstDamage;
+        EXPECT_EQ(std::get<Recording>(read).rows() + 1, rows.size());
         std::filesystem::remove(file);
         ASSERT_GE(rows.size(), 5u) << "a header and some rows";
         for (const std::string& row : rows) {
             EXPECT_TRUE(row.ends_with('\r')) << row;
-            EXPECT_EQ(std::count(row.begin(), row.end(), ','), 24) << row;
+            EXPECT_EQ(std::count(row.begin(), row.end(), ','), 26) << row;
         }
         std::tm utc{};
         ASSERT_NE(strptime(rows.back().c_str(), "%Y-%m-%dT%H:%M:%S", &utc), nullptr) << rows.back();

@@ -39,6 +39,7 @@ PollResult poll(Clock::time_point time, std::uint16_t failedReads = 0,
     p.time = time;
     p.steadyTime = steady.value_or(steadyAt(time - T0));
     p.bytes = {46, 39, 31, 0x18, 0x15, 0x8C, 0x0A, 0x10, 0x0E, 0x00, 0x00, 192, 102, 0x99};
+    p.device = 0x2E;
     p.failedReads = failedReads;
     for (std::size_t i = 0; i < p.bytes.size(); ++i) {
         if (failedReads & (1u << i))
@@ -96,7 +97,7 @@ TEST(CsvRecorder, HeaderAndRowsSayWhatTheWindowShows)
 {
     EXPECT_EQ(CsvRecorder::header(),
               "time,local_c,remote1_c,remote2_c,fan1_rpm,fan2_rpm,fan3_rpm,fan4_rpm,vcc_v,vccp_v,duty_pct,"
-              "r21,r22,r25,r26,r27,r28,r29,r2A,r2B,r2C,r2D,r2E,r2F,r30\r\n");
+              "r21,r22,r25,r26,r27,r28,r29,r2A,r2B,r2C,r2D,r2E,r2F,r30,device,controller\r\n");
     struct Case {
         const char* what;
         PollResult poll;
@@ -105,12 +106,16 @@ TEST(CsvRecorder, HeaderAndRowsSayWhatTheWindowShows)
     };
     const Case cases[] = {
         {"every reading", poll(T0), false,
-         "2026-12-08T23:04:05.123Z,39,46,31,1000,2000,1500,,3.3,1.2,60,66,C0,2E,27,1F,18,15,8C,0A,10,0E,00,00,99\r\n"},
+         "2026-12-08T23:04:05.123Z,39,46,31,1000,2000,1500,,3.3,1.2,60,66,C0,2E,27,1F,18,15,8C,0A,10,0E,00,00,99,0x2E,2\r\n"},
         {"offset-64 coding", poll(T0 + 877ms), true,
-         "2026-12-08T23:04:06.000Z,-25,-18,-33,1000,2000,1500,,3.3,1.2,60,66,C0,2E,27,1F,18,15,8C,0A,10,0E,00,00,99\r\n"},
+         "2026-12-08T23:04:06.000Z,-25,-18,-33,1000,2000,1500,,3.3,1.2,60,66,C0,2E,27,1F,18,15,8C,0A,10,0E,00,00,99,0x2E,2\r\n"},
         {"failed reads leave empty cells, not zeros", poll(T0, (1u << 1) | (1u << 4) | (1u << 12)), false,
-         "2026-12-08T23:04:05.123Z,,46,31,,2000,1500,,3.3,,60,,C0,2E,,1F,18,,8C,0A,10,0E,00,00,99\r\n"},
+         "2026-12-08T23:04:05.123Z,,46,31,,2000,1500,,3.3,,60,,C0,2E,,1F,18,,8C,0A,10,0E,00,00,99,0x2E,2\r\n"},
     };
+    PollResult elsewhere = poll(T0);
+    elsewhere.device = 0x50;
+    elsewhere.controller = 0;
+    EXPECT_TRUE(CsvRecorder::row(elsewhere, false).ends_with(",99,0x50,1\r\n")) << "the device and controller 1";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(CsvRecorder::row(c.poll, c.offsetCoded), c.row);
