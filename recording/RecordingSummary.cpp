@@ -90,8 +90,11 @@ std::variant<AlarmsRead, RecordingError> readAlarmsText(std::string_view text, M
         const std::string_view event = fields[4];
         if (event == "start") {
             // A second start without an end: the first ends where the second starts.
-            if (const auto found = open.find(key); found != open.end())
-                read.spans[found->second].end = *time;
+            if (const auto found = open.find(key); found != open.end()) {
+                AlarmSpan& first = read.spans[found->second];
+                first.end = std::max(*time, first.start);
+                first.endEvent = "no end (started again)";
+            }
             open[key] = read.spans.size();
             read.spans.push_back({*reading, key.second, *time, *time, value, {}});
         } else if (event.starts_with("end")) {

@@ -176,3 +176,44 @@ TEST(RecordingSummary, FiguresEqualTheRowsWorkedOutByHand)
 }
 
 } // namespace
+
+namespace {
+
+TEST(AlarmsFile, PairsStartsWithEndsAndSaysWhatItCannot)
+{
+    const std::string header = "time,reading,bound,value,event\r\n";
+    const std::string start = "2025-12-08T23:04:05.300Z,local_c,<=43,44,start\r\n";
+    const struct {
+        const char* what;
+        std::string text;
+        std::size_t spans;
+        const char* damage;
+        const char* error;
+    } cases[] = {
+        {"a start and its end", header + start + "2025-12-08T23:04:06.300Z,local_c,<=43,,end\r\n", 1, "", ""},
+        {"started again, earlier, before its end: no span runs backwards",
+         header + start + "2025-12-08T23:04:04.000Z,local_c,<=43,45,start\r\n", 2, "", ""},
+        {"an end with no start", header + "2025-12-08T23:04:06.300Z,local_c,<=43,,end\r\n", 0,
+         "line 2: an end with no start", ""},
+        {"an unknown reading", header + "2025-12-08T23:04:06.300Z,cpu_c,<=43,,start\r\n", 0,
+         "line 2: an unknown reading", ""},
+        {"another file", "time,value\r\n", 0, "", "run.alarms.csv, line 1: not an alarms file of this program's"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto read = readAlarmsText(c.text, T0ms + 10'000, "run.alarms.csv");
+        if (*c.error) {
+            ASSERT_TRUE(std::holds_alternative<RecordingError>(read));
+            EXPECT_EQ(std::get<RecordingError>(read).message, c.error);
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<AlarmsRead>(read));
+        const AlarmsRead& alarms = std::get<AlarmsRead>(read);
+        EXPECT_EQ(alarms.spans.size(), c.spans);
+        EXPECT_EQ(alarms.firstDamage, c.damage);
+        for (const AlarmSpan& span : alarms.spans)
+            EXPECT_GE(span.end, span.start);
+    }
+}
+
+} // namespace
