@@ -34,6 +34,7 @@ constexpr CommandInfo Commands[] = {
     {Command::Pwm, "pwm", "", 0},
     {Command::Restore, "restore", "FILE|-", 1},
     {Command::Serve, "serve", "", 0},
+    {Command::Report, "report", "RECORDING.csv", 1},
 };
 
 const QString HelpEpilogue = QStringLiteral(
@@ -242,9 +243,18 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
     const QCommandLineOption duty(QStringLiteral("duty"),
                                   QStringLiteral("pwm: the PWM1 duty, 0 to 100 %, in Manual Mode only."),
                                   QStringLiteral("PERCENT"));
+    const QCommandLineOption compare(QStringLiteral("compare"),
+                                     QStringLiteral("report: another recording, plotted from the same start."),
+                                     QStringLiteral("FILE"));
+    const QCommandLineOption fanTest(QStringLiteral("fan-test"),
+                                     QStringLiteral("report: a fan test's CSV, its duty to speed curve."),
+                                     QStringLiteral("FILE"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("report: write the report to FILE (- for standard output)."),
+                                    QStringLiteral("FILE"));
     for (const auto* option : {&simulate, &hold, &smbus, &record, &noSettings, &controller, &device, &json, &force,
                                &all, &limit, &limitsFromSettings, &interval, &listen, &duration, &behaviour,
-                               &frequency, &pulses, &duty})
+                               &frequency, &pulses, &duty, &compare, &fanTest, &output})
         parser.addOption(*option);
 
     if (!parser.parse(arguments))
@@ -281,7 +291,8 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
         for (const auto* option : {&controller, &device, &json, &force, &all, &limit, &limitsFromSettings, &interval,
-                                   &listen, &duration, &behaviour, &frequency, &pulses, &duty}) {
+                                   &listen, &duration, &behaviour, &frequency, &pulses, &duty, &compare, &fanTest,
+                                   &output}) {
             if (parser.isSet(*option))
                 return badCommandLine(QStringLiteral("--%1 goes with a command; the window does not take it.")
                                           .arg(option->names().constLast()));
@@ -317,7 +328,18 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
         const QCommandLineOption* option;
         std::initializer_list<Command> commands;
     } belongs[] = {
-        {&json, {Command::Read, Command::Pwm}},
+        {&json, {Command::Read, Command::Pwm, Command::Report}},
+        {&compare, {Command::Report}},
+        {&fanTest, {Command::Report}},
+        {&output, {Command::Report}},
+        {&controller, {Command::Read, Command::Record, Command::Dump, Command::Scan, Command::Get, Command::Set,
+                       Command::Pwm, Command::Restore, Command::Serve}},
+        {&device, {Command::Read, Command::Record, Command::Dump, Command::Scan, Command::Get, Command::Set,
+                   Command::Pwm, Command::Restore, Command::Serve}},
+        {&simulate, {Command::Read, Command::Record, Command::Dump, Command::Scan, Command::Get, Command::Set,
+                     Command::Pwm, Command::Restore, Command::Serve}},
+        {&smbus, {Command::Read, Command::Record, Command::Dump, Command::Scan, Command::Get, Command::Set,
+                  Command::Pwm, Command::Restore, Command::Serve}},
         {&force, {Command::Read, Command::Record, Command::Dump, Command::Get, Command::Set, Command::Pwm,
                   Command::Restore, Command::Serve}},
         {&all, {Command::Restore}},
@@ -368,6 +390,17 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
         if (!value)
             return badCommandLine(QStringLiteral("VALUE '%1' is not a byte in hex, 00 to FF.").arg(given[1]));
         request.value = *value;
+    }
+    if (info->command == Command::Report) {
+        request.path = given[0];
+        request.comparePath = parser.value(compare);
+        request.fanTestPath = parser.value(fanTest);
+        if (parser.isSet(output))
+            request.outputPath = parser.value(output);
+        for (const QString& file : {request.path, request.outputPath}) {
+            if (file.trimmed().isEmpty())
+                return badCommandLine(QStringLiteral("report needs file names, not empty ones."));
+        }
     }
     if (info->command == Command::Record || info->command == Command::Restore) {
         request.path = given[0];

@@ -28,7 +28,7 @@ struct BusRequest {
     bool noSettings = false;   // the window's --no-settings: the defaults, nothing written
 };
 
-enum class Command { Read, Record, Dump, Scan, Get, Set, Pwm, Restore, Serve };
+enum class Command { Read, Record, Dump, Scan, Get, Set, Pwm, Restore, Serve, Report };
 
 // What "pwm" is to change; each is left alone where it is empty.
 struct PwmChange {
@@ -57,6 +57,9 @@ struct CommandRequest {
     PwmChange pwm;
     std::string listen;     // serve: ADDR:PORT
     bool limitsFromSettings = false; // record: the window's saved limits too
+    // report: the recording is path; another to compare, a fan test, and
+    // where the report goes ("-" for standard output).
+    QString comparePath, fanTestPath, outputPath = QStringLiteral("-");
 };
 
 // The program should stop at once: after --help or --version (status 0,

@@ -31,6 +31,8 @@ int runSimulated(const CommandRequest& request, std::ostream& out, std::ostream&
 
 int runCommandLine(const CommandRequest& request, std::ostream& out, std::ostream& err)
 {
+    if (request.command == Command::Report)
+        return runReport(request, out, err);
     if (request.bus.kind == BusRequest::Kind::Simulated)
         return runSimulated(request, out, err);
     auto opened = openBus(request.bus);

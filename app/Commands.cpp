@@ -401,6 +401,7 @@ int runCommand(const CommandRequest& request, BusAdapter& bus, std::ostream& out
         case Command::Set: return run.set();
         case Command::Pwm: return run.pwm();
         case Command::Serve: return runServe(request, bus, err);
+        case Command::Report: return runReport(request, out, err);
         case Command::Restore: break;
         }
         return run.restore();

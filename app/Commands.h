@@ -17,3 +17,7 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
 // serve: loads the exporter module and serves /metrics until SIGINT or
 // SIGTERM. Needs a QCoreApplication for its event loop.
 int runServe(const CommandRequest& request, BusAdapter& bus, std::ostream& err);
+
+// report: a recorded run (and another to compare, a fan test) as one HTML
+// file, or its summary as JSON. Reads files only: no bus, no display.
+int runReport(const CommandRequest& request, std::ostream& out, std::ostream& err);

@@ -1,11 +1,13 @@
-// record: the window's poll and CSV writer without the window. Polls every
-// 100 ms on this thread; the bus has nothing else to wait for.
+// record: the window's poll and CSV writer without the window, with the
+// alarms of its limits beside the recording as the window writes them.
+// Polls every 100 ms on this thread; the bus has nothing else to wait for.
 
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "session/QuitOnSignal.h"
 #include "protocol/BusHealth.h"
 #include "protocol/AddressGuard.h"
+#include "recording/AlarmLog.h"
 #include "recording/CsvRecorder.h"
 #include "recording/LimitWatch.h"
 #include "session/BenchSettings.h"
@@ -30,6 +32,18 @@ struct RecordRun {
     bool everFailed = false;
     std::optional<int> stopStatus; // the file failed: recording cannot go on
     std::optional<std::chrono::steady_clock::time_point> deadline; // --duration
+    // The limits as the window watches them, with its patience, and their
+    // alarms beside the recording as the window writes them.
+    AlarmWatch alarms{};
+    std::unique_ptr<AlarmLog> alarmLog{};
+
+    void logAlarm(const AlarmRow& row)
+    {
+        if (!alarmLog)
+            return;
+        if (auto problem = alarmLog->add(row))
+            err << "corvane-bench: alarms are not recorded: " << *problem << "\n";
+    }
 
     void pollOnce()
     {
@@ -40,6 +54,10 @@ struct RecordRun {
         }
         for (const std::string& line : limits.check(poll, offsetCoded))
             err << line << "\n";
+        if (alarmLog) {
+            for (const AlarmWatch::Event& event : alarms.check(poll, offsetCoded))
+                logAlarm(alarmRowOf(alarms, event));
+        }
         if (poll.answered() == failing) {
             failing = !poll.answered();
             everFailed = everFailed || failing;
@@ -116,6 +134,10 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
                   false, std::nullopt, std::nullopt};
     if (request.duration)
         run.deadline = std::chrono::steady_clock::now() + *request.duration;
+    if (!limits.empty() && request.path != QLatin1String("-")) {
+        run.alarms = AlarmWatch(limits);
+        run.alarmLog = std::make_unique<AlarmLog>(request.path.toStdString());
+    }
     // A reader that goes away (record - | head) ends the run through a
     // failed write, not a death by SIGPIPE before the last row is settled.
     std::signal(SIGPIPE, SIG_IGN);
@@ -129,6 +151,9 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
     QTimer::singleShot(0, &scope, [&run] { run.tick(); });
     QCoreApplication::exec();
     timer.stop();
+    // An alarm still on ends with the recording, marked so.
+    for (const AlarmRow& row : activeAlarmRows(run.alarms, false, std::chrono::system_clock::now()))
+        run.logAlarm(row);
 
     if (run.stopStatus)
         return *run.stopStatus;

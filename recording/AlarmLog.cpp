@@ -50,3 +50,25 @@ std::optional<std::string> AlarmLog::add(const AlarmRow& alarm)
     }
     return std::nullopt;
 }
+
+AlarmRow alarmRowOf(const AlarmWatch& watch, const AlarmWatch::Event& event, const std::string& cause)
+{
+    const AlarmWatch::Alarm& alarm = event.alarm;
+    std::string bound = "no reading";
+    if (alarm.kind == AlarmWatch::Kind::Bound) {
+        const Limit& limit = watch.limits()[alarm.index];
+        bound = (limit.atMost ? "<=" : ">=") + csvNumber(limit.bound);
+    }
+    const std::string what = event.started ? "start" : cause.empty() ? "end" : "end (" + cause + ")";
+    return {event.time, watch.readingOf(alarm), bound, event.value, what};
+}
+
+std::vector<AlarmRow> activeAlarmRows(const AlarmWatch& watch, bool starting, std::chrono::system_clock::time_point now)
+{
+    std::vector<AlarmRow> rows;
+    for (const AlarmWatch::Alarm& alarm : watch.active()) {
+        rows.push_back(starting ? alarmRowOf(watch, {alarm, true, watch.since(alarm), watch.lastValue(alarm)})
+                                : alarmRowOf(watch, {alarm, false, now, std::nullopt}, "recording ended"));
+    }
+    return rows;
+}

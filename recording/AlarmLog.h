@@ -8,11 +8,13 @@
 // file beside it; whatever a recording of the same name left there goes
 // when this one starts.
 
+#include "AlarmWatch.h"
 #include "LimitWatch.h"
 
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 // One row: "2026-12-09T10:00:00.000Z,local_c,<=80,81,start".
 struct AlarmRow {
@@ -41,3 +43,10 @@ private:
     int fd_ = -1;
     bool failed_ = false;
 };
+
+// The row of a watch's event; cause marks an end the watch did not see
+// ("recording ended", "device changed"), empty for its own.
+AlarmRow alarmRowOf(const AlarmWatch& watch, const AlarmWatch::Event& event, const std::string& cause = {});
+// A row for each alarm on now: its start where a recording starts
+// (starting), else its end, marked "recording ended", where one ends.
+std::vector<AlarmRow> activeAlarmRows(const AlarmWatch& watch, bool starting, std::chrono::system_clock::time_point now);

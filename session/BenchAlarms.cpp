@@ -147,25 +147,12 @@ void BenchAlarms::handle(const std::vector<AlarmWatch::Event>& events, EndCause*
 
 AlarmRow BenchAlarms::rowOf(const AlarmWatch::Event& event, const QString& cause) const
 {
-    const Alarm& alarm = event.alarm;
-    std::string bound = "no reading";
-    if (alarm.kind == AlarmWatch::Kind::Bound) {
-        const Limit& limit = watch_.limits()[alarm.index];
-        bound = (limit.atMost ? "<=" : ">=") + csvNumber(limit.bound);
-    }
-    const std::string what = event.started ? "start" : cause.isEmpty() ? "end" : "end (" + cause.toStdString() + ")";
-    return {event.time, watch_.readingOf(alarm), bound, event.value, what};
+    return alarmRowOf(watch_, event, cause.toStdString());
 }
 
 std::vector<AlarmRow> BenchAlarms::rowsOfActive(bool starting, Time now) const
 {
-    std::vector<AlarmRow> rows;
-    for (const Alarm& alarm : watch_.active()) {
-        rows.push_back(starting ? rowOf({alarm, true, watch_.since(alarm), watch_.lastValue(alarm)}, {})
-                                : rowOf({alarm, false, now, std::nullopt},
-                                        QString::fromLatin1(causeText(EndCause::RecordingEnded))));
-    }
-    return rows;
+    return activeAlarmRows(watch_, starting, now);
 }
 
 void BenchAlarms::noticesFailed(const QString& why)

@@ -26,7 +26,7 @@ notification_packages=(dbus)
 # The tests: all of the above, GoogleTest, a locale with a decimal comma,
 # QEMU with cpio to boot Debian's kernel for the Linux SMBus test, and
 # callgrind to count a poll tick's instructions.
-test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev locales qemu-system-x86 cpio
+test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev locales qemu-system-x86 cpio libxml2-utils
   valgrind "${package_packages[@]}" "${desktop_packages[@]}" "${exporter_packages[@]}" "${notification_packages[@]}")
 # Measuring against the floor: callgrind, Google Benchmark, and xcb for the
 # map timer.
