@@ -57,6 +57,7 @@ const QString HelpEpilogue = QStringLiteral(
     "scan never goes past a driver: it marks such addresses UU.\n"
     "\nExamples:\n"
     "  corvane-bench                         the window, on the PC's SMBus controllers\n"
+    "  corvane-bench run.csv                 the window, with a recording opened in it\n"
     "  corvane-bench --smbus /dev/i2c-3      one adapter, as controller 1\n"
     "  corvane-bench --smbus 'SMBus I801 adapter at efa0',/dev/i2c-7\n"
     "  corvane-bench --record run.csv        the window, recording every poll to run.csv\n"
@@ -288,7 +289,18 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
         bus.kind = BusRequest::Kind::NamedAdapters;
     }
 
-    const QStringList positional = parser.positionalArguments();
+    QStringList positional = parser.positionalArguments();
+    // corvane-bench RUN.csv: the window, with the recording opened in it.
+    QStringList recordings;
+    const auto isRecording = [](const QString& word) {
+        return word.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) &&
+               std::none_of(std::begin(Commands), std::end(Commands),
+                            [&word](const CommandInfo& c) { return word == QLatin1String(c.name); });
+    };
+    if (!positional.isEmpty() && std::all_of(positional.begin(), positional.end(), isRecording)) {
+        recordings = positional;
+        positional.clear();
+    }
     if (positional.isEmpty()) {
         for (const auto* option : {&controller, &device, &json, &force, &all, &limit, &limitsFromSettings, &interval,
                                    &listen, &duration, &behaviour, &frequency, &pulses, &duty, &compare, &fanTest,
@@ -298,6 +310,7 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
                                           .arg(option->names().constLast()));
         }
         bus.recordPath = parser.value(record);
+        bus.recordingsToOpen = recordings;
         bus.noSettings = parser.isSet(noSettings);
         if (parser.isSet(record) && bus.recordPath.trimmed().isEmpty())
             return badCommandLine(QStringLiteral("--record needs a file name."));

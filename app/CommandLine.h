@@ -26,6 +26,7 @@ struct BusRequest {
     bool holdReadings = false; // Simulated only: readings that never move
     QString recordPath;        // the window's --record: a CSV file recorded from the start
     bool noSettings = false;   // the window's --no-settings: the defaults, nothing written
+    QStringList recordingsToOpen; // the window's FILE.csv arguments: recordings to look at again
 };
 
 enum class Command { Read, Record, Dump, Scan, Get, Set, Pwm, Restore, Serve, Report };

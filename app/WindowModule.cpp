@@ -10,6 +10,7 @@
 #include "ui/widgets/MessageBoxes.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 
 extern "C" Q_DECL_EXPORT int corvaneWindow(int& argc, char** argv, const BusRequest& request)
@@ -42,5 +43,8 @@ extern "C" Q_DECL_EXPORT int corvaneWindow(int& argc, char** argv, const BusRequ
                                               : std::make_shared<BenchSettings>(BenchSettings::userFile()));
         if (!request.recordPath.isEmpty())
             window.startRecording(request.recordPath, CsvRecorder::Interval(0));
+        // Once the main window is up, so each recording's window opens over it.
+        for (const QString& path : request.recordingsToOpen)
+            QTimer::singleShot(0, &window, [&window, path] { window.openRecording(path); });
     });
 }

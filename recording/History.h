@@ -5,7 +5,7 @@
 // failed, or a fan with no new count, is a gap, not a zero. A day costs
 // about 12 MB, and each further day 0.2 MB.
 
-#include "protocol/PollReadings.h"
+#include "SeriesSource.h"
 
 #include <array>
 #include <cstdint>
@@ -14,45 +14,31 @@
 #include <string>
 #include <vector>
 
-class History {
+class History : public SeriesSource {
 public:
-    using Milliseconds = std::int64_t; // since the epoch, UTC
     static constexpr Milliseconds FullRateSpan = 3'600'000;
     static constexpr Milliseconds PerSecondSpan = 24 * FullRateSpan;
 
     void add(const PollResult& poll, bool offsetCoded);
 
-    struct Point {
-        Milliseconds time;
-        float value;
-    };
     // One reading from..to, one point per step: the mean of the step's
     // values, at the step's middle; steps with no value are left out.
-    std::vector<Point> series(Poll::Reading reading, Milliseconds from, Milliseconds to, Milliseconds step) const;
+    std::vector<Point> series(Poll::Reading reading, Milliseconds from, Milliseconds to,
+                              Milliseconds step) const override;
 
     // The readings of the poll nearest to a time, where one lies within
     // maxDistance; per-second means before the last hour.
-    struct Values {
-        Milliseconds time;
-        std::array<std::optional<float>, Poll::ReadingCount> readings;
-    };
-    std::optional<Values> at(Milliseconds time, Milliseconds maxDistance) const;
+    std::optional<Values> at(Milliseconds time, Milliseconds maxDistance) const override;
 
-    // A moment the readings stopped being of the same chip: the poll moved
-    // to another device, or the user chose another controller. A plot marks
-    // it, so one device's values are not read as another's.
-    struct Mark {
-        Milliseconds time;
-        std::string text; // "Device 0x50", "SMBus Controller 1"
-    };
+    // The poll moved to another device, or the user chose another controller.
     void mark(Milliseconds time, std::string text);
-    const std::deque<Mark>& marks() const { return marks_; }
+    const std::deque<Mark>& marks() const override { return marks_; }
     // Marks kept; a run that changes device more often keeps the latest.
     static constexpr std::size_t MarksKept = 1000;
 
-    bool empty() const { return recent_.empty() && seconds_.empty() && minutes_.empty(); }
-    Milliseconds first() const;
-    Milliseconds last() const;
+    bool empty() const override { return recent_.empty() && seconds_.empty() && minutes_.empty(); }
+    Milliseconds first() const override;
+    Milliseconds last() const override;
     std::size_t polls() const { return polls_; }
     // What the stored samples take, near enough: for checking the budget.
     std::size_t bytes() const;

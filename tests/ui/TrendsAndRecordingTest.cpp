@@ -5,7 +5,13 @@
 #include "support/MessageBoxAnswerer.h"
 #include "ui/trends/TrendsView.h"
 
+#include "recording/AlarmLog.h"
+#include "recording/CsvRecorder.h"
+
 #include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QTableWidget>
 #include <QMainWindow>
 #include <filesystem>
 #include <fstream>
@@ -143,3 +149,77 @@ TEST_F(TrendsAndRecording, AKeptFileSaysThatNothingRecords)
 }
 
 } // namespace
+
+namespace {
+
+// A recorded minute: Local climbing from 30 °C, past 40 from 0:31, and from
+// 0:45 another device's bytes, with the alarm beside it as the window and
+// record write them.
+std::string recordedMinute(const std::filesystem::path& folder)
+{
+    const std::string path = (folder / "minute.csv").string();
+    auto started = CsvRecorder::start(path, std::chrono::milliseconds(0), false);
+    auto& recorder = *std::get<std::unique_ptr<CsvRecorder>>(started);
+    AlarmLog log(path);
+    AlarmWatch alarms({Limit{Reading::Local, true, 40}});
+    const auto t0 = std::chrono::system_clock::time_point(std::chrono::milliseconds(1'765'235'040'000));
+    for (int tenths = 0; tenths < 600; ++tenths) {
+        PollResult poll;
+        poll.time = t0 + std::chrono::milliseconds(tenths * 100);
+        poll.steadyTime = std::chrono::steady_clock::time_point(poll.time.time_since_epoch());
+        poll.bytes = {46, static_cast<std::uint8_t>(30 + tenths / 30), 31, 0x18, 0x15, 0x8C, 0x0A,
+                      0x10, 0x0E, 0x00, 0x00, 192, 102, 0x99};
+        poll.device = tenths < 450 ? 0x2E : 0x50;
+        EXPECT_EQ(recorder.add(poll, false), std::nullopt);
+        for (const AlarmWatch::Event& event : alarms.check(poll, false))
+            EXPECT_EQ(log.add(alarmRowOf(alarms, event)), std::nullopt);
+    }
+    for (const AlarmRow& row : activeAlarmRows(alarms, false, t0 + std::chrono::seconds(60)))
+        EXPECT_EQ(log.add(row), std::nullopt);
+    EXPECT_EQ(recorder.finish(), std::nullopt);
+    return path;
+}
+
+} // namespace
+
+TEST_F(TrendsAndRecording, OpenRecordingShowsTheRunsSpanItsAlarmAndItsDeviceChange)
+{
+    const std::string path = recordedMinute(folder);
+    form->openRecording(QString::fromStdString(path));
+    auto* window = form->findChild<QMainWindow*>(QStringLiteral("recordedRun"));
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("minute.csv — Corvane Bench"));
+    auto* facts = window->findChild<QLabel*>(QStringLiteral("recordingFacts"));
+    ASSERT_NE(facts, nullptr);
+    EXPECT_EQ(facts->text(), QStringLiteral("2025-12-08 23:04:00 to 2025-12-08 23:04:59 UTC (59.9 s), 600 rows."));
+    auto* alarms = window->findChild<QListWidget*>(QStringLiteral("recordingAlarms"));
+    ASSERT_NE(alarms, nullptr);
+    ASSERT_EQ(alarms->count(), 1);
+    EXPECT_EQ(alarms->item(0)->text(),
+              QStringLiteral("Local <=40: 2025-12-08 23:04:33 to 2025-12-08 23:05:00 (27.0 s)"));
+    auto* summary = window->findChild<QTableWidget*>(QStringLiteral("recordingSummary"));
+    ASSERT_NE(summary, nullptr);
+    EXPECT_EQ(summary->item(0, 0)->text(), QStringLiteral("30 °C")) << "Local's minimum";
+    EXPECT_EQ(summary->item(0, 2)->text(), QStringLiteral("49 °C")) << "Local's maximum";
+    EXPECT_EQ(summary->item(0, 5)->text(), QStringLiteral("<=40: 27.0 s"));
+    // The plots show the whole run, with the device change marked.
+    auto* trends = dynamic_cast<TrendsView*>(window);
+    ASSERT_NE(trends, nullptr);
+    EXPECT_FALSE(trends->isFollowing());
+    EXPECT_EQ(trends->marksShown(), QStringList{QStringLiteral("Device 0x50")});
+    EXPECT_EQ(trends->points(Reading::Local).front().y(), 30);
+    window->close();
+}
+
+TEST_F(TrendsAndRecording, OpenRecordingSaysWhyAFileIsNotOne)
+{
+    const auto other = folder / "other.csv";
+    std::ofstream(other) << "Time,Temp\r\n1,2\r\n";
+    boxes.answerNext(Answer::Enter);
+    form->openRecording(QString::fromStdString(other.string()));
+    ASSERT_EQ(boxes.seen().size(), 1u);
+    EXPECT_TRUE(boxes.seen()[0].text.contains(QStringLiteral("line 1: not a recording of this program's")))
+        << boxes.seen()[0].text.toStdString();
+    EXPECT_EQ(form->findChild<QMainWindow*>(QStringLiteral("recordedRun")), nullptr);
+}

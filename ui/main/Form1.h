@@ -49,6 +49,9 @@ public:
     QWidget* showRegisterMap();
     QWidget* showBusScan();
     QWidget* showFanTest();
+    // A recording made before, in a Trends window of its own; nothing
+    // shown but a message box where it cannot be read.
+    void openRecording(const QString& path);
 
     // Before the program ends, however it ends: the recording's last row,
     // then the fan test's restore, waited for up to limit.
@@ -102,6 +105,7 @@ private:
     void connectSession();
     void buildMenus();
     void showRecordDialog();
+    void chooseRecordingToOpen();
     void showAbout();
     void showController(int controller, std::uint16_t base);
     void showStarted();

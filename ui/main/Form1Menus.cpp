@@ -7,6 +7,7 @@
 #include "ui/busscan/BusScanWindow.h"
 #include "ui/fantest/FanTestWindow.h"
 #include "ui/registermap/RegisterMapWindow.h"
+#include "ui/recorded/RecordedRun.h"
 #include "ui/trends/TrendsLoader.h"
 #include "ui/widgets/WindowKeys.h"
 
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -29,6 +31,9 @@ void Form1::buildMenus()
         return action;
     };
     QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
+    add(file, "actionOpenRecording", QStringLiteral("&Open Recording…"), QKeySequence(Qt::CTRL | Qt::Key_O),
+        [this] { chooseRecordingToOpen(); });
+    file->addSeparator();
     add(file, "actionRecord", QStringLiteral("&Record Readings…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
         [this] { showRecordDialog(); });
     stopRecordingAction_ =
@@ -173,4 +178,22 @@ void Form1::finishBeforeLeaving(std::chrono::milliseconds limit)
     if (!session_.finishLeaving(limit))
         std::fprintf(stderr, "corvane-bench: the fan test's restore of PWM1 did not finish in time: "
                              "check PWM1's behaviour and duty before leaving the fan.\n");
+}
+
+void Form1::chooseRecordingToOpen()
+{
+    BenchSettings& settings = session_.settings();
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Open Recording"), settings.value(QStringLiteral("recording/folder")).toString(),
+        QStringLiteral("Recordings (*.csv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    settings.setValue(QStringLiteral("recording/folder"), QFileInfo(path).absolutePath());
+    openRecording(path);
+}
+
+void Form1::openRecording(const QString& path)
+{
+    if (TrendsView* view = openRecordedRun(path, this))
+        addWindowKeys(*view->window(), *this);
 }

@@ -2,7 +2,7 @@
 
 #include "session/ModuleLoader.h"
 
-TrendsView* openTrendsView(const History& history, QWidget* parent, QString* error)
+TrendsView* openTrendsView(const SeriesSource& history, QWidget* parent, QString* error)
 {
     const auto create = reinterpret_cast<CreateTrendsView>(resolveInModule("corvane-trends", CreateTrendsViewSymbol, error));
     return create ? create(history, parent) : nullptr;

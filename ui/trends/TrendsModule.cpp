@@ -3,7 +3,7 @@
 
 #include "ui/trends/TrendsWindow.h"
 
-extern "C" Q_DECL_EXPORT TrendsView* corvaneCreateTrendsView(const History& history, QWidget* parent)
+extern "C" Q_DECL_EXPORT TrendsView* corvaneCreateTrendsView(const SeriesSource& history, QWidget* parent)
 {
     return new TrendsWindow(history, parent);
 }

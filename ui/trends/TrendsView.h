@@ -10,6 +10,7 @@
 #include <QPointF>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 class QMainWindow;
 class QWidget;
@@ -39,10 +40,20 @@ public:
     virtual void setSpan(History::Milliseconds span) = 0;
     virtual QString cursorText() const = 0;
 
+    // A recorded run: the whole of it, still, rather than the newest minutes.
+    virtual void showWholeRun() = 0;
+    // Times to shade on a reading's plot, such as a recorded run's alarms.
+    struct ShadedSpan {
+        Poll::Reading reading;
+        History::Milliseconds from, to;
+        QString text; // its tooltip
+    };
+    virtual void setShadedSpans(std::vector<ShadedSpan> spans) = 0;
+
 protected:
     ~TrendsView() = default;
 };
 
 // The module's one entry point, by this name.
-using CreateTrendsView = TrendsView* (*)(const History& history, QWidget* parent);
+using CreateTrendsView = TrendsView* (*)(const SeriesSource& history, QWidget* parent);
 inline constexpr char CreateTrendsViewSymbol[] = "corvaneCreateTrendsView";

@@ -6,6 +6,7 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QGraphicsLineItem>
+#include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
 #include <QLabel>
 #include <QLegendMarker>
@@ -117,7 +118,7 @@ void clearCategories(QCategoryAxis* axis)
 
 } // namespace
 
-TrendsWindow::TrendsWindow(const History& history, QWidget* parent) : QMainWindow(parent), history_(history)
+TrendsWindow::TrendsWindow(const SeriesSource& history, QWidget* parent) : QMainWindow(parent), history_(history)
 {
     setObjectName(QStringLiteral("trendsWindow"));
     setWindowTitle(QStringLiteral("Trends - Corvane Bench"));
@@ -427,8 +428,57 @@ void TrendsWindow::redraw()
     drawTimeAxes(from, to);
     rangeValueAxes();
     placeMarks();
+    placeShades();
     placeEmptyNotes();
     updateStateText();
+}
+
+void TrendsWindow::showWholeRun()
+{
+    following_ = false;
+    span_ = std::max<History::Milliseconds>(ShortestSpan, history_.empty() ? 0 : history_.last() - history_.first());
+    end_ = history_.empty() ? wallClockMs() : history_.last();
+    redraw();
+}
+
+void TrendsWindow::setShadedSpans(std::vector<ShadedSpan> spans)
+{
+    shaded_ = std::move(spans);
+    placeShades();
+}
+
+void TrendsWindow::placeShades()
+{
+    const auto [from, to] = shownRange();
+    std::vector<std::size_t> used(plots_.size(), 0);
+    for (const ShadedSpan& span : shaded_) {
+        if (span.to < from || span.from > to)
+            continue;
+        const std::size_t p = plotOf_[static_cast<std::size_t>(span.reading)];
+        Plot& plot = plots_[p];
+        if (used[p] == plot.shades.size()) {
+            auto* shade = new QGraphicsRectItem(plot.chart);
+            shade->setPen(Qt::NoPen);
+            shade->setBrush(QColor(214, 39, 40, 50));
+            // Under the lines, over the plot's background.
+            shade->setZValue(1);
+            plot.shades.push_back(shade);
+        }
+        const QRectF area = plot.chart->plotArea();
+        QLineSeries* anyLine = series(plot.autoRanged.front());
+        const qreal left =
+            plot.chart->mapToPosition(QPointF(static_cast<qreal>(std::max(span.from, from)), 0), anyLine).x();
+        const qreal right =
+            plot.chart->mapToPosition(QPointF(static_cast<qreal>(std::min(span.to, to)), 0), anyLine).x();
+        QGraphicsRectItem* shade = plot.shades[used[p]++];
+        shade->setRect(QRectF(left, area.top(), std::max<qreal>(1, right - left), area.height()));
+        shade->setToolTip(span.text);
+        shade->setVisible(true);
+    }
+    for (std::size_t p = 0; p < plots_.size(); ++p) {
+        for (std::size_t i = used[p]; i < plots_[p].shades.size(); ++i)
+            plots_[p].shades[i]->setVisible(false);
+    }
 }
 
 void TrendsWindow::drawSeries(History::Milliseconds from, History::Milliseconds to)

@@ -18,6 +18,7 @@ class QCategoryAxis;
 class QChart;
 class QChartView;
 class QGraphicsLineItem;
+class QGraphicsRectItem;
 class QGraphicsSimpleTextItem;
 class QLabel;
 class QLineSeries;
@@ -30,7 +31,7 @@ public:
     // At most this many points a series at any zoom: the mean of each step.
     static constexpr int PointsPerSeries = 300;
 
-    explicit TrendsWindow(const History& history, QWidget* parent = nullptr);
+    explicit TrendsWindow(const SeriesSource& history, QWidget* parent = nullptr);
 
     QMainWindow* window() override { return this; }
     // Redrawn when following, once every ten polls: a second at 10 Hz.
@@ -46,6 +47,8 @@ public:
     QStringList hiddenSeries() const override;
     void setHiddenSeries(const QStringList& names) override;
     void setSpan(History::Milliseconds span) override;
+    void showWholeRun() override;
+    void setShadedSpans(std::vector<ShadedSpan> spans) override;
     // The line the legend and the Series menu stand for.
     QLineSeries* series(Poll::Reading reading) const { return segments_[static_cast<std::size_t>(reading)].front(); }
 
@@ -71,6 +74,7 @@ private:
         // on the top plot its words above it.
         std::vector<QGraphicsLineItem*> markLines;
         std::vector<QGraphicsSimpleTextItem*> markLabels;
+        std::vector<QGraphicsRectItem*> shades;
     };
 
     QChartView* addPlot(const QString& title, std::initializer_list<Poll::Reading> readings,
@@ -85,6 +89,7 @@ private:
     void drawTimeAxes(History::Milliseconds from, History::Milliseconds to);
     // Where the marks in the range shown fall, in each plot.
     void placeMarks();
+    void placeShades();
     void rangeValueAxes();
     void placeEmptyNotes();
     void moveRightEdge(History::Milliseconds end);
@@ -92,7 +97,7 @@ private:
     void updateStateText();
     void showSeriesOnOff(Poll::Reading reading);
 
-    const History& history_;
+    const SeriesSource& history_;
     bool following_ = true;
     History::Milliseconds span_ = DefaultSpan;
     History::Milliseconds end_ = 0; // the right edge while paused
@@ -107,6 +112,7 @@ private:
     std::pair<History::Milliseconds, History::Milliseconds> tickRange_{};
     bool redrawQueued_ = false; // after a resize, until the one redraw for all plots runs
     QStringList marksShown_;
+    std::vector<ShadedSpan> shaded_;
     QLabel* cursor_ = nullptr;
     QLabel* state_ = nullptr;
     QAction* pauseAction_ = nullptr;

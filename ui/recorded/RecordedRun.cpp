@@ -1,0 +1,231 @@
+#include "ui/recorded/RecordedRun.h"
+
+#include "recording/RecordedSeries.h"
+#include "recording/RecordingSummary.h"
+#include "ui/trends/TrendsLoader.h"
+#include "ui/widgets/MessageBoxes.h"
+
+#include <QCoreApplication>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QProgressDialog>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <atomic>
+#include <ctime>
+#include <thread>
+
+using Poll::Reading;
+
+namespace {
+
+// What the reading thread hands over.
+struct Opened {
+    RecordingRead recording = RecordingError{};
+    std::variant<AlarmsRead, RecordingError> alarms = AlarmsRead{};
+};
+
+// Reads on a thread while the dialog shows how far it got; Cancel stops it
+// at the next megabyte. Nothing here waits without the event loop running.
+std::optional<Opened> readWithProgress(const QString& path, QWidget* parent)
+{
+    std::atomic<std::uint64_t> done{0}, total{0};
+    std::atomic<bool> cancelled{false}, finished{false};
+    Opened opened;
+    std::thread reader([&] {
+        opened.recording = readRecordingFile(path.toStdString(), [&](std::uint64_t d, std::uint64_t t) {
+            done = d;
+            total = t;
+            return !cancelled.load();
+        });
+        if (const auto* recording = std::get_if<Recording>(&opened.recording))
+            opened.alarms = readAlarmsFile(path.toStdString(), recording->rows() ? recording->times.back() : 0);
+        finished = true;
+    });
+    QProgressDialog progress(QStringLiteral("Opening %1…").arg(QFileInfo(path).fileName()), QStringLiteral("Cancel"),
+                             0, 1000, parent);
+    progress.setObjectName(QStringLiteral("openingRecording"));
+    progress.setWindowTitle(QStringLiteral("Open Recording"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    while (!finished) {
+        if (total > 0)
+            progress.setValue(static_cast<int>(done * 1000 / total));
+        if (progress.wasCanceled())
+            cancelled = true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 30);
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    }
+    reader.join();
+    progress.reset();
+    if (cancelled)
+        return std::nullopt;
+    return opened;
+}
+
+QString timeText(Recording::Milliseconds ms)
+{
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[32];
+    return QString::fromLatin1(text, static_cast<int>(std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc)));
+}
+
+QString durationText(Recording::Milliseconds ms)
+{
+    const qint64 s = ms / 1000;
+    if (s < 60)
+        return QStringLiteral("%1 s").arg(static_cast<double>(ms) / 1000, 0, 'f', 1);
+    if (s < 3600)
+        return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s / 60 % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString figure(float value, Reading reading)
+{
+    return QString::number(static_cast<double>(value), 'g', 6) + QLatin1Char(' ') +
+           QString::fromUtf8(Poll::unit(reading).data(), static_cast<int>(Poll::unit(reading).size()));
+}
+
+QString captionOf(Reading reading)
+{
+    return QString::fromUtf8(Poll::caption(reading).data(), static_cast<int>(Poll::caption(reading).size()));
+}
+
+// The summary and the alarms, beside the plots.
+QWidget* sidePanel(const Recording& recording, const std::vector<AlarmSpan>& alarms, const QString& alarmsProblem)
+{
+    const RecordingSummary summary = summarize(recording, alarms);
+    auto* panel = new QWidget;
+    auto* column = new QVBoxLayout(panel);
+    auto* facts = new QLabel(panel);
+    facts->setObjectName(QStringLiteral("recordingFacts"));
+    facts->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    facts->setWordWrap(true);
+    QString said = summary.rows == 0 ? QStringLiteral("No rows.")
+                                     : QStringLiteral("%1 to %2 UTC (%3), %4 rows.")
+                                           .arg(timeText(summary.first), timeText(summary.last),
+                                                durationText(summary.last - summary.first))
+                                           .arg(summary.rows);
+    if (summary.damagedRows)
+        said += QStringLiteral(" %1 damaged rows skipped; the first: %2.")
+                    .arg(summary.damagedRows)
+                    .arg(QString::fromStdString(recording.firstDamage));
+    if (!alarmsProblem.isEmpty())
+        said += QLatin1Char(' ') + alarmsProblem;
+    facts->setText(said);
+    column->addWidget(facts);
+
+    auto* table = new QTableWidget(Poll::ReadingCount, 6, panel);
+    table->setObjectName(QStringLiteral("recordingSummary"));
+    table->setAccessibleName(QStringLiteral("Summary"));
+    table->setHorizontalHeaderLabels({QStringLiteral("Minimum"), QStringLiteral("Mean"), QStringLiteral("Maximum"),
+                                      QStringLiteral("Gaps"), QStringLiteral("Longest gap"),
+                                      QStringLiteral("Beyond a bound")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    int row = 0;
+    for (const Reading reading : Poll::ListedOrder) {
+        const ReadingSummary& s = summary.readings[static_cast<std::size_t>(reading)];
+        table->setVerticalHeaderItem(row, new QTableWidgetItem(captionOf(reading)));
+        const QStringList cells = {
+            s.values ? figure(s.minimum, reading) : QStringLiteral("not read"),
+            s.values ? figure(s.mean, reading) : QString(),
+            s.values ? figure(s.maximum, reading) : QString(),
+            QString::number(s.gaps),
+            s.gaps ? durationText(s.longestGap) : QString(),
+            [&s] {
+                QStringList beyond;
+                for (const auto& b : s.beyond)
+                    beyond << QStringLiteral("%1: %2").arg(QString::fromStdString(b.bound), durationText(b.time));
+                return beyond.join(QStringLiteral("; "));
+            }(),
+        };
+        for (int c = 0; c < cells.size(); ++c)
+            table->setItem(row, c, new QTableWidgetItem(cells[c]));
+        ++row;
+    }
+    table->resizeColumnsToContents();
+    column->addWidget(table, 2);
+
+    auto* heading = new QLabel(QStringLiteral("&Alarms"), panel);
+    auto* list = new QListWidget(panel);
+    list->setObjectName(QStringLiteral("recordingAlarms"));
+    list->setAccessibleName(QStringLiteral("Alarms"));
+    heading->setBuddy(list);
+    for (const AlarmSpan& alarm : alarms) {
+        list->addItem(QStringLiteral("%1 %2: %3 to %4 (%5)")
+                          .arg(captionOf(alarm.reading), QString::fromStdString(alarm.bound), timeText(alarm.start),
+                               timeText(alarm.end), durationText(alarm.end - alarm.start)));
+    }
+    if (alarms.empty())
+        list->addItem(QStringLiteral("None recorded."));
+    column->addWidget(heading);
+    column->addWidget(list, 1);
+    return panel;
+}
+
+} // namespace
+
+TrendsView* openRecordedRun(const QString& path, QWidget* parent)
+{
+    auto opened = readWithProgress(path, parent);
+    if (!opened)
+        return nullptr;
+    if (const auto* problem = std::get_if<RecordingError>(&opened->recording)) {
+        showCannotOpen(parent, QString::fromStdString(problem->message));
+        return nullptr;
+    }
+    std::vector<AlarmSpan> alarms;
+    QString alarmsProblem;
+    if (const auto* problem = std::get_if<RecordingError>(&opened->alarms))
+        alarmsProblem = QString::fromStdString(problem->message);
+    else
+        alarms = std::get<AlarmsRead>(opened->alarms).spans;
+
+    auto source = std::make_unique<RecordedSeries>(std::move(std::get<Recording>(opened->recording)));
+    QString error;
+    TrendsView* view = openTrendsView(*source, parent, &error);
+    if (!view) {
+        showCannotOpen(parent, QStringLiteral("The recording cannot be shown:\n%1").arg(error));
+        return nullptr;
+    }
+    QMainWindow* window = view->window();
+    // The data goes with the window, after it: a child is deleted once the
+    // window itself is gone.
+    struct Keeper : QObject {
+        std::unique_ptr<RecordedSeries> source;
+    };
+    auto* keeper = new Keeper;
+    keeper->setParent(window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setAttribute(Qt::WA_QuitOnClose, false);
+    window->setObjectName(QStringLiteral("recordedRun"));
+    window->setWindowTitle(QStringLiteral("%1 — Corvane Bench").arg(QFileInfo(path).fileName()));
+    std::vector<TrendsView::ShadedSpan> shaded;
+    for (const AlarmSpan& alarm : alarms) {
+        shaded.push_back({alarm.reading, alarm.start, alarm.end,
+                          QStringLiteral("%1 %2 from %3 to %4")
+                              .arg(captionOf(alarm.reading), QString::fromStdString(alarm.bound), timeText(alarm.start),
+                                   timeText(alarm.end))});
+    }
+    auto* dock = new QDockWidget(QStringLiteral("Summary and alarms"), window);
+    dock->setObjectName(QStringLiteral("recordingSide"));
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    dock->setWidget(sidePanel(source->recording(), alarms, alarmsProblem));
+    window->addDockWidget(Qt::RightDockWidgetArea, dock);
+    keeper->source = std::move(source);
+    // Room for the plots and the summary beside them.
+    window->resize(std::max(window->width(), 1180), std::max(window->height(), 680));
+    window->show();
+    view->showWholeRun();
+    view->setShadedSpans(std::move(shaded));
+    window->raise();
+    window->activateWindow();
+    return view;
+}
