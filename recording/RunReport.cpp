@@ -252,16 +252,22 @@ std::string plotSvg(const std::vector<const ReportRun*>& runs, const std::vector
                         utcText(alarm.start, "%H:%M:%S") + " to " + utcText(alarm.end, "%H:%M:%S")) +
                    "</title></rect>\n";
         }
-        // Where the rows start to come from another device or controller.
+        // Where the rows start to come from another device or controller;
+        // words only where the last mark's words leave room.
+        double lastLabel = -1e9;
         for (std::size_t s = 1; s < run->recording.sources.size(); ++s) {
             const auto& source = run->recording.sources[s];
             const double at = (run->recording.times[source.row] - start) * plotWidth / static_cast<double>(span);
             char label[32];
             std::snprintf(label, sizeof label, "0x%02X, controller %d", source.device, source.controller);
             svg += "<line x1=\"" + number(x(at)) + "\" x2=\"" + number(x(at)) + "\" y1=\"" + std::to_string(Top) +
-                   "\" y2=\"" + std::to_string(Top + plotHeight) +
-                   "\" stroke=\"#555\" stroke-dasharray=\"2 3\"/>\n<text x=\"" + number(x(at) + 3) + "\" y=\"" +
-                   std::to_string(Top + 12) + "\" fill=\"#555\">" + label + "</text>\n";
+                   "\" y2=\"" + std::to_string(Top + plotHeight) + "\" stroke=\"#555\" stroke-dasharray=\"2 3\"><title>" +
+                   label + "</title></line>\n";
+            if (at - lastLabel < 120)
+                continue;
+            lastLabel = at;
+            svg += "<text x=\"" + number(x(at) + 3) + "\" y=\"" + std::to_string(Top + 12) + "\" fill=\"#555\">" +
+                   label + "</text>\n";
         }
     }
     for (const Drawn& line : drawn) {
