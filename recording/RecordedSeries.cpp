@@ -15,6 +15,26 @@ RecordedSeries::RecordedSeries(Recording recording) : recording_(std::move(recor
             std::snprintf(text, sizeof text, "Device 0x%02X", sources[i].device);
         marks_.push_back({recording_.times[sources[i].row], text});
     }
+    if (recording_.rows() == 0)
+        return;
+    const auto& times = recording_.times;
+    firstMinute_ = times.front() - times.front() % Minute;
+    const auto minutes = static_cast<std::size_t>((times.back() - firstMinute_) / Minute + 1);
+    for (std::size_t r = 0; r < minutes_.size(); ++r) {
+        auto& extremes = minutes_[r];
+        extremes.assign(minutes, {NAN, NAN});
+        const auto& values = recording_.values[r];
+        for (std::size_t i = 0; i < times.size(); ++i) {
+            const float value = values[i];
+            if (std::isnan(value))
+                continue;
+            // A clock set back puts a row before the first: it counts in the first minute.
+            const auto m = static_cast<std::size_t>(std::max<Milliseconds>(0, times[i] - firstMinute_) / Minute);
+            Extremes& e = extremes[std::min(m, minutes - 1)];
+            e.minimum = std::isnan(e.minimum) ? value : std::min(e.minimum, value);
+            e.maximum = std::isnan(e.maximum) ? value : std::max(e.maximum, value);
+        }
+    }
 }
 
 std::vector<SeriesSource::Point> RecordedSeries::series(Poll::Reading reading, Milliseconds from, Milliseconds to,
@@ -23,6 +43,30 @@ std::vector<SeriesSource::Point> RecordedSeries::series(Poll::Reading reading, M
     std::vector<Point> points;
     if (step <= 0 || to <= from)
         return points;
+    const auto& minutes = minutes_[static_cast<std::size_t>(reading)];
+    if (step >= MinuteSteps && !minutes.empty()) {
+        // Each step takes the minutes that start within it.
+        for (Milliseconds start = from; start < to; start += step) {
+            const Milliseconds firstIndex = std::max<Milliseconds>(0, (start - firstMinute_ + Minute - 1) / Minute);
+            const Milliseconds endIndex = std::min<Milliseconds>(static_cast<Milliseconds>(minutes.size()),
+                                                                 (start + step - firstMinute_ + Minute - 1) / Minute);
+            float low = INFINITY, high = -INFINITY;
+            for (Milliseconds m = firstIndex; m < endIndex; ++m) {
+                const Extremes& e = minutes[static_cast<std::size_t>(m)];
+                if (std::isnan(e.minimum))
+                    continue;
+                low = std::min(low, e.minimum);
+                high = std::max(high, e.maximum);
+            }
+            if (low > high)
+                continue;
+            const Milliseconds middle = start + step / 2;
+            points.push_back({middle, high});
+            if (low != high)
+                points.push_back({middle, low});
+        }
+        return points;
+    }
     const auto& times = recording_.times;
     const auto& values = recording_.values[static_cast<std::size_t>(reading)];
     auto row = std::lower_bound(times.begin(), times.end(), from);

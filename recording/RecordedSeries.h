@@ -21,7 +21,19 @@ public:
     std::optional<Values> at(Milliseconds time, Milliseconds maxDistance) const override;
     const std::deque<Mark>& marks() const override { return marks_; }
 
+    // Steps this long or longer are drawn from each minute's extremes, not
+    // from every row: a week's plot costs a week's minutes.
+    static constexpr Milliseconds MinuteSteps = 600'000;
+
 private:
+    static constexpr Milliseconds Minute = 60'000;
+    struct Extremes {
+        float minimum, maximum; // NaN when the minute had no value
+    };
+
     Recording recording_;
     std::deque<Mark> marks_;
+    // Each minute's extremes from the first row's minute on, a vector a reading.
+    Milliseconds firstMinute_ = 0;
+    std::array<std::vector<Extremes>, Poll::ReadingCount> minutes_;
 };

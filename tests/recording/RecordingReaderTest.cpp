@@ -5,6 +5,7 @@
 #include "recording/CsvRecorder.h"
 #include "recording/RecordingReader.h"
 #include "recording/RecordingSummary.h"
+#include "recording/RecordedSeries.h"
 
 #include <cmath>
 #include <filesystem>
@@ -214,6 +215,49 @@ TEST(AlarmsFile, PairsStartsWithEndsAndSaysWhatItCannot)
         for (const AlarmSpan& span : alarms.spans)
             EXPECT_GE(span.end, span.start);
     }
+}
+
+} // namespace
+
+namespace {
+
+// A recorded run's plot points: each step's extremes, from the rows for
+// short steps and from each minute's for long ones; both must say the same
+// where the steps fall on whole minutes, gaps included.
+TEST(RecordedSeries, LongStepsFromMinutesAgreeWithTheRows)
+{
+    Recording recording;
+    for (int s = 0; s < 7200; ++s) {
+        recording.times.push_back(T0ms + s * 1000);
+        for (auto& column : recording.values)
+            column.push_back(s / 60 == 30 ? NAN : static_cast<float>((s * 37) % 101));
+    }
+    const RecordedSeries series(recording);
+    const Recording::Milliseconds step = RecordedSeries::MinuteSteps;
+    const auto fromMinutes = series.series(Reading::Local, T0ms, T0ms + 7'200'000, step);
+    // The same steps worked out from the rows: the maximum, then the minimum.
+    std::vector<SeriesSource::Point> fromRows;
+    for (Recording::Milliseconds start = T0ms; start < T0ms + 7'200'000; start += step) {
+        float low = INFINITY, high = -INFINITY;
+        for (std::size_t i = 0; i < recording.rows(); ++i) {
+            const float value = recording.values[0][i];
+            if (recording.times[i] >= start && recording.times[i] < start + step && !std::isnan(value)) {
+                low = std::min(low, value);
+                high = std::max(high, value);
+            }
+        }
+        fromRows.push_back({start + step / 2, high});
+        if (low != high)
+            fromRows.push_back({start + step / 2, low});
+    }
+    ASSERT_EQ(fromMinutes.size(), fromRows.size());
+    for (std::size_t i = 0; i < fromRows.size(); ++i) {
+        EXPECT_EQ(fromMinutes[i].time, fromRows[i].time);
+        EXPECT_EQ(fromMinutes[i].value, fromRows[i].value) << i;
+    }
+    // The minute without a value leaves no point of its own; its step still has others'.
+    EXPECT_EQ(series.at(T0ms + 30 * 60'000 + 500, 1000)->readings[0], std::nullopt);
+    EXPECT_EQ(series.at(T0ms + 29 * 60'000, 1000)->readings[0], static_cast<float>((29 * 60 * 37) % 101));
 }
 
 } // namespace
