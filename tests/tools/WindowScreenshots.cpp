@@ -2,13 +2,16 @@
 // a dark palette, drawn on the offscreen platform: the main window on the
 // chip, on a device that is not the chip and on one that does not answer,
 // Trends across a gap and a device change, the
-// register map after a restore that partly failed, a bus scan, and the
-// chip behind a kernel driver: the question, and the window after a No.
+// register map after a restore that partly failed, a bus scan, a recorded
+// run opened again with its alarm, and the chip behind a kernel driver:
+// the question, and the window after a No.
 //
 //   window-screenshots FOLDER [--dark]
 
 #include "bus/SimulatedBus.h"
 #include "protocol/Snapshot.h"
+#include "recording/AlarmLog.h"
+#include "recording/CsvRecorder.h"
 #include "support/FakeLinuxBus.h"
 #include "support/MessageBoxAnswerer.h"
 #include "ui/busscan/BusScanWindow.h"
@@ -17,6 +20,8 @@
 #include "ui/trends/TrendsWindow.h"
 
 #include <QApplication>
+#include <QMainWindow>
+#include <cmath>
 #include <QDir>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -160,6 +165,38 @@ int main(int argc, char* argv[])
     scan->scan();
     settle(form);
     save(scan, folder, QStringLiteral("bus-scan"), dark);
+
+    // A recorded afternoon opened again: six hours at a row a second, Local
+    // past 45 °C for a while, and the last hour another device's bytes.
+    const std::string recorded = QDir(folder).filePath(QStringLiteral("afternoon.csv")).toStdString();
+    {
+        auto started = CsvRecorder::start(recorded, std::chrono::milliseconds(0), true);
+        auto& recorder = *std::get<std::unique_ptr<CsvRecorder>>(started);
+        AlarmLog log(recorded);
+        AlarmWatch alarms({Limit{Poll::Reading::Local, true, 45}});
+        const auto from = std::chrono::system_clock::time_point(std::chrono::seconds(1'765'202'400));
+        for (int s = 0; s < 6 * 3600; ++s) {
+            PollResult poll = chip.poll(s < 5 * 3600 ? 0x2E : 0x50);
+            poll.time = from + std::chrono::seconds(s);
+            if (s < 5 * 3600)
+                poll.bytes[1] = static_cast<std::uint8_t>(36 + 11 * std::sin(s / 6000.0) + (s % 11 == 0));
+            (void)recorder.add(poll, false);
+            for (const AlarmWatch::Event& event : alarms.check(poll, false))
+                (void)log.add(alarmRowOf(alarms, event));
+        }
+        for (const AlarmRow& row : activeAlarmRows(alarms, false, from + std::chrono::hours(6)))
+            (void)log.add(row);
+        (void)recorder.finish();
+    }
+    form.openRecording(QString::fromStdString(recorded));
+    if (auto* run = form.findChild<QMainWindow*>(QStringLiteral("recordedRun"))) {
+        (void)QTest::qWaitForWindowExposed(run);
+        QTest::qWait(300);
+        save(run, folder, QStringLiteral("recorded-run-with-alarm"), dark);
+        run->close();
+    }
+    QFile::remove(QString::fromStdString(recorded));
+    QFile::remove(QString::fromStdString(recorded + ".alarms.csv"));
     form.session().stopBus(std::chrono::seconds(2));
 
     // The chip behind a kernel driver: the question, and the window after a No.

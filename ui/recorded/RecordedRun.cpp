@@ -103,6 +103,8 @@ QWidget* sidePanel(const Recording& recording, const std::vector<AlarmSpan>& ala
 {
     const RecordingSummary summary = summarize(recording, alarms);
     auto* panel = new QWidget;
+    // Wide enough for the summary's six columns and an alarm's line.
+    panel->setMinimumWidth(460);
     auto* column = new QVBoxLayout(panel);
     auto* facts = new QLabel(panel);
     facts->setObjectName(QStringLiteral("recordingFacts"));
@@ -221,7 +223,7 @@ TrendsView* openRecordedRun(const QString& path, QWidget* parent)
     window->addDockWidget(Qt::RightDockWidgetArea, dock);
     keeper->source = std::move(source);
     // Room for the plots and the summary beside them.
-    window->resize(std::max(window->width(), 1180), std::max(window->height(), 680));
+    window->resize(std::max(window->width(), 1320), std::max(window->height(), 700));
     window->show();
     view->showWholeRun();
     view->setShadedSpans(std::move(shaded));
