@@ -47,3 +47,23 @@ std::vector<PixelColumn> pixelEnvelope(const std::vector<Recording::Milliseconds
     }
     return columns;
 }
+
+std::vector<PixelColumn> pixelColumns(const SeriesSource& source, Poll::Reading reading, Recording::Milliseconds from,
+                                      Recording::Milliseconds to, int width)
+{
+    std::vector<PixelColumn> columns;
+    if (width <= 0 || to <= from)
+        return columns;
+    const Recording::Milliseconds step = std::max<Recording::Milliseconds>(1, (to - from) / width);
+    for (const SeriesSource::Point& point : source.series(reading, from, to, step)) {
+        const int x = static_cast<int>((point.time - from) / step);
+        if (!columns.empty() && columns.back().x == x) {
+            columns.back().minimum = std::min(columns.back().minimum, point.value);
+            columns.back().maximum = std::max(columns.back().maximum, point.value);
+            continue;
+        }
+        const bool joined = !columns.empty() && x - columns.back().x <= 3;
+        columns.push_back({x, point.value, point.value, joined});
+    }
+    return columns;
+}

@@ -6,6 +6,7 @@
 // between, or no row came for longer than a gap.
 
 #include "RecordingReader.h"
+#include "SeriesSource.h"
 
 #include <optional>
 #include <vector>
@@ -22,3 +23,8 @@ struct PixelColumn {
 std::vector<PixelColumn> pixelEnvelope(const std::vector<Recording::Milliseconds>& times,
                                        const std::vector<float>& values, Recording::Milliseconds from,
                                        Recording::Milliseconds to, int width, Recording::Milliseconds gapAfter);
+
+// The same columns from any source of readings: its points at a step a
+// pixel, joined unless more than three pixels lie between them.
+std::vector<PixelColumn> pixelColumns(const SeriesSource& source, Poll::Reading reading, Recording::Milliseconds from,
+                                      Recording::Milliseconds to, int width);

@@ -2,6 +2,7 @@
 
 #include "CsvText.h"
 #include "PixelEnvelope.h"
+#include "SvgPlot.h"
 
 #include <algorithm>
 #include <cmath>
@@ -31,39 +32,7 @@ const std::vector<PlotGroup>& plotGroups()
     return groups;
 }
 
-// Told apart by more than colour: each reading of a plot has its own
-// colour, and a compared run is dashed.
-constexpr const char* Colours[] = {"#1f5fbf", "#c0392b", "#2e8b57", "#8e44ad"};
-
 std::string text(std::string_view view) { return escapedXml(view); }
-
-std::string utcText(Milliseconds ms, const char* format = "%Y-%m-%d %H:%M:%S UTC")
-{
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000 - (ms % 1000 < 0 ? 1 : 0));
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char buffer[48];
-    return std::string(buffer, std::strftime(buffer, sizeof buffer, format, &utc));
-}
-
-std::string durationText(Milliseconds ms)
-{
-    if (ms < 60'000) {
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.1f s", static_cast<double>(ms) / 1000);
-        return buffer;
-    }
-    const long long seconds = ms / 1000;
-    const long long days = seconds / 86400, hours = seconds / 3600 % 24, minutes = seconds / 60 % 60;
-    char buffer[64];
-    if (days > 0)
-        std::snprintf(buffer, sizeof buffer, "%lld d %02lld h %02lld min", days, hours, minutes);
-    else if (hours > 0)
-        std::snprintf(buffer, sizeof buffer, "%lld h %02lld min %02lld s", hours, minutes, seconds % 60);
-    else
-        std::snprintf(buffer, sizeof buffer, "%lld min %02lld s", minutes, seconds % 60);
-    return buffer;
-}
 
 // A figure as the report prints it: to three decimals, in the program's
 // number form.
@@ -86,51 +55,7 @@ std::string sourcesText(const Recording& recording)
     return said;
 }
 
-// Tick values for [low, high]: about count of them, on 1, 2 or 5 steps.
-std::vector<double> niceTicks(double low, double high, int count)
-{
-    const double raw = (high - low) / count;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    double step = magnitude;
-    for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
-        step = factor * magnitude;
-        if (step >= raw)
-            break;
-    }
-    std::vector<double> ticks;
-    for (double tick = std::ceil(low / step) * step; tick <= high + step * 1e-9; tick += step)
-        ticks.push_back(std::abs(tick) < step * 1e-9 ? 0 : tick);
-    return ticks;
-}
-
-std::string number(double value)
-{
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.1f", value);
-    return buffer;
-}
-
 } // namespace
-
-std::string escapedXml(std::string_view view)
-{
-    std::string out;
-    out.reserve(view.size());
-    for (const char c : view) {
-        switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default:
-            // Control characters are no text of an XML file.
-            if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n')
-                out += c;
-        }
-    }
-    return out;
-}
 
 std::variant<ReportRun, std::string> loadReportRun(const std::string& path)
 {
@@ -152,140 +77,49 @@ std::variant<ReportRun, std::string> loadReportRun(const std::string& path)
 std::string plotSvg(const std::vector<const ReportRun*>& runs, const std::vector<Reading>& readings,
                     const std::string& title, int width, int height)
 {
-    constexpr int Left = 64, Right = 12, Top = 30, Bottom = 30;
-    const int plotWidth = width - Left - Right, plotHeight = height - Top - Bottom;
-    const bool compared = runs.size() > 1;
+    SvgPlot plot;
+    plot.title = title;
+    plot.readings = readings;
     // A compared run is drawn from the first's start: times since each start.
+    plot.elapsed = runs.size() > 1;
+    if (plot.elapsed)
+        plot.legendNote = "solid: " + runs[0]->name + "; dashed: " + runs[1]->name;
     Milliseconds span = 1;
     for (const ReportRun* run : runs) {
         if (run->recording.rows() > 0)
             span = std::max(span, run->recording.times.back() - run->recording.times.front());
     }
-    struct Drawn {
-        const ReportRun* run;
-        Reading reading;
-        std::vector<PixelColumn> columns;
-    };
-    std::vector<Drawn> drawn;
-    double low = std::numeric_limits<double>::infinity(), high = -low;
+    const Milliseconds origin = runs.front()->recording.rows() ? runs.front()->recording.times.front() : 0;
+    plot.from = plot.elapsed ? 0 : origin;
+    plot.to = plot.from + span;
     for (const ReportRun* run : runs) {
         const Recording& recording = run->recording;
         if (recording.rows() == 0)
             continue;
         const Milliseconds start = recording.times.front();
+        // Each run's times as the plot counts them.
+        const Milliseconds shift = plot.elapsed ? start : 0;
         const Milliseconds gap = std::max<Milliseconds>(1, typicalInterval(recording)) * GapIntervals;
         for (const Reading reading : readings) {
-            auto columns = pixelEnvelope(recording.times, recording.values[static_cast<std::size_t>(reading)], start,
-                                         start + span + 1, plotWidth, gap);
-            for (const PixelColumn& column : columns) {
-                low = std::min<double>(low, column.minimum);
-                high = std::max<double>(high, column.maximum);
-            }
-            drawn.push_back({run, reading, std::move(columns)});
+            plot.lines.push_back({reading, run != runs.front(),
+                                  pixelEnvelope(recording.times, recording.values[static_cast<std::size_t>(reading)],
+                                                start, start + span + 1, SvgPlot::areaWidth(width), gap)});
         }
-    }
-    if (!std::isfinite(low)) {
-        low = 0;
-        high = 1;
-    }
-    if (high - low < 1e-6) {
-        low -= 1;
-        high += 1;
-    }
-    const double pad = (high - low) * 0.05;
-    low -= pad;
-    high += pad;
-    const auto y = [&](double value) { return Top + plotHeight * (high - value) / (high - low); };
-    const auto x = [&](double pixel) { return Left + pixel; };
-
-    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(width) + "\" height=\"" +
-                      std::to_string(height) + "\" viewBox=\"0 0 " + std::to_string(width) + " " +
-                      std::to_string(height) + "\" role=\"img\" aria-label=\"" + text(title) +
-                      "\" font-family=\"sans-serif\" font-size=\"11\">\n";
-    svg += "<rect x=\"" + std::to_string(Left) + "\" y=\"" + std::to_string(Top) + "\" width=\"" +
-           std::to_string(plotWidth) + "\" height=\"" + std::to_string(plotHeight) +
-           "\" fill=\"none\" stroke=\"#888\"/>\n";
-    svg += "<text x=\"" + std::to_string(Left) + "\" y=\"14\" font-weight=\"bold\">" + text(title) + "</text>\n";
-    // The legend: each reading, and each run where two are drawn.
-    {
-        std::string legend;
-        for (std::size_t r = 0; r < readings.size(); ++r) {
-            legend += "<tspan fill=\"" + std::string(Colours[r % 4]) + "\">" +
-                      text(Poll::caption(readings[r])) + "</tspan> ";
-        }
-        if (compared)
-            legend += "— solid: " + text(runs[0]->name) + "; dashed: " + text(runs[1]->name);
-        svg += "<text x=\"" + std::to_string(Left + 150) + "\" y=\"14\">" + legend + "</text>\n";
-    }
-    for (const double tick : niceTicks(low, high, 5)) {
-        const std::string at = number(y(tick));
-        svg += "<line x1=\"" + std::to_string(Left) + "\" x2=\"" + std::to_string(Left + plotWidth) + "\" y1=\"" + at +
-               "\" y2=\"" + at + "\" stroke=\"#ddd\"/>\n<text x=\"" + std::to_string(Left - 4) + "\" y=\"" + at +
-               "\" text-anchor=\"end\" dominant-baseline=\"middle\">" + figure(tick) + "</text>\n";
-    }
-    // Time along the bottom: clock time for one run, time since the start for two.
-    const Milliseconds origin = runs.front()->recording.rows() ? runs.front()->recording.times.front() : 0;
-    for (int i = 0; i <= 4; ++i) {
-        const Milliseconds at = span * i / 4;
-        const std::string label = compared ? "+" + durationText(at)
-                                           : utcText(origin + at, span > 86'400'000 ? "%m-%d %H:%M" : "%H:%M:%S");
-        svg += "<text x=\"" + number(x(static_cast<double>(plotWidth) * i / 4)) + "\" y=\"" +
-               std::to_string(height - 10) + "\" text-anchor=\"" + (i == 0 ? "start" : i == 4 ? "end" : "middle") +
-               "\">" + text(label) + "</text>\n";
-    }
-    // Alarms on these readings, shaded where they lasted.
-    for (const ReportRun* run : runs) {
-        if (run->recording.rows() == 0)
-            continue;
-        const Milliseconds start = run->recording.times.front();
         for (const AlarmSpan& alarm : run->alarms) {
-            if (std::find(readings.begin(), readings.end(), alarm.reading) == readings.end())
-                continue;
-            const double from = std::clamp((alarm.start - start) * plotWidth / static_cast<double>(span), 0.0,
-                                           static_cast<double>(plotWidth));
-            const double to = std::clamp((alarm.end - start) * plotWidth / static_cast<double>(span), 0.0,
-                                         static_cast<double>(plotWidth));
-            svg += "<rect x=\"" + number(x(from)) + "\" y=\"" + std::to_string(Top) + "\" width=\"" +
-                   number(std::max(1.0, to - from)) + "\" height=\"" + std::to_string(plotHeight) +
-                   "\" fill=\"#d62728\" fill-opacity=\"0.15\"><title>" +
-                   text(std::string(Poll::caption(alarm.reading)) + " " + alarm.bound + " from " +
-                        utcText(alarm.start, "%H:%M:%S") + " to " + utcText(alarm.end, "%H:%M:%S")) +
-                   "</title></rect>\n";
+            if (std::find(readings.begin(), readings.end(), alarm.reading) != readings.end())
+                plot.spans.push_back({alarm.reading, alarm.start - shift, alarm.end - shift,
+                                      std::string(Poll::caption(alarm.reading)) + " " + alarm.bound + " from " +
+                                          utcText(alarm.start, "%H:%M:%S") + " to " + utcText(alarm.end, "%H:%M:%S")});
         }
-        // Where the rows start to come from another device or controller;
-        // words only where the last mark's words leave room.
-        double lastLabel = -1e9;
-        for (std::size_t s = 1; s < run->recording.sources.size(); ++s) {
-            const auto& source = run->recording.sources[s];
-            const double at = (run->recording.times[source.row] - start) * plotWidth / static_cast<double>(span);
+        // Where the rows start to come from another device or controller.
+        for (std::size_t s = 1; s < recording.sources.size(); ++s) {
             char label[32];
-            std::snprintf(label, sizeof label, "0x%02X, controller %d", source.device, source.controller);
-            svg += "<line x1=\"" + number(x(at)) + "\" x2=\"" + number(x(at)) + "\" y1=\"" + std::to_string(Top) +
-                   "\" y2=\"" + std::to_string(Top + plotHeight) + "\" stroke=\"#555\" stroke-dasharray=\"2 3\"><title>" +
-                   label + "</title></line>\n";
-            if (at - lastLabel < 120)
-                continue;
-            lastLabel = at;
-            svg += "<text x=\"" + number(x(at) + 3) + "\" y=\"" + std::to_string(Top + 12) + "\" fill=\"#555\">" +
-                   label + "</text>\n";
+            std::snprintf(label, sizeof label, "0x%02X, controller %d", recording.sources[s].device,
+                          recording.sources[s].controller);
+            plot.marks.push_back({recording.times[recording.sources[s].row] - shift, label});
         }
     }
-    for (const Drawn& line : drawn) {
-        const std::size_t r =
-            static_cast<std::size_t>(std::find(readings.begin(), readings.end(), line.reading) - readings.begin());
-        std::string path;
-        for (const PixelColumn& column : line.columns) {
-            const double at = x(std::clamp(column.x + 0.5, 0.0, static_cast<double>(plotWidth)));
-            path += (column.joined ? "L" : "M") + number(at) + " " + number(y(column.maximum));
-            if (column.minimum != column.maximum)
-                path += "L" + number(at) + " " + number(y(column.minimum));
-        }
-        if (path.empty())
-            continue;
-        svg += "<path d=\"" + path + "\" fill=\"none\" stroke=\"" + Colours[r % 4] + "\" stroke-width=\"1.2\"" +
-               (line.run != runs.front() ? " stroke-dasharray=\"5 3\"" : "") + "/>\n";
-    }
-    return svg + "</svg>\n";
+    return svgOf(plot, width, height);
 }
 
 std::string fanCurveSvg(const std::string& name, const FanTestRead& test, int width, int height)
@@ -306,24 +140,24 @@ std::string fanCurveSvg(const std::string& name, const FanTestRead& test, int wi
            std::to_string(plotWidth) + "\" height=\"" + std::to_string(plotHeight) +
            "\" fill=\"none\" stroke=\"#888\"/>\n<text x=\"" + std::to_string(Left) +
            "\" y=\"14\" font-weight=\"bold\">Fan1 speed (rpm) against PWM1 duty (%) — " + text(name) +
-           "</text>\n<text x=\"" + std::to_string(Left + 420) + "\" y=\"14\"><tspan fill=\"" + Colours[0] +
-           "\">down</tspan> <tspan fill=\"" + Colours[1] + "\">up</tspan></text>\n";
+           "</text>\n<text x=\"" + std::to_string(Left + 420) + "\" y=\"14\"><tspan fill=\"" + plotColour(0) +
+           "\">down</tspan> <tspan fill=\"" + plotColour(1) + "\">up</tspan></text>\n";
     for (const double tick : niceTicks(0, high, 5)) {
-        svg += "<text x=\"" + std::to_string(Left - 4) + "\" y=\"" + number(y(tick)) +
+        svg += "<text x=\"" + std::to_string(Left - 4) + "\" y=\"" + svgNumber(y(tick)) +
                "\" text-anchor=\"end\" dominant-baseline=\"middle\">" + figure(tick) + "</text>\n";
     }
     for (int duty = 0; duty <= 100; duty += 25)
-        svg += "<text x=\"" + number(x(duty)) + "\" y=\"" + std::to_string(height - 10) +
+        svg += "<text x=\"" + svgNumber(x(duty)) + "\" y=\"" + std::to_string(height - 10) +
                "\" text-anchor=\"middle\">" + std::to_string(duty) + " %</text>\n";
     for (const bool down : {true, false}) {
         std::string path;
         for (const FanStep& step : test.steps) {
             if (step.down != down)
                 continue;
-            path += (path.empty() ? "M" : "L") + number(x(step.dutyPercent)) + " " + number(y(step.rpm));
+            path += (path.empty() ? "M" : "L") + svgNumber(x(step.dutyPercent)) + " " + svgNumber(y(step.rpm));
         }
         if (!path.empty())
-            svg += "<path d=\"" + path + "\" fill=\"none\" stroke=\"" + Colours[down ? 0 : 1] +
+            svg += "<path d=\"" + path + "\" fill=\"none\" stroke=\"" + plotColour(down ? 0 : 1) +
                    "\" stroke-width=\"1.5\"/>\n";
     }
     return svg + "</svg>\n";

@@ -6,6 +6,7 @@
 
 #include "FanTestCsv.h"
 #include "RecordingSummary.h"
+#include "SvgPlot.h"
 
 #include <optional>
 #include <string>
@@ -37,6 +38,3 @@ std::string plotSvg(const std::vector<const ReportRun*>& runs, const std::vector
                     const std::string& title, int width, int height);
 // A fan test's duty → speed curve, down and up.
 std::string fanCurveSvg(const std::string& name, const FanTestRead& test, int width, int height);
-
-// "<", ">", "&" and quotes made safe for HTML and XML text.
-std::string escapedXml(std::string_view text);

@@ -9,6 +9,7 @@
 #include "recording/CsvRecorder.h"
 
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QTableWidget>
@@ -209,6 +210,21 @@ TEST_F(TrendsAndRecording, OpenRecordingShowsTheRunsSpanItsAlarmAndItsDeviceChan
     EXPECT_FALSE(trends->isFollowing());
     EXPECT_EQ(trends->marksShown(), QStringList{QStringLiteral("Device 0x50")});
     EXPECT_EQ(trends->points(Reading::Local).front().y(), 30);
+
+    // File > Export Plot: the plots as drawn, and as SVG with the alarm and the mark.
+    const QString png = QString::fromStdString((folder / "plots.png").string());
+    const QString svg = QString::fromStdString((folder / "plots.svg").string());
+    EXPECT_EQ(trends->exportPlots(png), QString());
+    EXPECT_EQ(trends->exportPlots(svg), QString());
+    EXPECT_EQ(QImage(png).size(), window->centralWidget()->size());
+    std::ifstream in(svg.toStdString());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(text.starts_with("<?xml")) << text.substr(0, 80);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '<') - std::count(text.begin(), text.end(), '>'), 0);
+    EXPECT_NE(text.find("Local &lt;=40 from"), std::string::npos) << "the alarm, shaded";
+    EXPECT_NE(text.find("Device 0x50"), std::string::npos) << "the device change";
+    EXPECT_NE(trends->exportPlots(QString::fromStdString((folder / "none" / "plots.svg").string())), QString())
+        << "a folder that is not there is said";
     window->close();
 }
 

@@ -49,6 +49,9 @@ public:
         QString text; // its tooltip
     };
     virtual void setShadedSpans(std::vector<ShadedSpan> spans) = 0;
+    // The plots shown, to a PNG as drawn or an SVG drawn per pixel, as the
+    // path's ending says; why not, when it cannot be written.
+    virtual QString exportPlots(const QString& path) const = 0;
 
 protected:
     ~TrendsView() = default;

@@ -1,11 +1,15 @@
 #include "ui/trends/TrendsWindow.h"
+#include "recording/SvgPlot.h"
 
 #include <QAction>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QGraphicsLineItem>
+#include <QMessageBox>
+#include <QSaveFile>
 #include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
 #include <QLabel>
@@ -280,6 +284,18 @@ void TrendsWindow::showSeriesOnOff(Reading reading)
 
 void TrendsWindow::buildActions()
 {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* exportPlot = file->addAction(QStringLiteral("&Export Plot…"));
+    exportPlot->setObjectName(QStringLiteral("actionExportPlot"));
+    exportPlot->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(exportPlot, &QAction::triggered, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export Plot"), QString(),
+                                                          QStringLiteral("PNG image (*.png);;SVG image (*.svg)"));
+        if (path.isEmpty())
+            return;
+        if (const QString problem = exportPlots(path); !problem.isEmpty())
+            QMessageBox::warning(this, QStringLiteral("Export Plot"), problem);
+    });
     auto* bar = addToolBar(QStringLiteral("Range"));
     bar->setObjectName(QStringLiteral("rangeBar"));
     QMenu* range = menuBar()->addMenu(QStringLiteral("&Range"));
@@ -762,4 +778,51 @@ bool TrendsWindow::eventFilter(QObject* watched, QEvent* event)
     default:
         return QMainWindow::eventFilter(watched, event);
     }
+}
+
+QString TrendsWindow::exportPlots(const QString& path) const
+{
+    if (!path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+        // The plots as they are on screen, whatever the file is called.
+        const QString file = path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? path : path + ".png";
+        if (!centralWidget()->grab().save(file, "PNG"))
+            return QStringLiteral("Cannot write %1.").arg(file);
+        return {};
+    }
+    constexpr int Width = 900, Height = 220;
+    const auto [from, to] = shownRange();
+    std::string body;
+    int top = 0;
+    for (const Plot& plot : plots_) {
+        SvgPlot svg;
+        svg.title = plot.values->titleText().toStdString();
+        svg.from = from;
+        svg.to = to;
+        for (const Reading reading : PlotOrder) {
+            if (plots_[plotOf_[static_cast<std::size_t>(reading)]].chart != plot.chart || !series(reading)->isVisible())
+                continue;
+            svg.readings.push_back(reading);
+            svg.lines.push_back({reading, false, pixelColumns(history_, reading, from, to, SvgPlot::areaWidth(Width))});
+        }
+        for (const ShadedSpan& span : shaded_) {
+            if (std::find(svg.readings.begin(), svg.readings.end(), span.reading) != svg.readings.end())
+                svg.spans.push_back({span.reading, span.from, span.to, span.text.toStdString()});
+        }
+        for (const History::Mark& mark : history_.marks()) {
+            if (mark.time >= from && mark.time <= to)
+                svg.marks.push_back({mark.time, mark.text});
+        }
+        body += "<g transform=\"translate(0," + std::to_string(top) + ")\">\n" + svgOf(svg, Width, Height) + "</g>\n";
+        top += Height;
+    }
+    const std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                                 "width=\"" + std::to_string(Width) + "\" height=\"" + std::to_string(top) +
+                                 "\" viewBox=\"0 0 " + std::to_string(Width) + " " + std::to_string(top) + "\">\n" +
+                                 body + "</svg>\n";
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(document.data(), static_cast<qint64>(document.size())) != static_cast<qint64>(document.size()) ||
+        !file.commit())
+        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    return {};
 }

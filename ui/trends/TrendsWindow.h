@@ -48,6 +48,7 @@ public:
     void setHiddenSeries(const QStringList& names) override;
     void setSpan(History::Milliseconds span) override;
     void showWholeRun() override;
+    QString exportPlots(const QString& path) const override;
     void setShadedSpans(std::vector<ShadedSpan> spans) override;
     // The line the legend and the Series menu stand for.
     QLineSeries* series(Poll::Reading reading) const { return segments_[static_cast<std::size_t>(reading)].front(); }
