@@ -12,6 +12,8 @@
 #include "protocol/Snapshot.h"
 #include "recording/AlarmLog.h"
 #include "recording/CsvRecorder.h"
+#include "recording/FanTestCsv.h"
+#include "ui/fantest/FanTestWindow.h"
 #include "support/FakeLinuxBus.h"
 #include "support/MessageBoxAnswerer.h"
 #include "ui/busscan/BusScanWindow.h"
@@ -22,6 +24,7 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <cmath>
+#include <tuple>
 #include <QDir>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -197,6 +200,25 @@ int main(int argc, char* argv[])
     }
     QFile::remove(QString::fromStdString(recorded));
     QFile::remove(QString::fromStdString(recorded + ".alarms.csv"));
+
+    // Two fans' saved fan tests overlaid.
+    if (auto* fanTest = qobject_cast<FanTestWindow*>(form.showFanTest())) {
+        for (const auto& [name, stop, start, top] : {std::tuple{"fan1-cpu.csv", 20, 35, 2400.0},
+                                                     std::tuple{"fan2-case.csv", 30, 45, 1500.0}}) {
+            std::vector<FanStep> steps;
+            for (int duty = 100; duty >= 0; duty -= 5)
+                steps.push_back({true, duty, duty >= stop ? top * (0.25 + 0.75 * duty / 100.0) : 0.0, 2, true, {}});
+            for (int duty = 0; duty <= 100; duty += 5)
+                steps.push_back({false, duty, duty >= start ? top * (0.25 + 0.75 * duty / 100.0) : 0.0, 2, true, {}});
+            const QString file = QDir(folder).filePath(QString::fromLatin1(name));
+            std::ofstream(file.toStdString(), std::ios::binary) << fanTestCsv(steps);
+            fanTest->openSaved(file);
+            QFile::remove(file);
+        }
+        QTest::qWait(200);
+        save(fanTest, folder, QStringLiteral("fan-tests-overlaid"), dark);
+        fanTest->close();
+    }
     form.session().stopBus(std::chrono::seconds(2));
 
     // The chip behind a kernel driver: the question, and the window after a No.

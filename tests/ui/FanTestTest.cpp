@@ -10,6 +10,9 @@
 #include "ui/fantest/FanTestWindow.h"
 #include "ui/main/Form1.h"
 
+#include <QChart>
+#include <QChartView>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -18,7 +21,10 @@
 #include <QtTest/QTest>
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -228,6 +234,45 @@ TEST(FanSweep, SettlesAndFindsFromTheReadings)
     EXPECT_EQ(found.stopDuty, 50);
     EXPECT_EQ(found.startDuty, 100);
     EXPECT_EQ(found.maxRpm, 3400);
+}
+
+} // namespace
+
+namespace {
+
+// Two fans' saved results overlaid: each run's curves and where it stopped
+// and started, named in the legend; a file that is no fan test is refused.
+TEST_F(FanTest, SavedResultsOverlayTwoFansWithTheirStopAndStartDuties)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("fan-saved-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const auto save = [&folder](const char* name, int stop, int start) {
+        std::vector<FanStep> steps;
+        for (int duty = 100; duty >= 0; duty -= 10)
+            steps.push_back({true, duty, duty >= stop ? duty * 20.0 : 0.0, 1, true, {}});
+        for (int duty = 0; duty <= 100; duty += 10)
+            steps.push_back({false, duty, duty >= start ? duty * 20.0 : 0.0, 1, true, {}});
+        const auto path = folder / name;
+        std::ofstream(path, std::ios::binary) << fanTestCsv(steps);
+        return QString::fromStdString(path.string());
+    };
+    EXPECT_EQ(window->openSaved(save("fanA.csv", 20, 40)), QString());
+    EXPECT_EQ(window->openSaved(save("fanB.csv", 30, 50)), QString());
+    auto* progress = window->findChild<QLabel*>(QStringLiteral("fanTestProgress"));
+    EXPECT_EQ(progress->text(), QStringLiteral("Showing saved results: fanA.csv (stops below 20 %, starts at 40 %) and "
+                                             "fanB.csv (stops below 30 %, starts at 50 %)."));
+    auto* plot = window->findChild<QChartView*>(QStringLiteral("fanCurvePlot"));
+    ASSERT_NE(plot, nullptr);
+    QStringList names;
+    for (QAbstractSeries* series : plot->chart()->series())
+        names << series->name();
+    EXPECT_TRUE(names.contains(QStringLiteral("fanA.csv: stops below 20 %, starts at 40 %"))) << names.join(", ").toStdString();
+    EXPECT_TRUE(names.contains(QStringLiteral("fanB.csv: stops below 30 %, starts at 50 %"))) << names.join(", ").toStdString();
+
+    std::ofstream(folder / "run.csv") << "time,local_c\r\n";
+    EXPECT_EQ(window->openSaved(QString::fromStdString((folder / "run.csv").string())),
+              QString::fromStdString((folder / "run.csv").string() + ", line 1: not a fan test of this program's"));
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

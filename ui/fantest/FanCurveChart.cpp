@@ -5,7 +5,10 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
+#include <QScatterSeries>
 #include <QValueAxis>
 
 namespace {
@@ -47,6 +50,8 @@ public:
 
     void showSteps(const std::vector<FanStep>& steps) override
     {
+        clearSaved();
+        showLiveInLegend(true);
         QList<QPointF> down, up;
         double highest = 0;
         for (const FanStep& step : steps) {
@@ -59,7 +64,79 @@ public:
         rpm_->setRange(0, std::max(1000.0, std::ceil((highest + 1) / 1000) * 1000));
     }
 
+    void showSaved(const std::vector<SavedRun>& runs) override
+    {
+        clearSaved();
+        down_->clear();
+        up_->clear();
+        // Saved runs' names are long: the legend goes below, a line each.
+        showLiveInLegend(false);
+        double highest = 0;
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            const SavedRun& run = runs[i];
+            const Qt::PenStyle style = i == 0 ? Qt::SolidLine : Qt::DashLine;
+            for (const bool down : {true, false}) {
+                auto* line = addSaved<QLineSeries>(QStringLiteral("%1, %2").arg(run.name, down ? QStringLiteral("down")
+                                                                                              : QStringLiteral("up")));
+                QPen pen(down ? QColor(192, 0, 0) : QColor(0, 0, 192), 2, style);
+                line->setPen(pen);
+                for (const FanStep& step : run.steps) {
+                    if (step.down == down)
+                        line->append(step.dutyPercent, step.rpm);
+                    highest = std::max(highest, step.rpm);
+                }
+            }
+            // Where it stopped and started again, on the duty axis.
+            const FanFindings found = fanFindings(run.steps);
+            QStringList said;
+            auto* marks = addSaved<QScatterSeries>(QString());
+            marks->setMarkerShape(i == 0 ? QScatterSeries::MarkerShapeTriangle : QScatterSeries::MarkerShapeRectangle);
+            marks->setMarkerSize(11);
+            marks->setColor(QColor(20, 20, 20));
+            if (found.stopDuty) {
+                marks->append(*found.stopDuty, 0);
+                said << QStringLiteral("stops below %1 %").arg(*found.stopDuty);
+            }
+            if (found.startDuty) {
+                marks->append(*found.startDuty, 0);
+                said << QStringLiteral("starts at %1 %").arg(*found.startDuty);
+            }
+            marks->setName(QStringLiteral("%1: %2").arg(run.name, said.isEmpty() ? QStringLiteral("never stopped")
+                                                                                   : said.join(QStringLiteral(", "))));
+        }
+        rpm_->setRange(0, std::max(1000.0, std::ceil((highest + 1) / 1000) * 1000));
+    }
+
 private:
+    template <typename Series>
+    Series* addSaved(const QString& name)
+    {
+        auto* series = new Series;
+        series->setName(name);
+        chart()->addSeries(series);
+        series->attachAxis(duty_);
+        series->attachAxis(rpm_);
+        saved_.push_back(series);
+        return series;
+    }
+    void showLiveInLegend(bool live)
+    {
+        for (QLineSeries* series : {down_, up_}) {
+            for (QLegendMarker* marker : chart()->legend()->markers(series))
+                marker->setVisible(live);
+        }
+        chart()->legend()->setAlignment(live ? Qt::AlignTop : Qt::AlignBottom);
+    }
+    void clearSaved()
+    {
+        for (QAbstractSeries* series : saved_) {
+            chart()->removeSeries(series);
+            delete series;
+        }
+        saved_.clear();
+    }
+
+    std::vector<QAbstractSeries*> saved_;
     // The chart owns them once added.
     QLineSeries* down_ = new QLineSeries;
     QLineSeries* up_ = new QLineSeries;

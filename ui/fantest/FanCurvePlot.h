@@ -5,6 +5,7 @@
 
 #include "protocol/FanSweep.h"
 
+#include <QString>
 #include <vector>
 
 class QWidget;
@@ -14,6 +15,13 @@ public:
     virtual QWidget* widget() = 0;
     // The steps so far, down and up sweeps in two colours.
     virtual void showSteps(const std::vector<FanStep>& steps) = 0;
+    // Saved results, one or two overlaid (the second dashed), each with
+    // where its fan stopped on the way down and started on the way up.
+    struct SavedRun {
+        QString name;
+        std::vector<FanStep> steps;
+    };
+    virtual void showSaved(const std::vector<SavedRun>& runs) = 0;
 
 protected:
     ~FanCurvePlot() = default;

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -98,14 +99,17 @@ FanTestWindow::FanTestWindow(BenchSession& session, QWidget& parent, FanTestRun:
     start_ = named(new QPushButton(QStringLiteral("&Start"), central), "fanTestStart", QStringLiteral("Start"));
     cancel_ = named(new QPushButton(QStringLiteral("&Cancel"), central), "fanTestCancel", QStringLiteral("Cancel"));
     save_ = named(new QPushButton(QStringLiteral("Save &CSV…"), central), "fanTestSave", QStringLiteral("Save CSV"));
+    open_ = named(new QPushButton(QStringLiteral("&Open Results…"), central), "fanTestOpen",
+                  QStringLiteral("Open Results"));
     cancel_->setEnabled(false);
     save_->setEnabled(false);
-    for (QPushButton* button : {start_, cancel_, save_})
+    for (QPushButton* button : {start_, cancel_, save_, open_})
         buttons->addWidget(button);
     side->addLayout(buttons);
     connect(start_, &QPushButton::clicked, this, &FanTestWindow::start);
     connect(cancel_, &QPushButton::clicked, &run_, &FanTestRun::cancel);
     connect(save_, &QPushButton::clicked, this, &FanTestWindow::chooseCsvFile);
+    connect(open_, &QPushButton::clicked, this, &FanTestWindow::chooseSaved);
 
     progress_ = named(new QLabel(QStringLiteral("Not started."), central), "fanTestProgress", QStringLiteral("Progress"));
     progress_->setWordWrap(true);
@@ -177,6 +181,7 @@ void FanTestWindow::start()
     bar_->setFormat(QStringLiteral("%v of %m steps"));
     elapsed_.start();
     table_->setRowCount(0);
+    saved_.clear();
     if (plot_)
         plot_->showSteps({});
     setRunning(true);
@@ -299,4 +304,39 @@ void FanTestWindow::closeEvent(QCloseEvent* event)
 {
     run_.cancel();
     QMainWindow::closeEvent(event);
+}
+
+void FanTestWindow::chooseSaved()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Fan Test Results"), QString(),
+                                                      QStringLiteral("Fan tests (*.csv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    if (const QString problem = openSaved(path); !problem.isEmpty())
+        showCannotOpen(this, problem);
+}
+
+QString FanTestWindow::openSaved(const QString& path)
+{
+    auto read = readFanTestFile(path.toStdString());
+    if (const auto* problem = std::get_if<std::string>(&read))
+        return QString::fromStdString(*problem);
+    if (saved_.size() == 2)
+        saved_.erase(saved_.begin());
+    saved_.push_back({QFileInfo(path).fileName(), std::move(std::get<FanTestRead>(read).steps)});
+    QStringList runs;
+    for (const auto& run : saved_) {
+        const FanFindings found = fanFindings(run.steps);
+        QStringList said;
+        if (found.stopDuty)
+            said << QStringLiteral("stops below %1 %").arg(*found.stopDuty);
+        if (found.startDuty)
+            said << QStringLiteral("starts at %1 %").arg(*found.startDuty);
+        runs << QStringLiteral("%1 (%2)").arg(run.name, said.isEmpty() ? QStringLiteral("never stopped")
+                                                                       : said.join(QStringLiteral(", ")));
+    }
+    progress_->setText(QStringLiteral("Showing saved results: %1.").arg(runs.join(QStringLiteral(" and "))));
+    if (plot_)
+        plot_->showSaved(saved_);
+    return {};
 }

@@ -9,7 +9,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 
-class FanCurvePlot;
+#include "ui/fantest/FanCurvePlot.h"
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -35,7 +35,13 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
 
+public:
+    // Saved results into the plot, over the last ones opened (two at most);
+    // why not, when the file is not a fan test.
+    QString openSaved(const QString& path);
+
 private:
+    void chooseSaved();
     void start();
     void showStep(const FanStep& step);
     void showFinished(const QString& text);
@@ -58,6 +64,9 @@ private:
     QPushButton* start_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QPushButton* save_ = nullptr;
+    QPushButton* open_ = nullptr;
+    // Saved results shown instead of a test's, the newest two.
+    std::vector<FanCurvePlot::SavedRun> saved_;
     QLabel* progress_ = nullptr;
     QLabel* stopDuty_ = nullptr;
     QLabel* startDuty_ = nullptr;
