@@ -100,6 +100,16 @@ public:
         return true;
     }
 
+    // Room for the rows a file of this size can hold, so the columns never
+    // grow by doubling past what they need. Untouched room costs no memory.
+    void expect(std::uint64_t rows)
+    {
+        const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(rows, maxRows_));
+        recording_.times.reserve(room);
+        for (auto& column : recording_.values)
+            column.reserve(room);
+    }
+
     RecordingRead finish()
     {
         if (error_)
@@ -126,8 +136,6 @@ private:
             error_ = name_ + ", line 1: not a recording of this program's (its header is " + quoted(text) + ")";
             return false;
         }
-        for (auto& column : recording_.values)
-            column.reserve(1024);
         return true;
     }
 
@@ -295,7 +303,17 @@ RecordingRead readRecordingFile(const std::string& path, const ReadProgress& pro
         return RecordingError{path + " is not a regular file (a FIFO or a device): not a recording"};
     }
     const auto total = static_cast<std::uint64_t>(status.st_size);
+    // A row of ours is 57 bytes at the least (every reading empty) and
+    // under 200 at the most: a file too large for the limit even at the
+    // longest rows is refused before a byte is read.
+    constexpr std::uint64_t ShortestRow = 57, LongestRow = 200;
+    if (total / LongestRow > maxRows) {
+        ::close(fd);
+        return RecordingError{path + " has more than " + std::to_string(maxRows) +
+                              " rows, the most a recording can be opened with; open a shorter run"};
+    }
     Parser parser(path, maxRows);
+    parser.expect(total / ShortestRow + 1);
     LineSplitter lines(parser);
     std::string buffer(1 << 20, '\0');
     std::uint64_t done = 0;

@@ -112,6 +112,11 @@ TEST(RecordingReader, RefusesFoldersAndFifosAndReadsAnOlderFile)
     EXPECT_EQ(error(readRecordingFile(folder.string())), folder.string() + " is a folder, not a recording");
     EXPECT_EQ(error(readRecordingFile(fifo)), fifo + " is not a regular file (a FIFO or a device): not a recording");
     EXPECT_EQ(error(readRecordingFile((folder / "none.csv").string())).rfind("Cannot open ", 0), 0u);
+    // Too large for the limit even at the longest rows: refused unread.
+    const std::string large = (folder / "large.csv").string();
+    std::filesystem::resize_file((std::ofstream(large) << Header, large), 601);
+    EXPECT_EQ(error(readRecordingFile(large, {}, 2)),
+              large + " has more than 2 rows, the most a recording can be opened with; open a shorter run");
 
     // Written before rows named their device: opens, with no device changes.
     const std::string older = (folder / "older.csv").string();
