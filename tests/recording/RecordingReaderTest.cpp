@@ -114,7 +114,8 @@ TEST(RecordingReader, RefusesFoldersAndFifosAndReadsAnOlderFile)
     EXPECT_EQ(error(readRecordingFile((folder / "none.csv").string())).rfind("Cannot open ", 0), 0u);
     // Too large for the limit even at the longest rows: refused unread.
     const std::string large = (folder / "large.csv").string();
-    std::filesystem::resize_file((std::ofstream(large) << Header, large), 601);
+    std::ofstream(large) << Header;
+    std::filesystem::resize_file(large, 601);
     EXPECT_EQ(error(readRecordingFile(large, {}, 2)),
               large + " has more than 2 rows, the most a recording can be opened with; open a shorter run");
 
