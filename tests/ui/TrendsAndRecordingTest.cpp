@@ -3,7 +3,12 @@
 
 #include "HeldSimulatedForm.h"
 #include "support/MessageBoxAnswerer.h"
+#include "ui/recorded/RecordedRun.h"
 #include "ui/trends/TrendsView.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QLineSeries>
 
 #include "recording/AlarmLog.h"
 #include "recording/CsvRecorder.h"
@@ -156,19 +161,21 @@ namespace {
 // A recorded minute: Local climbing from 30 °C, past 40 from 0:31, and from
 // 0:45 another device's bytes, with the alarm beside it as the window and
 // record write them.
-std::string recordedMinute(const std::filesystem::path& folder)
+std::string recordedMinute(const std::filesystem::path& folder, const char* name = "minute.csv", int warmer = 0,
+                           int hoursLater = 0)
 {
-    const std::string path = (folder / "minute.csv").string();
+    const std::string path = (folder / name).string();
     auto started = CsvRecorder::start(path, std::chrono::milliseconds(0), false);
     auto& recorder = *std::get<std::unique_ptr<CsvRecorder>>(started);
     AlarmLog log(path);
     AlarmWatch alarms({Limit{Reading::Local, true, 40}});
-    const auto t0 = std::chrono::system_clock::time_point(std::chrono::milliseconds(1'765'235'040'000));
+    const auto t0 = std::chrono::system_clock::time_point(std::chrono::milliseconds(1'765'235'040'000)) +
+                    std::chrono::hours(hoursLater);
     for (int tenths = 0; tenths < 600; ++tenths) {
         PollResult poll;
         poll.time = t0 + std::chrono::milliseconds(tenths * 100);
         poll.steadyTime = std::chrono::steady_clock::time_point(poll.time.time_since_epoch());
-        poll.bytes = {46, static_cast<std::uint8_t>(30 + tenths / 30), 31, 0x18, 0x15, 0x8C, 0x0A,
+        poll.bytes = {46, static_cast<std::uint8_t>(30 + warmer + tenths / 30), 31, 0x18, 0x15, 0x8C, 0x0A,
                       0x10, 0x0E, 0x00, 0x00, 192, 102, 0x99};
         poll.device = tenths < 450 ? 0x2E : 0x50;
         EXPECT_EQ(recorder.add(poll, false), std::nullopt);
@@ -238,4 +245,34 @@ TEST_F(TrendsAndRecording, OpenRecordingSaysWhyAFileIsNotOne)
     EXPECT_TRUE(boxes.seen()[0].text.contains(QStringLiteral("line 1: not a recording of this program's")))
         << boxes.seen()[0].text.toStdString();
     EXPECT_EQ(form->findChild<QMainWindow*>(QStringLiteral("recordedRun")), nullptr);
+}
+
+TEST_F(TrendsAndRecording, CompareWithLinesASecondRunUpAtItsStartAndSetsItsFiguresBeside)
+{
+    form->openRecording(QString::fromStdString(recordedMinute(folder)));
+    auto* window = form->findChild<QMainWindow*>(QStringLiteral("recordedRun"));
+    ASSERT_NE(window, nullptr);
+    auto* trends = dynamic_cast<TrendsView*>(window);
+    ASSERT_NE(trends, nullptr);
+    // The same minute two hours later and 2 °C warmer.
+    const std::string later = recordedMinute(folder, "warmer.csv", 2, 2);
+    ASSERT_TRUE(compareRecordedRun(*trends, QString::fromStdString(later), true));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("minute.csv compared with warmer.csv — Corvane Bench"));
+    auto* versus = window->findChild<QTableWidget*>(QStringLiteral("comparedSummary"));
+    ASSERT_NE(versus, nullptr);
+    EXPECT_EQ(versus->item(0, 0)->text(), QStringLiteral("32 °C")) << "Local's minimum, compared";
+    EXPECT_EQ(versus->item(0, 3)->text(), QStringLiteral("2 °C")) << "its mean less this run's";
+    // Lined up at its start, the warmer run's line lies over this run's minute.
+    auto* chart = window->findChildren<QChartView*>().front()->chart();
+    QLineSeries* dashed = nullptr;
+    // Its first piece: the line is cut at the device change.
+    for (QAbstractSeries* series : chart->series()) {
+        if (!dashed && series->name() == QStringLiteral("Local (warmer.csv)"))
+            dashed = qobject_cast<QLineSeries*>(series);
+    }
+    ASSERT_NE(dashed, nullptr);
+    ASSERT_FALSE(dashed->points().isEmpty());
+    EXPECT_EQ(dashed->points().front().y(), 32);
+    EXPECT_LT(dashed->points().front().x(), 1'765'235'040'000.0 + 60'000) << "shifted onto the first run's minute";
+    window->close();
 }

@@ -7,6 +7,10 @@
 
 #include <QCoreApplication>
 #include <QDockWidget>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMenuBar>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -99,7 +103,8 @@ QString captionOf(Reading reading)
 }
 
 // The summary and the alarms, beside the plots.
-QWidget* sidePanel(const Recording& recording, const std::vector<AlarmSpan>& alarms, const QString& alarmsProblem)
+QWidget* sidePanel(const Recording& recording, const std::vector<AlarmSpan>& alarms, const QString& alarmsProblem,
+                   const Recording* compared = nullptr, const QString& comparedName = {})
 {
     const RecordingSummary summary = summarize(recording, alarms);
     auto* panel = new QWidget;
@@ -155,6 +160,36 @@ QWidget* sidePanel(const Recording& recording, const std::vector<AlarmSpan>& ala
     table->resizeColumnsToContents();
     column->addWidget(table, 2);
 
+    if (compared) {
+        // The compared run beside this one, reading by reading.
+        const RecordingSummary other = summarize(*compared, {});
+        auto* versus = new QTableWidget(Poll::ReadingCount, 4, panel);
+        versus->setObjectName(QStringLiteral("comparedSummary"));
+        versus->setAccessibleName(QStringLiteral("Compared run"));
+        versus->setHorizontalHeaderLabels({QStringLiteral("Minimum (%1)").arg(comparedName),
+                                           QStringLiteral("Mean (%1)").arg(comparedName),
+                                           QStringLiteral("Maximum (%1)").arg(comparedName),
+                                           QStringLiteral("Mean, compared less this")});
+        versus->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        int line = 0;
+        for (const Reading reading : Poll::ListedOrder) {
+            const ReadingSummary& mine = summary.readings[static_cast<std::size_t>(reading)];
+            const ReadingSummary& theirs = other.readings[static_cast<std::size_t>(reading)];
+            versus->setVerticalHeaderItem(line, new QTableWidgetItem(captionOf(reading)));
+            const QStringList cells = {
+                theirs.values ? figure(theirs.minimum, reading) : QStringLiteral("not read"),
+                theirs.values ? figure(theirs.mean, reading) : QString(),
+                theirs.values ? figure(theirs.maximum, reading) : QString(),
+                mine.values && theirs.values ? figure(theirs.mean - mine.mean, reading) : QString(),
+            };
+            for (int c = 0; c < cells.size(); ++c)
+                versus->setItem(line, c, new QTableWidgetItem(cells[c]));
+            ++line;
+        }
+        versus->resizeColumnsToContents();
+        column->addWidget(versus, 2);
+    }
+
     auto* heading = new QLabel(QStringLiteral("&Alarms"), panel);
     auto* list = new QListWidget(panel);
     list->setObjectName(QStringLiteral("recordingAlarms"));
@@ -172,7 +207,47 @@ QWidget* sidePanel(const Recording& recording, const std::vector<AlarmSpan>& ala
     return panel;
 }
 
+// The data goes with the window, after it: a child is deleted once the
+// window itself is gone.
+struct RunKeeper : QObject {
+    std::unique_ptr<RecordedSeries> source, compared;
+    std::vector<AlarmSpan> alarms;
+    QString alarmsProblem;
+};
+
 } // namespace
+
+bool compareRecordedRun(TrendsView& view, const QString& path, bool atStarts)
+{
+    QMainWindow* window = view.window();
+    // Found by its name: without a meta-object of its own, a cast could not tell it.
+    auto* keeper = static_cast<RunKeeper*>(window->findChild<QObject*>(QStringLiteral("recordedRunData"),
+                                                                         Qt::FindDirectChildrenOnly));
+    auto* dock = window->findChild<QDockWidget*>(QStringLiteral("recordingSide"));
+    if (!keeper || !dock)
+        return false;
+    auto opened = readWithProgress(path, window);
+    if (!opened)
+        return false;
+    if (const auto* problem = std::get_if<RecordingError>(&opened->recording)) {
+        showCannotOpen(window, QString::fromStdString(problem->message));
+        return false;
+    }
+    auto compared = std::make_unique<RecordedSeries>(std::move(std::get<Recording>(opened->recording)));
+    const QString name = QFileInfo(path).fileName();
+    const History::Milliseconds shift =
+        atStarts && !compared->empty() && !keeper->source->empty() ? keeper->source->first() - compared->first() : 0;
+    view.compareWith(compared.get(), shift, name);
+    // The old compared run is drawn no more: it may go.
+    keeper->compared = std::move(compared);
+    QWidget* old = dock->widget();
+    dock->setWidget(sidePanel(keeper->source->recording(), keeper->alarms, keeper->alarmsProblem,
+                              &keeper->compared->recording(), name));
+    delete old;
+    window->setWindowTitle(QStringLiteral("%1 compared with %2 — Corvane Bench")
+                               .arg(window->property("recordingName").toString(), name));
+    return true;
+}
 
 TrendsView* openRecordedRun(const QString& path, QWidget* parent)
 {
@@ -198,13 +273,12 @@ TrendsView* openRecordedRun(const QString& path, QWidget* parent)
         return nullptr;
     }
     QMainWindow* window = view->window();
-    // The data goes with the window, after it: a child is deleted once the
-    // window itself is gone.
-    struct Keeper : QObject {
-        std::unique_ptr<RecordedSeries> source;
-    };
-    auto* keeper = new Keeper;
+    auto* keeper = new RunKeeper;
+    keeper->setObjectName(QStringLiteral("recordedRunData"));
     keeper->setParent(window);
+    keeper->alarms = alarms;
+    keeper->alarmsProblem = alarmsProblem;
+    window->setProperty("recordingName", QFileInfo(path).fileName());
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setAttribute(Qt::WA_QuitOnClose, false);
     window->setObjectName(QStringLiteral("recordedRun"));
@@ -222,6 +296,24 @@ TrendsView* openRecordedRun(const QString& path, QWidget* parent)
     dock->setWidget(sidePanel(source->recording(), alarms, alarmsProblem));
     window->addDockWidget(Qt::RightDockWidgetArea, dock);
     keeper->source = std::move(source);
+    // File > Compare With…: another recording over this one.
+    QMenu* file = window->menuBar()->actions().isEmpty() ? nullptr : window->menuBar()->actions().front()->menu();
+    if (file) {
+        QAction* compare = file->addAction(QStringLiteral("&Compare With…"));
+        compare->setObjectName(QStringLiteral("actionCompareWith"));
+        QObject::connect(compare, &QAction::triggered, window, [window, view] {
+            const QString other = QFileDialog::getOpenFileName(window, QStringLiteral("Compare With"), QString(),
+                                                               QStringLiteral("Recordings (*.csv);;All files (*)"));
+            if (other.isEmpty())
+                return;
+            const QStringList ways = {QStringLiteral("At their starts"), QStringLiteral("By clock time")};
+            bool chosen = false;
+            const QString way = QInputDialog::getItem(window, QStringLiteral("Compare With"),
+                                                      QStringLiteral("Line the two runs up:"), ways, 0, false, &chosen);
+            if (chosen)
+                compareRecordedRun(*view, other, way == ways[0]);
+        });
+    }
     // Room for the plots and the summary beside them.
     window->resize(std::max(window->width(), 1320), std::max(window->height(), 700));
     window->show();

@@ -52,6 +52,10 @@ public:
     // The plots shown, to a PNG as drawn or an SVG drawn per pixel, as the
     // path's ending says; why not, when it cannot be written.
     virtual QString exportPlots(const QString& path) const = 0;
+    // Another run drawn dashed over this one, its times moved by shift (to
+    // start where this one does, or nothing for clock time), named so in the
+    // legend; null for none.
+    virtual void compareWith(const SeriesSource* other, History::Milliseconds shift, const QString& name) = 0;
 
 protected:
     ~TrendsView() = default;

@@ -271,6 +271,8 @@ void TrendsWindow::showSeriesOnOff(Reading reading)
     const bool on = lines.front()->isVisible();
     for (QLineSeries* line : lines)
         line->setVisible(on);
+    for (QLineSeries* line : comparedSegments_[static_cast<std::size_t>(reading)])
+        line->setVisible(on);
     // A series switched off greys its legend entry, swatch and name, so
     // the legend never says a line is there that is not.
     QLegendMarker* marker = lines.front()->chart()->legend()->markers(lines.front()).front();
@@ -500,46 +502,99 @@ void TrendsWindow::placeShades()
 void TrendsWindow::drawSeries(History::Milliseconds from, History::Milliseconds to)
 {
     const History::Milliseconds step = std::max<History::Milliseconds>(100, (to - from) / PointsPerSeries);
+    for (const Reading reading : PlotOrder) {
+        const auto r = static_cast<std::size_t>(reading);
+        const std::size_t used = drawLine(history_, 0, reading, from, to, step,
+                                          [this, reading](std::size_t i) { return segment(reading, i); });
+        for (std::size_t i = used; i < segmentsUsed_[r]; ++i)
+            segments_[r][i]->clear();
+        segmentsUsed_[r] = used;
+        if (!compared_)
+            continue;
+        const std::size_t comparedUsed = drawLine(*compared_, comparedShift_, reading, from, to, step,
+                                                  [this, reading](std::size_t i) { return comparedSegment(reading, i); });
+        for (std::size_t i = comparedUsed; i < comparedSegments_[r].size(); ++i)
+            comparedSegments_[r][i]->clear();
+    }
+}
+
+std::size_t TrendsWindow::drawLine(const SeriesSource& source, History::Milliseconds shift, Reading reading,
+                                   History::Milliseconds from, History::Milliseconds to, History::Milliseconds step,
+                                   const std::function<QLineSeries*(std::size_t)>& segmentAt) const
+{
     // A reading missing for longer than a few steps is a gap in the line,
     // not a straight one across it; a slow poll or two is not.
     const History::Milliseconds gap = std::max<History::Milliseconds>(3 * step, 1000);
     // Nor is a line joined across a change of device or controller: what
     // was read before it and after are readings of different chips.
     std::vector<History::Milliseconds> changes;
-    for (const History::Mark& mark : history_.marks())
-        if (mark.time >= from && mark.time <= to)
-            changes.push_back(mark.time);
-    for (const Reading reading : PlotOrder) {
-        const auto r = static_cast<std::size_t>(reading);
-        std::size_t used = 0;
-        QList<QPointF> piece;
-        History::Milliseconds last = 0;
-        auto nextChange = changes.begin();
-        const auto flush = [&] {
-            if (!piece.isEmpty())
-                segment(reading, used++)->replace(piece);
-            piece.clear();
-        };
-        for (const History::Point& p : history_.series(reading, from, to, step)) {
-            // A point is the mean of a step's readings, centred on its time.
-            bool changed = false;
-            bool mixed = false;
-            for (; nextChange != changes.end() && *nextChange < p.time + step / 2; ++nextChange) {
-                changed = true;
-                mixed = mixed || *nextChange > p.time - step / 2;
-            }
-            if (!piece.isEmpty() && (p.time - last > gap || changed))
-                flush();
-            if (mixed)
-                continue; // a mean of both devices' readings is neither's
-            piece.append(QPointF(static_cast<qreal>(p.time), p.value));
-            last = p.time;
+    for (const History::Mark& mark : source.marks())
+        if (mark.time + shift >= from && mark.time + shift <= to)
+            changes.push_back(mark.time + shift);
+    std::size_t used = 0;
+    QList<QPointF> piece;
+    History::Milliseconds last = 0;
+    auto nextChange = changes.begin();
+    const auto flush = [&] {
+        if (!piece.isEmpty())
+            segmentAt(used++)->replace(piece);
+        piece.clear();
+    };
+    for (History::Point p : source.series(reading, from - shift, to - shift, step)) {
+        p.time += shift;
+        // A point is the mean (or an extreme) of a step's readings, centred on its time.
+        bool changed = false;
+        bool mixed = false;
+        for (; nextChange != changes.end() && *nextChange < p.time + step / 2; ++nextChange) {
+            changed = true;
+            mixed = mixed || *nextChange > p.time - step / 2;
         }
-        flush();
-        for (std::size_t i = used; i < segmentsUsed_[r]; ++i)
-            segments_[r][i]->clear();
-        segmentsUsed_[r] = used;
+        if (!piece.isEmpty() && (p.time - last > gap || changed))
+            flush();
+        if (mixed)
+            continue; // a mean of both devices' readings is neither's
+        piece.append(QPointF(static_cast<qreal>(p.time), p.value));
+        last = p.time;
     }
+    flush();
+    return used;
+}
+
+QLineSeries* TrendsWindow::comparedSegment(Reading reading, std::size_t index)
+{
+    auto& lines = comparedSegments_[static_cast<std::size_t>(reading)];
+    while (lines.size() <= index) {
+        QLineSeries* head = series(reading);
+        const Plot& plot = plots_[plotOf_[static_cast<std::size_t>(reading)]];
+        auto* line = new QLineSeries;
+        line->setName(head->name() + QStringLiteral(" (") + comparedName_ + QLatin1Char(')'));
+        QPen pen = head->pen();
+        pen.setStyle(Qt::DashLine);
+        line->setPen(pen);
+        plot.chart->addSeries(line);
+        for (QAbstractAxis* axis : head->attachedAxes())
+            line->attachAxis(axis);
+        line->setVisible(head->isVisible());
+        // The compared run's entry in the legend once, by its first piece.
+        plot.chart->legend()->markers(line).front()->setVisible(lines.empty());
+        lines.push_back(line);
+    }
+    return lines[index];
+}
+
+void TrendsWindow::compareWith(const SeriesSource* other, History::Milliseconds shift, const QString& name)
+{
+    for (auto& lines : comparedSegments_) {
+        for (QLineSeries* line : lines) {
+            line->chart()->removeSeries(line);
+            delete line;
+        }
+        lines.clear();
+    }
+    compared_ = other;
+    comparedShift_ = shift;
+    comparedName_ = name;
+    redraw();
 }
 
 void TrendsWindow::drawTimeAxes(History::Milliseconds from, History::Milliseconds to)

@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <QPointF>
 #include <array>
+#include <functional>
 #include <vector>
 
 class QAction;
@@ -49,6 +50,7 @@ public:
     void setSpan(History::Milliseconds span) override;
     void showWholeRun() override;
     QString exportPlots(const QString& path) const override;
+    void compareWith(const SeriesSource* other, History::Milliseconds shift, const QString& name) override;
     void setShadedSpans(std::vector<ShadedSpan> spans) override;
     // The line the legend and the Series menu stand for.
     QLineSeries* series(Poll::Reading reading) const { return segments_[static_cast<std::size_t>(reading)].front(); }
@@ -81,6 +83,12 @@ private:
     QChartView* addPlot(const QString& title, std::initializer_list<Poll::Reading> readings,
                         const QString& rightTitle = {}, std::initializer_list<Poll::Reading> rightReadings = {});
     QLineSeries* segment(Poll::Reading reading, std::size_t index);
+    QLineSeries* comparedSegment(Poll::Reading reading, std::size_t index);
+    // One reading's line from source, its times shifted by shift, in the
+    // pieces segmentAt gives; how many pieces it took.
+    std::size_t drawLine(const SeriesSource& source, History::Milliseconds shift, Poll::Reading reading,
+                         History::Milliseconds from, History::Milliseconds to, History::Milliseconds step,
+                         const std::function<QLineSeries*(std::size_t)>& segmentAt) const;
     void buildActions();
     void redraw();
     // The times shown: the span, or the run where it is shorter, up to the
@@ -114,6 +122,11 @@ private:
     bool redrawQueued_ = false; // after a resize, until the one redraw for all plots runs
     QStringList marksShown_;
     std::vector<ShadedSpan> shaded_;
+    // A second run drawn dashed over the first, its times shifted onto the first's.
+    const SeriesSource* compared_ = nullptr;
+    History::Milliseconds comparedShift_ = 0;
+    QString comparedName_;
+    std::array<std::vector<QLineSeries*>, Poll::ReadingCount> comparedSegments_{};
     QLabel* cursor_ = nullptr;
     QLabel* state_ = nullptr;
     QAction* pauseAction_ = nullptr;
