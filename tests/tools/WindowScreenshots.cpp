@@ -14,6 +14,7 @@
 #include "recording/CsvRecorder.h"
 #include "recording/FanTestCsv.h"
 #include "ui/fantest/FanTestWindow.h"
+#include "ui/recorded/RecordedRun.h"
 #include "support/FakeLinuxBus.h"
 #include "support/MessageBoxAnswerer.h"
 #include "ui/busscan/BusScanWindow.h"
@@ -172,17 +173,20 @@ int main(int argc, char* argv[])
     // A recorded afternoon opened again: six hours at a row a second, Local
     // past 45 °C for a while, and the last hour another device's bytes.
     const std::string recorded = QDir(folder).filePath(QStringLiteral("afternoon.csv")).toStdString();
-    {
+    const std::string warmer = QDir(folder).filePath(QStringLiteral("next-afternoon.csv")).toStdString();
+    for (const auto& [file, hotter, later] : {std::tuple{recorded, 0, 0}, std::tuple{warmer, 3, 24}}) {
+        const std::string& recorded = file;
         auto started = CsvRecorder::start(recorded, std::chrono::milliseconds(0), true);
         auto& recorder = *std::get<std::unique_ptr<CsvRecorder>>(started);
         AlarmLog log(recorded);
         AlarmWatch alarms({Limit{Poll::Reading::Local, true, 45}});
-        const auto from = std::chrono::system_clock::time_point(std::chrono::seconds(1'765'202'400));
+        const auto from = std::chrono::system_clock::time_point(std::chrono::seconds(1'765'202'400)) +
+                          std::chrono::hours(later);
         for (int s = 0; s < 6 * 3600; ++s) {
             PollResult poll = chip.poll(s < 5 * 3600 ? 0x2E : 0x50);
             poll.time = from + std::chrono::seconds(s);
             if (s < 5 * 3600)
-                poll.bytes[1] = static_cast<std::uint8_t>(36 + 11 * std::sin(s / 6000.0) + (s % 11 == 0));
+                poll.bytes[1] = static_cast<std::uint8_t>(36 + hotter + 11 * std::sin(s / 6000.0) + (s % 11 == 0));
             (void)recorder.add(poll, false);
             for (const AlarmWatch::Event& event : alarms.check(poll, false))
                 (void)log.add(alarmRowOf(alarms, event));
@@ -196,10 +200,16 @@ int main(int argc, char* argv[])
         (void)QTest::qWaitForWindowExposed(run);
         QTest::qWait(300);
         save(run, folder, QStringLiteral("recorded-run-with-alarm"), dark);
+        if (auto* view = dynamic_cast<TrendsView*>(run); view && compareRecordedRun(*view, QString::fromStdString(warmer), true)) {
+            QTest::qWait(300);
+            save(run, folder, QStringLiteral("recorded-runs-compared"), dark);
+        }
         run->close();
     }
     QFile::remove(QString::fromStdString(recorded));
     QFile::remove(QString::fromStdString(recorded + ".alarms.csv"));
+    QFile::remove(QString::fromStdString(warmer));
+    QFile::remove(QString::fromStdString(warmer + ".alarms.csv"));
 
     // Two fans' saved fan tests overlaid.
     if (auto* fanTest = qobject_cast<FanTestWindow*>(form.showFanTest())) {
