@@ -129,12 +129,12 @@ QWidget* sidePanel(const Recording& recording, const std::vector<AlarmSpan>& ala
     facts->setText(said);
     column->addWidget(facts);
 
-    auto* table = new QTableWidget(Poll::ReadingCount, 6, panel);
+    auto* table = new QTableWidget(Poll::ReadingCount, 7, panel);
     table->setObjectName(QStringLiteral("recordingSummary"));
     table->setAccessibleName(QStringLiteral("Summary"));
     table->setHorizontalHeaderLabels({QStringLiteral("Minimum"), QStringLiteral("Mean"), QStringLiteral("Maximum"),
                                       QStringLiteral("Gaps"), QStringLiteral("Longest gap"),
-                                      QStringLiteral("Beyond a bound")});
+                                      QStringLiteral("Beyond a bound"), QStringLiteral("First – last value (UTC)")});
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     int row = 0;
     for (const Reading reading : Poll::ListedOrder) {
@@ -152,6 +152,7 @@ QWidget* sidePanel(const Recording& recording, const std::vector<AlarmSpan>& ala
                     beyond << QStringLiteral("%1: %2").arg(QString::fromStdString(b.bound), durationText(b.time));
                 return beyond.join(QStringLiteral("; "));
             }(),
+            s.values ? timeText(s.first) + QStringLiteral(" – ") + timeText(s.last) : QString(),
         };
         for (int c = 0; c < cells.size(); ++c)
             table->setItem(row, c, new QTableWidgetItem(cells[c]));
