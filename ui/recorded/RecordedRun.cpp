@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QTableWidget>
 #include <QTimer>
@@ -51,23 +52,28 @@ std::optional<Opened> readWithProgress(const QString& path, QWidget* parent)
             opened.alarms = readAlarmsFile(path.toStdString(), recording->rows() ? recording->times.back() : 0);
         finished = true;
     });
-    QProgressDialog progress(QStringLiteral("Opening %1…").arg(QFileInfo(path).fileName()), QStringLiteral("Cancel"),
-                             0, 1000, parent);
-    progress.setObjectName(QStringLiteral("openingRecording"));
-    progress.setWindowTitle(QStringLiteral("Open Recording"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
+    // On the heap, watched: the window it sits over may close meanwhile,
+    // and take it along.
+    const QPointer<QWidget> over(parent);
+    QPointer<QProgressDialog> progress = new QProgressDialog(
+        QStringLiteral("Opening %1…").arg(QFileInfo(path).fileName()), QStringLiteral("Cancel"), 0, 1000, parent);
+    progress->setObjectName(QStringLiteral("openingRecording"));
+    progress->setWindowTitle(QStringLiteral("Open Recording"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(300);
     while (!finished) {
-        if (total > 0)
-            progress.setValue(static_cast<int>(done * 1000 / total));
-        if (progress.wasCanceled())
+        if (!progress || progress->wasCanceled()) {
             cancelled = true;
+        } else if (total > 0) {
+            progress->setValue(static_cast<int>(done * 1000 / total));
+        }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 30);
         std::this_thread::sleep_for(std::chrono::milliseconds(15));
     }
     reader.join();
-    progress.reset();
-    if (cancelled)
+    delete progress.data();
+    // Nothing to show it in once the window it was for has gone.
+    if (cancelled || (parent && !over))
         return std::nullopt;
     return opened;
 }
