@@ -6,6 +6,8 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <utility>
 
 namespace {
 
@@ -59,13 +61,27 @@ QString elementName(const char* array, int element)
     return QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(element);
 }
 
-QGroupBox* groupBox(QWidget& form, const char* name, const char* caption, QRect twips)
+// A box's title is set, in bold, once the box is filled (titleBoxes): what
+// is built inside is then never laid out in bold first, only to be set
+// regular, and the title is laid out once.
+QGroupBox* groupBox(QWidget& form, const char* name, QRect twips)
 {
-    auto* box = new QGroupBox(QString::fromUtf8(caption), &form);
+    auto* box = new QGroupBox(&form);
     box->setObjectName(QLatin1String(name));
     box->setGeometry(twips);
-    box->setFont(dialogFont(true));
     return box;
+}
+
+// Each control inside has its own font, which a box's font does not
+// replace.
+void titleBoxes(const Form1Controls& c)
+{
+    const std::pair<QGroupBox*, const char*> titles[] = {
+        {c.Frame1, "Corvane Readings"}, {c.Frame2, "PWM1 Settings"}, {c.Frame3, "Read/Write"}};
+    for (const auto& [box, title] : titles) {
+        box->setFont(dialogFont(true));
+        box->setTitle(QString::fromUtf8(title));
+    }
 }
 
 // Caption labels size themselves to their text, never narrower than laid out.
@@ -73,7 +89,9 @@ QLabel* caption(QWidget* parent, const QString& name, const char* text, QRect tw
 {
     auto* label = place<QLabel>(parent, name, twips);
     label->setText(QString::fromUtf8(text));
-    label->resize(std::max(twips.width(), label->sizeHint().width()), twips.height());
+    // The text's own width, as a plain caption without margins or frame
+    // needs: cheaper at start-up than the label's size hint.
+    label->resize(std::max(twips.width(), label->fontMetrics().horizontalAdvance(label->text())), twips.height());
     return label;
 }
 
@@ -142,7 +160,7 @@ Button* button(QWidget* parent, const char* name, const char* text, QRect twips)
 void buildReadings(Form1Controls& c, QWidget& form)
 {
     namespace rm = RegisterMap;
-    c.Frame1 = groupBox(form, "Frame1", "Corvane Readings", twipsRect(480, 360, 2775, 4455));
+    c.Frame1 = groupBox(form, "Frame1", twipsRect(480, 360, 2775, 4455));
     QWidget* f = c.Frame1;
 
     // The caption array and the value array number their rows differently:
@@ -179,7 +197,7 @@ void buildReadings(Form1Controls& c, QWidget& form)
 void buildPwmSettings(Form1Controls& c, QWidget& form)
 {
     namespace rm = RegisterMap;
-    c.Frame2 = groupBox(form, "Frame2", "PWM1 Settings", twipsRect(3480, 360, 5175, 2415));
+    c.Frame2 = groupBox(form, "Frame2", twipsRect(3480, 360, 5175, 2415));
     QWidget* f = c.Frame2;
 
     c.Label3 = caption(f, QStringLiteral("Label3"), "PWM1 Control", twipsRect(360, 480, 1035, 195));
@@ -196,7 +214,7 @@ void buildPwmSettings(Form1Controls& c, QWidget& form)
 
 void buildRegisterPanel(Form1Controls& c, QWidget& form)
 {
-    c.Frame3 = groupBox(form, "Frame3", "Read/Write", twipsRect(3480, 3000, 5175, 1815));
+    c.Frame3 = groupBox(form, "Frame3", twipsRect(3480, 3000, 5175, 1815));
     QWidget* f = c.Frame3;
 
     c.Label7 = caption(f, QStringLiteral("Label7"), "Device Address (hex)", twipsRect(360, 240, 1515, 195));
@@ -240,6 +258,7 @@ Form1Controls buildForm1Controls(QWidget& form)
     buildReadings(controls, form);
     buildPwmSettings(controls, form);
     buildRegisterPanel(controls, form);
+    titleBoxes(controls);
     setTabOrder(controls);
     return controls;
 }
