@@ -2,7 +2,6 @@
 // the question where the SMBus cannot be used, and the window itself.
 
 #include "BusOpening.h"
-#include "FontsWarmUp.h"
 #include "NoDisplay.h"
 #include "RunWindow.h"
 #include "WindowEntry.h"
@@ -16,7 +15,6 @@
 
 extern "C" Q_DECL_EXPORT int corvaneWindow(int& argc, char** argv, const BusRequest& request)
 {
-    FontsWarmUp fonts;
     auto opened = openBus(request);
     const auto* problem = std::get_if<SmbusAccessProblem>(&opened);
     // Adapters named on the command line are a deliberate choice: no window
@@ -34,7 +32,6 @@ extern "C" Q_DECL_EXPORT int corvaneWindow(int& argc, char** argv, const BusRequ
     QApplication app(argc, argv);
     displayReached();
     applyBenchStyle(app);
-    fonts.finish();
     if (problem) {
         if (!askToRunSimulated(nullptr, QString::fromStdString(describe(*problem))))
             return ExitStatus::NoSmbus;
