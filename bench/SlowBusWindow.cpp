@@ -75,7 +75,7 @@ int main(int argc, char* argv[])
     auto dev = std::make_unique<SlowI2cDev>();
     dev->files = {"/dev/i2c-slow"};
     dev->addDevice("/dev/i2c-slow", 0x2E);
-    LinuxSmbus bus({std::nullopt, SmbusAdapter{9, "Slow SMBus adapter at 0b00", "/dev/i2c-slow", 0x0b00, true}},
+    LinuxSmbus bus({std::nullopt, SmbusAdapter{9, "Slow SMBus adapter at 0b00", "/dev/i2c-slow", 0x0b00, true, "/sys/devices/pci0000:00/0000:00:1f.3"}},
                    std::move(dev), "/nonexistent");
     return runWindow(bus, QStringLiteral(" (slow bus)"), [&](Form1& window) {
         if (latencyAt >= 0 && latencyAt + 1 < arguments.size()) {

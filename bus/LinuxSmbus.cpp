@@ -11,14 +11,22 @@ LinuxSmbus::LinuxSmbus(Controllers controllers, std::unique_ptr<I2cDev> i2cDev, 
 
 LinuxSmbus::~LinuxSmbus()
 {
-    for (const AdapterFile& file : files_) {
-        if (file.fd >= 0)
-            i2cDev_->close(file.fd);
-    }
+    for (AdapterFile& file : files_)
+        closeFile(file);
+}
+
+void LinuxSmbus::closeFile(AdapterFile& file)
+{
+    if (file.fd >= 0)
+        i2cDev_->close(file.fd);
+    file.fd = -1;
+    file.slave = -1;
+    file.forced = false;
 }
 
 std::uint16_t LinuxSmbus::DetectSmbus(std::int32_t controllerIndex)
 {
+    const std::scoped_lock lock(mutex_);
     chosen_.reset();
     if (controllerIndex < 0 || controllerIndex >= static_cast<std::int32_t>(controllers_.size()))
         return 0;
@@ -31,22 +39,32 @@ std::uint16_t LinuxSmbus::DetectSmbus(std::int32_t controllerIndex)
 
 std::string LinuxSmbus::controllerName() const
 {
-    const std::string name = chosen_ ? nameOfController(static_cast<std::int32_t>(*chosen_)) : std::string();
+    const std::scoped_lock lock(mutex_);
+    const std::string name = chosen_ ? nameOf(*chosen_) : std::string();
     return name.empty() ? "No SMBus controller" : name;
 }
 
 std::string LinuxSmbus::nameOfController(std::int32_t index) const
 {
-    if (index < 0 || index >= static_cast<std::int32_t>(controllers_.size()) ||
-        !controllers_[static_cast<std::size_t>(index)])
+    const std::scoped_lock lock(mutex_);
+    if (index < 0 || index >= static_cast<std::int32_t>(controllers_.size()))
         return {};
-    const SmbusAdapter& adapter = *controllers_[static_cast<std::size_t>(index)];
+    return nameOf(static_cast<std::size_t>(index));
+}
+
+std::string LinuxSmbus::nameOf(std::size_t controller) const
+{
+    if (!controllers_[controller])
+        return {};
+    const SmbusAdapter& adapter = *controllers_[controller];
     return adapter.name.empty() ? adapter.devicePath : adapter.name;
 }
 
 std::variant<LinuxSmbus::AdapterFile*, int> LinuxSmbus::chosenFile()
 {
-    if (!chosen_)
+    // A gone adapter's number may be another's by now: nothing is opened
+    // until the adapter itself is back.
+    if (!chosen_ || gone_[*chosen_])
         return -ENODEV;
     AdapterFile& file = files_[*chosen_];
     if (file.fd < 0) {
@@ -92,25 +110,39 @@ int LinuxSmbus::addressDevice(AdapterFile& file, std::uint8_t device, bool force
 
 std::string LinuxSmbus::kernelClientName(std::int32_t controllerIndex, std::uint8_t device) const
 {
-    if (controllerIndex < 0 || controllerIndex >= static_cast<std::int32_t>(controllers_.size()) ||
-        !controllers_[static_cast<std::size_t>(controllerIndex)])
+    const std::scoped_lock lock(mutex_);
+    if (controllerIndex < 0 || controllerIndex >= static_cast<std::int32_t>(controllers_.size()))
+        return {};
+    return clientName(static_cast<std::size_t>(controllerIndex), device);
+}
+
+std::string LinuxSmbus::clientName(std::size_t controller, std::uint8_t device) const
+{
+    if (!controllers_[controller])
         return {};
     // The kernel names a client "N-00aa" after its adapter and address.
     char client[32];
-    std::snprintf(client, sizeof client, "%d-%04x", controllers_[static_cast<std::size_t>(controllerIndex)]->number,
-                  device);
+    std::snprintf(client, sizeof client, "%d-%04x", controllers_[controller]->number, device);
     return client;
 }
 
 std::string LinuxSmbus::driverOf(std::uint8_t device) const
 {
-    return kernelDriverOn(static_cast<std::int32_t>(*chosen_), device);
+    return driverOn(*chosen_, device);
 }
 
 std::string LinuxSmbus::kernelDriverOn(std::int32_t controllerIndex, std::uint8_t device) const
 {
-    // sysfs links the client's driver beside it.
-    const std::string client = kernelClientName(controllerIndex, device);
+    const std::scoped_lock lock(mutex_);
+    if (controllerIndex < 0 || controllerIndex >= static_cast<std::int32_t>(controllers_.size()))
+        return {};
+    return driverOn(static_cast<std::size_t>(controllerIndex), device);
+}
+
+std::string LinuxSmbus::driverOn(std::size_t controller, std::uint8_t device) const
+{
+    // sysfs links the client's driver beside it; a gone adapter has none.
+    const std::string client = gone_[controller] ? std::string() : clientName(controller, device);
     if (client.empty())
         return {};
     std::error_code error;
@@ -127,10 +159,7 @@ void LinuxSmbus::dropIfGone(AdapterFile& file, int result)
     // one open per such transaction.
     if (result != -ENODEV || file.fd < 0)
         return;
-    i2cDev_->close(file.fd);
-    file.fd = -1;
-    file.slave = -1;
-    file.forced = false;
+    closeFile(file);
 }
 
 template <typename Transfer>
@@ -150,6 +179,7 @@ LinuxSmbus::Transaction LinuxSmbus::transact(std::uint8_t device, bool forceAllo
 
 ByteRead LinuxSmbus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
 {
+    const std::scoped_lock lock(mutex_);
     // A driver reads its device in ordered pairs (a fan count's low byte,
     // then its high byte); a read of ours between them can split a pair on
     // either side. Only with the user's word, as i2cget only with -f.
@@ -161,6 +191,7 @@ ByteRead LinuxSmbus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
 
 BusOutcome LinuxSmbus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
 {
+    const std::scoped_lock lock(mutex_);
     const bool permitted = chosen_ && files_[*chosen_].writableBehindDriver.contains(device);
     const Transaction t = transact(device, permitted, [&](int fd) { return i2cDev_->writeByteData(fd, reg, data); });
     return {t.result < 0 ? -t.result : 0, t.driver};
@@ -168,6 +199,7 @@ BusOutcome LinuxSmbus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::ui
 
 ByteRead LinuxSmbus::ReceiveByte(std::uint8_t device)
 {
+    const std::scoped_lock lock(mutex_);
     // A scan does not force its way past a driver: i2cdetect shows UU there.
     const Transaction t = transact(device, false, [&](int fd) { return i2cDev_->receiveByte(fd); });
     return t.result >= 0 ? ByteRead::of(static_cast<std::uint8_t>(t.result)) : ByteRead::failed(-t.result, t.driver);
@@ -175,11 +207,13 @@ ByteRead LinuxSmbus::ReceiveByte(std::uint8_t device)
 
 std::string LinuxSmbus::kernelDriver(std::uint8_t device) const
 {
+    const std::scoped_lock lock(mutex_);
     return chosen_ ? driverOf(device) : std::string();
 }
 
 void LinuxSmbus::permitWriteBehindDriver(std::uint8_t device)
 {
+    const std::scoped_lock lock(mutex_);
     if (!chosen_)
         return;
     files_[*chosen_].writableBehindDriver.insert(device);
@@ -188,6 +222,64 @@ void LinuxSmbus::permitWriteBehindDriver(std::uint8_t device)
 
 void LinuxSmbus::permitReadBehindDriver(std::int32_t controllerIndex, std::uint8_t device)
 {
+    const std::scoped_lock lock(mutex_);
     if (controllerIndex >= 0 && controllerIndex < static_cast<std::int32_t>(files_.size()))
         files_[static_cast<std::size_t>(controllerIndex)].readableBehindDriver.insert(device);
+}
+
+std::optional<int> LinuxSmbus::adapterRemoved(int number)
+{
+    const std::scoped_lock lock(mutex_);
+    for (std::size_t c = 0; c < controllers_.size(); ++c) {
+        if (controllers_[c] && !gone_[c] && controllers_[c]->number == number) {
+            gone_[c] = true;
+            closeFile(files_[c]);
+            return static_cast<int>(c);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<LinuxSmbus::Arrival> LinuxSmbus::adapterAdded(const SmbusAdapter& adapter)
+{
+    const std::scoped_lock lock(mutex_);
+    for (std::size_t c = 0; c < controllers_.size(); ++c) {
+        if (controllers_[c] && gone_[c] && sameAdapter(*controllers_[c], adapter)) {
+            // The drivers agreed to go past were on this very bus: they hold.
+            controllers_[c] = adapter;
+            gone_[c] = false;
+            return Arrival{static_cast<int>(c), true};
+        }
+    }
+    for (std::size_t c = 0; c < controllers_.size(); ++c) {
+        if (controllers_[c] && gone_[c] && controllers_[c]->name == adapter.name)
+            return Arrival{static_cast<int>(c), false};
+    }
+    return std::nullopt;
+}
+
+void LinuxSmbus::takeAdapter(int controller, const SmbusAdapter& adapter)
+{
+    const std::scoped_lock lock(mutex_);
+    if (controller < 0 || controller >= static_cast<int>(controllers_.size()))
+        return;
+    const auto c = static_cast<std::size_t>(controller);
+    closeFile(files_[c]);
+    files_[c] = AdapterFile{};
+    controllers_[c] = adapter;
+    gone_[c] = false;
+}
+
+bool LinuxSmbus::isGone(int controller) const
+{
+    const std::scoped_lock lock(mutex_);
+    return controller >= 0 && controller < static_cast<int>(gone_.size()) && gone_[static_cast<std::size_t>(controller)];
+}
+
+std::optional<SmbusAdapter> LinuxSmbus::adapterOf(int controller) const
+{
+    const std::scoped_lock lock(mutex_);
+    if (controller < 0 || controller >= static_cast<int>(controllers_.size()))
+        return std::nullopt;
+    return controllers_[static_cast<std::size_t>(controller)];
 }

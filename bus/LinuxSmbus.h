@@ -2,6 +2,10 @@
 // The SMBus of a real Linux PC, through the kernel's i2c-dev. Each read or
 // write is one SMBus byte-data transaction; the slave address is set only
 // when it changes. Every failure comes back with the kernel's errno.
+//
+// Transactions run on the bus thread; an adapter's going and coming is
+// told from another, and names are asked from any: a lock keeps them in
+// turn, held for one transaction at most.
 
 #include "BusAdapter.h"
 #include "I2cDev.h"
@@ -10,6 +14,7 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <variant>
@@ -39,7 +44,25 @@ public:
     std::string controllerName() const override;
     std::string nameOfController(std::int32_t index) const override;
 
-    const Controllers& controllers() const { return controllers_; }
+    // The kernel is removing adapter `number`: a controller on it lets go
+    // of its file now, so that the removal can finish, and fails every
+    // transaction with ENODEV, opening nothing, until its adapter is back.
+    // The controller, when one was on it.
+    std::optional<int> adapterRemoved(int number);
+    // What an adapter that came is to this bus.
+    struct Arrival {
+        int controller;
+        // Its own adapter, back, under whatever number: followed. Otherwise
+        // another of the same name at another place: not followed.
+        bool back;
+    };
+    std::optional<Arrival> adapterAdded(const SmbusAdapter& adapter);
+    // The user takes this adapter for the controller (0 or 1) from now on;
+    // what was agreed about the last one's drivers is not carried over.
+    void takeAdapter(int controller, const SmbusAdapter& adapter);
+    bool isGone(int controller) const;
+    // The controller's adapter as last known, if it has one.
+    std::optional<SmbusAdapter> adapterOf(int controller) const;
 
 private:
     struct AdapterFile {
@@ -68,11 +91,17 @@ private:
     int addressDevice(AdapterFile& file, std::uint8_t device, bool forceAllowed);
     // The driver sysfs links to the client at device, empty when none.
     std::string driverOf(std::uint8_t device) const;
+    std::string driverOn(std::size_t controller, std::uint8_t device) const;
+    std::string clientName(std::size_t controller, std::uint8_t device) const;
+    std::string nameOf(std::size_t controller) const;
     void dropIfGone(AdapterFile& file, int result);
+    void closeFile(AdapterFile& file);
 
     Controllers controllers_;
     std::unique_ptr<I2cDev> i2cDev_;
     std::filesystem::path sysfs_;
     std::array<AdapterFile, 2> files_;
+    std::array<bool, 2> gone_{};
     std::optional<std::size_t> chosen_;
+    mutable std::mutex mutex_;
 };

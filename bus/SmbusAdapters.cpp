@@ -86,6 +86,8 @@ std::optional<SmbusAdapter> readAdapter(const fs::directory_entry& entry)
     std::error_code error;
     const fs::path parent = fs::canonical(entry.path(), error).parent_path();
     adapter.onSmbusController = !error && isPciSmbusController(parent);
+    if (!error)
+        adapter.place = parent.string();
     // A two-channel controller registers one adapter per channel on one PCI
     // device, each with its own base in its name; the BAR is all there is
     // for a driver whose name gives none.
@@ -131,6 +133,11 @@ std::vector<SmbusAdapter> hostControllers(const std::vector<SmbusAdapter>& adapt
     return controllers;
 }
 
+bool sameAdapter(const SmbusAdapter& a, const SmbusAdapter& b)
+{
+    return a.name == b.name && a.place == b.place;
+}
+
 std::optional<SmbusAdapter> findSmbusAdapter(const std::vector<SmbusAdapter>& adapters, std::string_view nameOrPath)
 {
     const auto byPath = std::ranges::find(adapters, nameOrPath, &SmbusAdapter::devicePath);
@@ -139,5 +146,14 @@ std::optional<SmbusAdapter> findSmbusAdapter(const std::vector<SmbusAdapter>& ad
     const auto byName = std::ranges::find(adapters, nameOrPath, &SmbusAdapter::name);
     if (byName != adapters.end())
         return *byName;
+    // A place as the user may type it: through a link, with a slash at the end.
+    if (nameOrPath.starts_with('/')) {
+        std::error_code error;
+        const fs::path place = fs::canonical(fs::path(nameOrPath), error);
+        const auto byPlace =
+            error ? adapters.end() : std::ranges::find(adapters, place.string(), &SmbusAdapter::place);
+        if (byPlace != adapters.end())
+            return *byPlace;
+    }
     return std::nullopt;
 }

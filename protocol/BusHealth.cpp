@@ -98,9 +98,15 @@ void BusHealth::readFailed(std::uint8_t reg, std::uint8_t device, const BusOutco
 
 bool BusHealth::troubled(Time now) const
 {
-    if (note_ && now < note_->until && (note_->problem || alarm_.empty()))
-        return note_->problem;
-    return !alarm_.empty() || !refusal_.empty() || failing_ || lastPollSeconds_ > SlowPollSeconds;
+    // As text() ranks them.
+    const bool noteFresh = note_ && now < note_->until;
+    if (noteFresh && note_->problem)
+        return true;
+    if (!gone_.empty() || !alarm_.empty())
+        return true;
+    if (noteFresh)
+        return false;
+    return !refusal_.empty() || failing_ || lastPollSeconds_ > SlowPollSeconds;
 }
 
 std::string BusHealth::text(Time now) const
@@ -111,6 +117,9 @@ std::string BusHealth::text(Time now) const
     const bool noteFresh = note_ && now < note_->until;
     if (noteFresh && note_->problem)
         return note_->text;
+    // The adapter's going is why every reading and alarm says nothing.
+    if (!gone_.empty())
+        return gone_;
     if (!alarm_.empty())
         return alarm_;
     if (noteFresh)
@@ -132,4 +141,21 @@ std::string BusHealth::text(Time now) const
     if (!driver_.empty())
         text += ", driven by the kernel's " + driver_ + " driver";
     return text;
+}
+
+std::string BusHealth::adapterGoneText(int controller, const std::string& name, Time since)
+{
+    return controllerText(controller, name) + " is gone since " + clockText(since);
+}
+
+std::string BusHealth::adapterBackText(int controller, const std::string& name, Time since)
+{
+    return controllerText(controller, name) + " is back since " + clockText(since);
+}
+
+std::string BusHealth::strangerText(int controller, const std::string& name, const std::string& place,
+                                    const std::string& devicePath)
+{
+    return "another " + name + " came at " + (place.empty() ? std::string("no known place") : place) + " (" +
+           devicePath + "): choose " + controllerText(controller) + " again to use it";
 }

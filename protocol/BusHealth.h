@@ -55,9 +55,23 @@ public:
     // lasts; empty when none does.
     void alarm(std::string text) { alarm_ = std::move(text); }
 
+    // The adapter of the controller in use is gone: said (adapterGoneText)
+    // above everything but a fresh note of a failure the user just caused,
+    // until it is back; empty then.
+    void adapterGone(std::string text) { gone_ = std::move(text); }
+
     std::string text(Time now) const;
     // What text() says is a problem: a failure, a refusal, a slow bus.
     bool troubled(Time now) const;
+
+    // What is said of an adapter that went and came, by the controller it
+    // was: "SMBus Controller 2 (NAME) is gone since 14:02:11".
+    static std::string adapterGoneText(int controller, const std::string& name, Time since);
+    static std::string adapterBackText(int controller, const std::string& name, Time since);
+    // Another adapter of the gone one's name, at another place: not taken
+    // unless the user chooses the controller again.
+    static std::string strangerText(int controller, const std::string& name, const std::string& place,
+                                    const std::string& devicePath);
 
 private:
     struct Failing {
@@ -84,6 +98,7 @@ private:
     std::string notTheChip_;
     std::string driver_; // owns device_, as the last transaction there said
     double lastPollSeconds_ = 0;
+    std::string gone_;
 };
 
 // The kernel's words for an errno: "No such device or address".

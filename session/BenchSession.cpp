@@ -89,7 +89,11 @@ void BenchSession::showStartup(const Startup& startup, const std::optional<std::
         // Read the chip's settings at each tick until it answers.
         followPending_ = true;
     }
-    refreshStatus();
+    showGone();
+    // Start-up's reads run again when an adapter comes back: the poll
+    // runs on as it was.
+    if (started_)
+        return;
     started_ = true;
     Timer1.start();
     emit started();
@@ -165,6 +169,15 @@ void BenchSession::chooseDevice(std::uint8_t device, const std::string& driver)
 
 void BenchSession::selectController(int index)
 {
+    // Chosen again while its adapter is gone: what came in its place, at
+    // another place, is taken now, as the user asked.
+    if (index >= 0 && index < static_cast<int>(gone_.size()) && gone_[static_cast<std::size_t>(index)] &&
+        takeStranger_ && takeStranger_(index)) {
+        gone_[static_cast<std::size_t>(index)].reset();
+        health_.note(controllerText(index, busNames_.nameOfController(index)) +
+                         " is now the adapter that came in its place",
+                     now());
+    }
     // What is learnt about drivers from now on, and agreed to, is about
     // this bus; pointed at the device again, a No there is asked again.
     guard_.setController(index);
@@ -184,8 +197,62 @@ void BenchSession::selectController(int index)
             emit controllerShown(index, chosen.first);
             health_.setBus(controllerName_, module_.DeviceAddress);
             alarms_.setOrigin(originText());
-            refreshStatus();
+            showGone();
         });
+}
+
+void BenchSession::adapterGone(int controller)
+{
+    if (controller < 0 || controller >= static_cast<int>(gone_.size()))
+        return;
+    gone_[static_cast<std::size_t>(controller)] = Gone{busNames_.nameOfController(controller), now(), {}};
+    showGone();
+}
+
+void BenchSession::adapterBack(int controller)
+{
+    if (controller < 0 || controller >= static_cast<int>(gone_.size()) || !gone_[static_cast<std::size_t>(controller)])
+        return;
+    gone_[static_cast<std::size_t>(controller)].reset();
+    health_.note(BusHealth::adapterBackText(controller, busNames_.nameOfController(controller), now()), now());
+    showGone();
+    if (controller != guard_.controller())
+        return; // read when the user chooses it
+    // Start-up's reads again, reads only: the chip may have been reset.
+    const std::uint8_t device = module_.DeviceAddress;
+    const std::uint64_t choice = controllerChoice_;
+    using Identification = std::optional<std::array<std::uint8_t, 3>>;
+    jobs_.run(
+        [device, controller](CorvaneProtocol& chip) {
+            std::pair<Startup, Identification> found{chip.startUp(device, controller), std::nullopt};
+            if (found.first.answered && found.first.settings.complete())
+                found.second = chip.readIdentification(device);
+            return found;
+        },
+        this,
+        [this, device, choice](const std::pair<Startup, Identification>& found) {
+            showStartup(found.first, found.second, device, choice);
+        });
+}
+
+void BenchSession::strangerWaiting(int controller, const std::string& text)
+{
+    if (controller < 0 || controller >= static_cast<int>(gone_.size()) || !gone_[static_cast<std::size_t>(controller)])
+        return;
+    gone_[static_cast<std::size_t>(controller)]->stranger = text;
+    showGone();
+}
+
+void BenchSession::showGone()
+{
+    const int controller = guard_.controller();
+    const auto& gone = controller >= 0 && controller < static_cast<int>(gone_.size())
+                           ? gone_[static_cast<std::size_t>(controller)]
+                           : std::nullopt;
+    health_.adapterGone(!gone ? std::string()
+                              : BusHealth::adapterGoneText(controller, gone->name, gone->since) +
+                                    (gone->stranger.empty() ? std::string() : "; " + gone->stranger));
+    refreshStatus();
 }
 
 void BenchSession::recheckOwnership()

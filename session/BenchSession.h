@@ -120,6 +120,18 @@ public:
     // use, or says that no driver holds it.
     void readPastKernelDriver();
 
+    // The controller's adapter went (its file is closed) or came back, as
+    // the kernel said: polls read nothing meanwhile, and start-up's reads
+    // run again on its return.
+    void adapterGone(int controller);
+    void adapterBack(int controller);
+    // What waits to be taken for a gone controller, in words; empty for
+    // nothing.
+    void strangerWaiting(int controller, const std::string& text);
+    // How to take what waits for a controller the user chooses again; true
+    // when something was taken.
+    void takeStrangersWith(std::function<bool(int)> take) { takeStranger_ = std::move(take); }
+
     // A message for the status line, kept there for a while.
     void announce(const QString& text, bool problem = false);
     QString statusText() const { return shownStatus_; }
@@ -193,6 +205,8 @@ private:
     QString originText() const;
     void refreshStatus();
     void showDriverTip();
+    // The status line about the controller in use, gone or not.
+    void showGone();
 
     bool mayReadBehindDriver(std::uint8_t device);
     bool agreedAfterDriverRefusal(const BusOutcome& write, std::uint8_t device, std::uint64_t choice);
@@ -232,6 +246,15 @@ private:
     std::shared_ptr<BenchSettings> settings_ = std::make_shared<BenchSettings>();
     BenchAlarms alarms_;
     BenchRecording recording_;
+    // Each controller whose adapter is gone: since when, under what name,
+    // and what waits to be taken for it.
+    struct Gone {
+        std::string name;
+        Time since;
+        std::string stranger;
+    };
+    std::array<std::optional<Gone>, 2> gone_;
+    std::function<bool(int)> takeStranger_;
     // Asked only what was fixed when the bus was made (its names) and what
     // sysfs says, from this thread; every transaction goes through jobs_.
     const BusAdapter& busNames_;

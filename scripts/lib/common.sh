@@ -7,7 +7,7 @@ repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build_dir="$repo_root/build"
 
 # Building and opening the window.
-build_packages=(cmake g++ make qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgl-dev libi2c-dev fonts-liberation
+build_packages=(cmake g++ make qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgl-dev libi2c-dev libudev-dev fonts-liberation
   prometheus-cpp-dev)
 # Running the window with no display: an X server, a window finder, a camera,
 # and a hand for the mouse and keyboard.

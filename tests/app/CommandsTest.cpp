@@ -174,8 +174,8 @@ TEST(CommandRefusals, AKernelDriversDeviceOnTheLinuxBusTakesAWriteOnlyWithForce)
     dev.files = {"/dev/i2c-0", "/dev/i2c-1"};
     dev.driverBound = {{"/dev/i2c-0", 0x48}};
     dev.addDevice("/dev/i2c-0", 0x48);
-    const SmbusAdapter first{0, "SMBus I801 adapter at 0700", "/dev/i2c-0", 0x0700, true};
-    const SmbusAdapter second{1, "SMBus I801 adapter at 0b00", "/dev/i2c-1", 0x0b00, true};
+    const SmbusAdapter first{0, "SMBus I801 adapter at 0700", "/dev/i2c-0", 0x0700, true, "/sys/devices/pci0000:00/0000:00:1f.3"};
+    const SmbusAdapter second{1, "SMBus I801 adapter at 0b00", "/dev/i2c-1", 0x0b00, true, "/sys/devices/pci0000:00/0000:00:1f.3"};
     LinuxSmbus bus({first, second}, std::move(fake), sysfs.root());
 
     const Ran refused = runOn(bus, {"set", "--device", "48", "01", "60"});

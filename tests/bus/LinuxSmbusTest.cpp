@@ -6,8 +6,8 @@
 
 namespace {
 
-const SmbusAdapter I801{0, "SMBus I801 adapter at 0700", "/dev/i2c-0", 0x0700, true};
-const SmbusAdapter Second{1, "SMBus I801 adapter at 0b00", "/dev/i2c-1", 0x0b00, true};
+const SmbusAdapter I801{0, "SMBus I801 adapter at 0700", "/dev/i2c-0", 0x0700, true, "/sys/devices/pci0000:00/0000:00:1f.3"};
+const SmbusAdapter Second{1, "SMBus I801 adapter at 0b00", "/dev/i2c-1", 0x0b00, true, "/sys/devices/pci0000:00/0000:00:1f.3"};
 
 using Log = std::vector<std::string>;
 

@@ -7,9 +7,9 @@ namespace {
 
 using Kind = SmbusAccessProblem::Kind;
 
-const SmbusAdapter Controller1{0, "SMBus I801 adapter at 0700", "/dev/i2c-0", 0x0700, true};
-const SmbusAdapter Stub{1, "SMBus stub driver", "/dev/i2c-1", 0, false};
-const SmbusAdapter Controller2{2, "SMBus I801 adapter at 0b00", "/dev/i2c-2", 0x0b00, true};
+const SmbusAdapter Controller1{0, "SMBus I801 adapter at 0700", "/dev/i2c-0", 0x0700, true, "/sys/devices/pci0000:00/0000:00:1f.3"};
+const SmbusAdapter Stub{1, "SMBus stub driver", "/dev/i2c-1", 0, false, "/sys/devices"};
+const SmbusAdapter Controller2{2, "SMBus I801 adapter at 0b00", "/dev/i2c-2", 0x0b00, true, "/sys/devices/pci0000:00/0000:00:1f.3"};
 
 struct Outcome {
     std::optional<Kind> problem;

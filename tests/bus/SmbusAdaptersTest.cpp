@@ -121,13 +121,47 @@ TEST(SmbusAdapters, ReadsTheBaseAddressAtTheEndOfAName)
 
 TEST(SmbusAdapters, FindsANamedAdapterByDeviceFileOrExactName)
 {
-    const std::vector<SmbusAdapter> adapters = {{0, "SMBus I801 adapter at 0700", "/dev/i2c-0", 0x0700, true},
-                                                {1, "SMBus stub driver", "/dev/i2c-1", 0, false}};
+    const std::vector<SmbusAdapter> adapters = {{0, "SMBus I801 adapter at 0700", "/dev/i2c-0", 0x0700, true, "/sys/devices/pci0000:00/0000:00:1f.3"},
+                                                {1, "SMBus stub driver", "/dev/i2c-1", 0, false, "/sys/devices"}};
     const std::pair<const char*, std::optional<int>> cases[] = {
         {"/dev/i2c-1", 1},   {"SMBus stub driver", 1}, {"SMBus I801 adapter at 0700", 0},
         {"/dev/i2c-2", std::nullopt}, {"SMBus stub", std::nullopt}, {"i2c-0", std::nullopt}, {"", std::nullopt},
     };
     for (const auto& [name, number] : cases) {
+        const auto found = findSmbusAdapter(adapters, name);
+        EXPECT_EQ(found ? std::optional<int>(found->number) : std::nullopt, number) << name;
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(SmbusAdapters, KnowsAnAdapterByItsNameAndPlaceWhateverItsNumber)
+{
+    SysfsTree tree;
+    tree.pciDevice("0000:00:1f.3", "0x0c0500", {ioBar("0700", "073f")});
+    tree.pciDevice("0000:00:1f.5", "0x0c0500", {ioBar("0700", "073f")});
+    tree.adapter(3, "SMBus I801 adapter at 0700", "0000:00:1f.3");
+    tree.adapter(7, "SMBus I801 adapter at 0700", "0000:00:1f.5");
+    const auto adapters = listSmbusAdapters(tree.root());
+    ASSERT_EQ(adapters.size(), 2u);
+    EXPECT_EQ(adapters[0].place, tree.place("0000:00:1f.3"));
+
+    SmbusAdapter replugged = adapters[0];
+    replugged.number = 9;
+    replugged.devicePath = "/dev/i2c-9";
+    EXPECT_TRUE(sameAdapter(adapters[0], replugged));
+    EXPECT_FALSE(sameAdapter(adapters[0], adapters[1])) << "same name, another place";
+
+    const std::pair<std::string, std::optional<int>> named[] = {
+        {tree.place("0000:00:1f.5"), 7},
+        {tree.place("0000:00:1f.5") + "/", 7},
+        {(tree.root() / "bus" / "i2c" / "devices" / "i2c-3" / "..").string(), 3},
+        {tree.place("0000:00:1f.4"), std::nullopt},
+        {"SMBus I801 adapter at 0700", 3},
+    };
+    for (const auto& [name, number] : named) {
         const auto found = findSmbusAdapter(adapters, name);
         EXPECT_EQ(found ? std::optional<int>(found->number) : std::nullopt, number) << name;
     }

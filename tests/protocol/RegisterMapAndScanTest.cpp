@@ -187,7 +187,7 @@ TEST(BusScan, MarksAKernelDriversAddressUUWithoutProbingIt)
     dev.files = {"/dev/i2c-4"};
     dev.addDevice("/dev/i2c-4", 0x2E);
     dev.addDevice("/dev/i2c-4", 0x50);
-    LinuxSmbus bus({SmbusAdapter{4, "SMBus I801 adapter at efa0", "/dev/i2c-4", 0xEFA0, true}, std::nullopt},
+    LinuxSmbus bus({SmbusAdapter{4, "SMBus I801 adapter at efa0", "/dev/i2c-4", 0xEFA0, true, "/sys/devices/pci0000:00/0000:00:1f.3"}, std::nullopt},
                    std::move(fake), sysfs.root());
     bus.DetectSmbus(0);
     const BusScan scan = CorvaneProtocol(bus).scan();

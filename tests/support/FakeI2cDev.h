@@ -6,6 +6,7 @@
 #include "bus/I2cDev.h"
 
 #include <cerrno>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -26,6 +27,12 @@ public:
     std::set<std::pair<std::string, int>> driverBound;
     // Once set, every transaction fails with this errno (an unplugged adapter).
     int transactionError = 0;
+    // Device files whose adapter is gone: transactions on a file still open
+    // fail with ENODEV, as the kernel's do.
+    std::set<std::string> unplugged;
+    // Called at each write before it is done, on the caller's thread: a
+    // test's moment to pull the adapter out from under it.
+    std::function<void()> beforeWrite;
 
     std::vector<std::string> log;
     // Shared, so a test can still count after the bus that owns the fake is gone.
@@ -68,16 +75,18 @@ public:
         log.push_back("read " + std::to_string(reg));
         auto* device = answering(fd);
         if (!device)
-            return -(transactionError ? transactionError : ENXIO);
+            return -failure(fd);
         return (*device)[reg];
     }
 
     int writeByteData(int fd, std::uint8_t reg, std::uint8_t data) override
     {
         log.push_back("write " + std::to_string(reg) + " " + std::to_string(data));
+        if (beforeWrite)
+            beforeWrite();
         auto* device = answering(fd);
         if (!device)
-            return -(transactionError ? transactionError : ENXIO);
+            return -failure(fd);
         (*device)[reg] = data;
         return 0;
     }
@@ -87,14 +96,21 @@ public:
         log.push_back("receive");
         auto* device = answering(fd);
         if (!device)
-            return -(transactionError ? transactionError : ENXIO);
+            return -failure(fd);
         return (*device)[0];
     }
 
 private:
+    int failure(int fd) const
+    {
+        if (unplugged.contains(fdPaths_.at(fd)))
+            return ENODEV;
+        return transactionError ? transactionError : ENXIO;
+    }
+
     std::map<int, int>* answering(int fd)
     {
-        if (transactionError || !slaves_.contains(fd))
+        if (transactionError || unplugged.contains(fdPaths_.at(fd)) || !slaves_.contains(fd))
             return nullptr;
         const auto found = devices.find({fdPaths_.at(fd), slaves_.at(fd)});
         return found == devices.end() ? nullptr : &found->second;

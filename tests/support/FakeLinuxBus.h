@@ -30,7 +30,7 @@ public:
             dev->driverBound.insert({Path, address});
         }
         bus = std::make_unique<LinuxSmbus>(
-            LinuxSmbus::Controllers{std::nullopt, SmbusAdapter{1, "SMBus I801 adapter at 0b00", Path, 0x0b00, true}},
+            LinuxSmbus::Controllers{std::nullopt, SmbusAdapter{1, "SMBus I801 adapter at 0b00", Path, 0x0b00, true, "/sys/devices/pci0000:00/0000:00:1f.3"}},
             std::move(fake), sysfs.root());
     }
 

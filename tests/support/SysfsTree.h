@@ -48,6 +48,18 @@ public:
         std::filesystem::create_directory_symlink(directory, root_ / "bus" / "i2c" / "devices" / entry);
     }
 
+    // The adapter removed, as the kernel removes it when it is unplugged.
+    void removeAdapter(int number)
+    {
+        const std::string entry = "i2c-" + std::to_string(number);
+        const auto link = root_ / "bus" / "i2c" / "devices" / entry;
+        std::filesystem::remove_all(std::filesystem::canonical(link));
+        std::filesystem::remove(link);
+    }
+
+    // The sysfs path of a PCI device, an adapter's place.
+    std::string place(const std::string& slot) const { return pciPath(slot).string(); }
+
     // A kernel driver bound to the client at address on adapter number.
     void boundDriver(int number, int address, const std::string& driver)
     {

@@ -116,7 +116,7 @@ TEST(BusFaults, AnUnpluggedAdapterReadsAsAnEmptyBus)
     dev.registerOf(chip, 0x2E, 0x7C) = 0x01; // two's complement
     dev.registerOf(chip, 0x2E, 0x26) = 0x19; // local 25 °C
     dev.registerOf(chip, 0x2E, 0x22) = 0xC0; // Vcc 3.3 V
-    LinuxSmbus bus({std::nullopt, SmbusAdapter{5, "USB-SMBus adapter", chip, 0, false}}, std::move(owned));
+    LinuxSmbus bus({std::nullopt, SmbusAdapter{5, "USB-SMBus adapter", chip, 0, false, "/sys/devices"}}, std::move(owned));
 
     Form1 form(bus);
     const auto& c = form.controls();

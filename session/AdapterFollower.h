@@ -1,0 +1,56 @@
+#pragma once
+// Follows the PC's SMBus adapters as the kernel removes and adds them. A
+// removed adapter's file is let go at once, so the kernel can finish
+// removing it (it waits while any program holds the file open); the
+// controller's own adapter is taken back under whatever number it comes;
+// another of the same name at another place waits until the user chooses
+// that controller again.
+
+#include "bus/AdapterMonitor.h"
+#include "bus/LinuxSmbus.h"
+
+#include <QObject>
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+class BenchSession;
+class QSocketNotifier;
+
+class AdapterFollower : public QObject {
+    Q_OBJECT
+public:
+    AdapterFollower(LinuxSmbus& bus, std::unique_ptr<AdapterMonitor> monitor, std::filesystem::path sysfs = "/sys",
+                    QObject* parent = nullptr);
+
+    // Handles the events that wait; the monitor's socket calls it as they come.
+    void takeEvents();
+    // The adapter waiting for the controller, taken for it: the user chose
+    // the controller again. False when none waits.
+    bool takeStranger(int controller);
+    const std::optional<SmbusAdapter>& stranger(int controller) const;
+
+signals:
+    // The controller's adapter went; its file is closed.
+    void gone(int controller);
+    // It is back, maybe under another number, and opens again.
+    void back(int controller);
+    // Another adapter of the gone one's name came at another place, or went
+    // again (none).
+    void strangerChanged(int controller);
+
+private:
+    void removed(int number);
+    void added(int number);
+
+    LinuxSmbus& bus_;
+    std::unique_ptr<AdapterMonitor> monitor_;
+    std::filesystem::path sysfs_;
+    QSocketNotifier* notifier_ = nullptr;
+    std::array<std::optional<SmbusAdapter>, 2> strangers_;
+};
+
+// The session told what the follower sees, and taking what waits when the
+// user chooses a gone controller again.
+void followAdapters(BenchSession& session, AdapterFollower& follower);
