@@ -4,6 +4,7 @@
 
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "session/AdapterFollower.h"
 #include "session/QuitOnSignal.h"
 #include "protocol/BusHealth.h"
 #include "protocol/AddressGuard.h"
@@ -99,6 +100,36 @@ struct RecordRun {
         stopStatus = status;
         QCoreApplication::quit();
     }
+
+    // The adapter of the controller in use went or came back: said with the
+    // time, as the window's status line says it. The polls meanwhile are
+    // rows without readings; on its return start-up's reads run again.
+    void follow(AdapterFollower& follower, BusAdapter& bus, int controller)
+    {
+        QObject::connect(&follower, &AdapterFollower::gone, &follower, [this, &bus, controller](int gone) {
+            if (gone == controller)
+                say(BusHealth::adapterGoneText(gone, bus.nameOfController(gone), std::chrono::system_clock::now()));
+        });
+        QObject::connect(&follower, &AdapterFollower::back, &follower, [this, &bus, controller](int back) {
+            if (back != controller)
+                return;
+            say(BusHealth::adapterBackText(back, bus.nameOfController(back), std::chrono::system_clock::now()));
+            const Startup again = chip.startUp(device, controller);
+            if (again.settings.offsetCoded)
+                offsetCoded = *again.settings.offsetCoded;
+        });
+        QObject::connect(&follower, &AdapterFollower::strangerChanged, &follower, [this, &follower](int c) {
+            if (const auto& adapter = follower.stranger(c))
+                say(BusHealth::strangerText(adapter->name, adapter->place, adapter->devicePath) +
+                    ", not followed: name it with --smbus to record from it");
+        });
+    }
+
+    void say(const std::string& text)
+    {
+        err << isoUtcText(std::chrono::system_clock::now()) << " " << text << "\n";
+        err.flush();
+    }
 };
 
 } // namespace
@@ -143,6 +174,11 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
     std::signal(SIGPIPE, SIG_IGN);
     QObject scope;
     quitOnTerminationSignals(scope);
+    std::string notFollowed;
+    if (AdapterFollower* follower = followerFor(bus, scope, &notFollowed))
+        run.follow(*follower, bus, startup.controller);
+    else if (!notFollowed.empty())
+        err << "corvane-bench: " << notFollowed << "\n";
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, &scope, [&run] { run.tick(); });

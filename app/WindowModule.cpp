@@ -2,6 +2,7 @@
 // the question where the SMBus cannot be used, and the window itself.
 
 #include "BusOpening.h"
+#include "session/AdapterFollower.h"
 #include "NoDisplay.h"
 #include "RunWindow.h"
 #include "WindowEntry.h"
@@ -38,7 +39,8 @@ extern "C" Q_DECL_EXPORT int corvaneWindow(int& argc, char** argv, const BusRequ
         opened = simulatedBus();
     }
     OpenedBus& bus = std::get<OpenedBus>(opened);
-    return runWindow(*bus.bus, bus.titleSuffix, [&request](Form1& window) {
+    return runWindow(*bus.bus, bus.titleSuffix, [&request, &bus](Form1& window) {
+        followAdaptersOf(window.session(), *bus.bus);
         window.useSettings(request.noSettings ? std::make_shared<BenchSettings>()
                                               : std::make_shared<BenchSettings>(BenchSettings::userFile()));
         if (!request.recordPath.isEmpty())

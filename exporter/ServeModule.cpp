@@ -13,6 +13,8 @@
 #include "chip/RegisterMap.h"
 #include "protocol/AddressGuard.h"
 #include "protocol/BusThread.h"
+#include "protocol/BusHealth.h"
+#include "session/AdapterFollower.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -68,7 +70,46 @@ public:
     // Ends the bus thread; false when a transaction is still stuck in the kernel.
     bool stop() { return jobs_.stop(BusStopLimit); }
 
+    // The adapters followed as they go and come: while the controller's is
+    // gone the polls read nothing and corvane_up is 0; on its return
+    // start-up's reads run again, before the next poll.
+    void follow(BusAdapter& bus, int controller)
+    {
+        std::string why;
+        AdapterFollower* follower = followerFor(bus, scope_, &why);
+        if (!follower) {
+            if (!why.empty())
+                std::fprintf(stderr, "corvane-bench: %s\n", why.c_str());
+            return;
+        }
+        QObject::connect(follower, &AdapterFollower::gone, &scope_, [&bus, controller](int gone) {
+            if (gone == controller)
+                say(BusHealth::adapterGoneText(gone, bus.nameOfController(gone), std::chrono::system_clock::now()));
+        });
+        QObject::connect(follower, &AdapterFollower::back, &scope_, [this, &bus, controller](int back) {
+            if (back != controller)
+                return;
+            say(BusHealth::adapterBackText(back, bus.nameOfController(back), std::chrono::system_clock::now()));
+            const std::uint8_t device = options_.device;
+            jobs_.run(
+                [this, device, controller](CorvaneProtocol& chip) {
+                    const Startup again = chip.startUp(device, controller);
+                    if (again.settings.offsetCoded)
+                        offsetCoded_ = again.settings.offsetCoded;
+                    return again.answered;
+                },
+                &scope_, [](bool) {});
+        });
+        QObject::connect(follower, &AdapterFollower::strangerChanged, &scope_, [follower](int c) {
+            if (const auto& adapter = follower->stranger(c))
+                say(BusHealth::strangerText(adapter->name, adapter->place, adapter->devicePath) +
+                    ", not followed: name it with --smbus to serve its readings");
+        });
+    }
+
 private:
+    static void say(const std::string& text) { std::fprintf(stderr, "corvane-bench: %s\n", text.c_str()); }
+
     // On the bus thread.
     void poll(CorvaneProtocol& chip)
     {
@@ -126,6 +167,7 @@ extern "C" Q_DECL_EXPORT int corvaneServe(const ServeOptions& options, BusAdapte
         return ExitStatus::BadCommandLine;
     }
     exporter->serve(*exposer, *startup);
+    exporter->follow(bus, startup->controller);
     std::fprintf(stderr, "corvane-bench: serving /metrics on %s\n", options.listen.c_str());
     const int status = QCoreApplication::exec();
     // The bus thread is let finish its transaction, for up to a second.

@@ -153,9 +153,8 @@ std::string BusHealth::adapterBackText(int controller, const std::string& name, 
     return controllerText(controller, name) + " is back since " + clockText(since);
 }
 
-std::string BusHealth::strangerText(int controller, const std::string& name, const std::string& place,
-                                    const std::string& devicePath)
+std::string BusHealth::strangerText(const std::string& name, const std::string& place, const std::string& devicePath)
 {
     return "another " + name + " came at " + (place.empty() ? std::string("no known place") : place) + " (" +
-           devicePath + "): choose " + controllerText(controller) + " again to use it";
+           devicePath + ")";
 }

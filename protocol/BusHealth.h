@@ -68,10 +68,9 @@ public:
     // was: "SMBus Controller 2 (NAME) is gone since 14:02:11".
     static std::string adapterGoneText(int controller, const std::string& name, Time since);
     static std::string adapterBackText(int controller, const std::string& name, Time since);
-    // Another adapter of the gone one's name, at another place: not taken
-    // unless the user chooses the controller again.
-    static std::string strangerText(int controller, const std::string& name, const std::string& place,
-                                    const std::string& devicePath);
+    // "another NAME came at PLACE (/dev/i2c-5)": of the gone one's name, at
+    // another place, and not taken unless the user says so.
+    static std::string strangerText(const std::string& name, const std::string& place, const std::string& devicePath);
 
 private:
     struct Failing {

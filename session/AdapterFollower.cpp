@@ -1,5 +1,6 @@
 #include "session/AdapterFollower.h"
 
+#include "protocol/AddressGuard.h"
 #include "protocol/BusHealth.h"
 #include "session/BenchSession.h"
 
@@ -84,9 +85,34 @@ void followAdapters(BenchSession& session, AdapterFollower& follower)
     QObject::connect(&follower, &AdapterFollower::back, &session, &BenchSession::adapterBack);
     QObject::connect(&follower, &AdapterFollower::strangerChanged, &session, [&session, &follower](int controller) {
         const auto& adapter = follower.stranger(controller);
-        session.strangerWaiting(controller, adapter ? BusHealth::strangerText(controller, adapter->name, adapter->place,
-                                                                               adapter->devicePath)
+        session.strangerWaiting(controller, adapter ? BusHealth::strangerText(adapter->name, adapter->place,
+                                                                               adapter->devicePath) +
+                                                              ": choose " + controllerText(controller) +
+                                                              " again to use it"
                                                     : std::string());
     });
     session.takeStrangersWith([&follower](int controller) { return follower.takeStranger(controller); });
+}
+
+AdapterFollower* followerFor(BusAdapter& bus, QObject& owner, std::string* why, const std::filesystem::path& sysfs)
+{
+    auto* kernels = dynamic_cast<LinuxSmbus*>(&bus);
+    if (!kernels)
+        return nullptr;
+    auto watching = watchAdapters();
+    if (auto* problem = std::get_if<std::string>(&watching)) {
+        *why = "Adapters that go and come back are not followed: " + *problem;
+        return nullptr;
+    }
+    return new AdapterFollower(*kernels, std::move(std::get<std::unique_ptr<AdapterMonitor>>(watching)), sysfs,
+                               &owner);
+}
+
+void followAdaptersOf(BenchSession& session, BusAdapter& bus)
+{
+    std::string why;
+    if (AdapterFollower* follower = followerFor(bus, session, &why))
+        followAdapters(session, *follower);
+    else if (!why.empty())
+        session.announce(QString::fromStdString(why), true);
 }

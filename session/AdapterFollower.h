@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 
 class BenchSession;
 class QSocketNotifier;
@@ -54,3 +55,12 @@ private:
 // The session told what the follower sees, and taking what waits when the
 // user chooses a gone controller again.
 void followAdapters(BenchSession& session, AdapterFollower& follower);
+
+// A follower for the bus, owned by owner; nothing for a bus that is not the
+// kernel's, or, with the reason in *why, when udev cannot be reached.
+AdapterFollower* followerFor(BusAdapter& bus, QObject& owner, std::string* why,
+                             const std::filesystem::path& sysfs = "/sys");
+
+// The window's session told of its adapters' going and coming. Where they
+// cannot be followed the status line says so.
+void followAdaptersOf(BenchSession& session, BusAdapter& bus);
