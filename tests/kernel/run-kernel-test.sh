@@ -3,7 +3,10 @@
 # busybox initramfs that loads the real I2C drivers and runs the check
 # program, then reads its verdict from the serial console.
 #
-#   run-kernel-test.sh CHECK_PROGRAM WORK_DIR
+#   run-kernel-test.sh CHECK_PROGRAM WORK_DIR [FOLLOW_CHECK_PROGRAM]
+#
+# The follow check is linked against shared libraries (udev has no static
+# one): they go into the initramfs beside it, where the host has them.
 #
 # The kernel and busybox packages are fetched with apt-get download and
 # unpacked with dpkg -x into WORK_DIR, never installed.
@@ -14,6 +17,7 @@ require_tools qemu-system-x86_64 cpio apt-get dpkg-deb
 
 check_program=$1
 work=$2
+follow_program=${3:-}
 mkdir -p "$work/debs"
 
 apt_refresh() {
@@ -61,6 +65,15 @@ rm -rf "$image"
 mkdir -p "$image"/{bin,dev,proc,sys,modules}
 cp "$root/bin/busybox" "$image/bin/busybox"
 cp "$check_program" "$image/kernel-smbus-check"
+verdicts=2
+if [ -n "$follow_program" ]; then
+  cp "$follow_program" "$image/kernel-follow-check"
+  for library in $(ldd "$follow_program" | grep -o '/[^ ]*'); do
+    mkdir -p "$image$(dirname "$library")"
+    cp -L "$library" "$image$library"
+  done
+  verdicts=3
+fi
 for module in i2c/i2c-dev i2c/i2c-smbus i2c/i2c-stub i2c/busses/i2c-i801 misc/eeprom/at24; do
   cp "$modules/$module.ko" "$image/modules/"
 done
@@ -81,6 +94,10 @@ echo "== the bus before i2c-dev is loaded"
 insmod /modules/i2c-dev.ko
 echo "== the bus with i2c-dev"
 /kernel-smbus-check
+if [ -x /kernel-follow-check ]; then
+  echo "== adapters that go and come back"
+  /kernel-follow-check
+fi
 poweroff -f
 INIT
 chmod +x "$image/init"
@@ -97,7 +114,7 @@ elapsed_ms=$(( (finished - started) / 1000000 ))
 echo "Kernel $version booted and checked in $((elapsed_ms / 1000)).$(printf %03d $((elapsed_ms % 1000))) s."
 
 passed=$(grep -c '^ALL CHECKS PASSED' "$console" || true)
-if grep -q '^FAIL' "$console" || [ "$passed" -ne 2 ]; then
+if grep -q '^FAIL' "$console" || [ "$passed" -ne "$verdicts" ]; then
   echo "The kernel test failed (console log: $console)." >&2
   exit 1
 fi
