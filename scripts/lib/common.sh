@@ -7,8 +7,8 @@ repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build_dir="$repo_root/build"
 
 # Building and opening the window.
-build_packages=(cmake g++ make qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgl-dev libi2c-dev libudev-dev fonts-liberation
-  prometheus-cpp-dev)
+build_packages=(cmake g++ make qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins qt6-wayland libgl-dev libi2c-dev
+  libudev-dev fonts-liberation prometheus-cpp-dev)
 # Running the window with no display: an X server, a window finder, a camera,
 # and a hand for the mouse and keyboard.
 headless_packages=(xvfb xauth x11-utils imagemagick xdotool)
@@ -22,12 +22,15 @@ desktop_packages=(desktop-file-utils appstream bash-completion)
 exporter_packages=(prometheus-cpp-dev prometheus curl)
 # The alarms' desktop notifications are tested on a session bus of the test's own.
 notification_packages=(dbus)
+# The window as a Wayland client, under a headless compositor.
+wayland_packages=(weston qt6-wayland)
 
 # The tests: all of the above, GoogleTest, a locale with a decimal comma,
-# QEMU with cpio to boot Debian's kernel for the Linux SMBus test, and
-# callgrind to count a poll tick's instructions.
+# QEMU with cpio to boot Debian's kernel for the Linux SMBus test,
+# callgrind to count a poll tick's instructions, and weston.
 test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev locales qemu-system-x86 cpio libxml2-utils
-  valgrind "${package_packages[@]}" "${desktop_packages[@]}" "${exporter_packages[@]}" "${notification_packages[@]}")
+  valgrind "${package_packages[@]}" "${desktop_packages[@]}" "${exporter_packages[@]}" "${notification_packages[@]}"
+  "${wayland_packages[@]}")
 # Measuring against the floor: callgrind, Google Benchmark, and xcb for the
 # map timer.
 bench_packages=(valgrind libbenchmark-dev libxcb1-dev prometheus curl gnuplot-nox)

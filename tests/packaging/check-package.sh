@@ -54,7 +54,8 @@ check "the package holds exactly the expected files" \
 
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "Depends: $depends"
-for dependency in libqt6widgets6 libqt6charts6 libqt6gui6 libqt6core6 libi2c0 qt6-qpa-plugins fonts-liberation; do
+for dependency in libqt6widgets6 libqt6charts6 libqt6gui6 libqt6core6 libi2c0 libudev1 qt6-qpa-plugins qt6-wayland \
+  fonts-liberation; do
   check "it depends on $dependency" grep -qE "(^|, )$dependency(t64)?( |,|$)" <<<"$depends"
 done
 check "its version is $version" test "$(dpkg-deb --field "$deb" Version)" = "$version"
