@@ -121,6 +121,12 @@ std::optional<Startup> CommandRun::startUp()
 
 int CommandRun::notFound(const BusOutcome& outcome)
 {
+    // ENODEV is also some drivers' word for silence: the adapter is gone
+    // only where sysfs no longer has it.
+    if (outcome.error == ENODEV && bus_.adapterGone(controller_))
+        return complain(err_, ExitStatus::BadCommandLine,
+                        controllerText(controller_, chip_.controllerName()) +
+                            " is gone: its adapter was removed. Plug it in again, then run the command again.");
     return unanswered(err_, device_, controller_, chip_.controllerName(), outcome, writes_);
 }
 

@@ -72,6 +72,10 @@ public:
     // any thread may ask.
     virtual std::string kernelClientName(std::int32_t /*controllerIndex*/, std::uint8_t /*device*/) const { return {}; }
 
+    // The controller's adapter was removed (unplugged, its driver unbound):
+    // what a transaction's ENODEV means on a bus where it can be told.
+    virtual bool adapterGone(std::int32_t /*controllerIndex*/) const { return false; }
+
     // The chosen controller in words: "SMBus I801 adapter at efa0".
     virtual std::string controllerName() const = 0;
     // A controller's name without choosing it, for saying what is about to

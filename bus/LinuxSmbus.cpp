@@ -283,3 +283,18 @@ std::optional<SmbusAdapter> LinuxSmbus::adapterOf(int controller) const
         return std::nullopt;
     return controllers_[static_cast<std::size_t>(controller)];
 }
+
+bool LinuxSmbus::adapterGone(std::int32_t controllerIndex) const
+{
+    const std::scoped_lock lock(mutex_);
+    if (controllerIndex < 0 || controllerIndex >= static_cast<std::int32_t>(controllers_.size()))
+        return false;
+    const auto c = static_cast<std::size_t>(controllerIndex);
+    if (gone_[c])
+        return true;
+    if (!controllers_[c])
+        return false;
+    std::error_code error;
+    return !std::filesystem::exists(sysfs_ / "bus" / "i2c" / "devices" / ("i2c-" + std::to_string(controllers_[c]->number)),
+                                    error);
+}

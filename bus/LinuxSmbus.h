@@ -61,6 +61,8 @@ public:
     // what was agreed about the last one's drivers is not carried over.
     void takeAdapter(int controller, const SmbusAdapter& adapter);
     bool isGone(int controller) const;
+    // Gone as told, or as sysfs shows it now: no such adapter any more.
+    bool adapterGone(std::int32_t controllerIndex) const override;
     // The controller's adapter as last known, if it has one.
     std::optional<SmbusAdapter> adapterOf(int controller) const;
 

@@ -399,3 +399,30 @@ TEST(CommandFallback, OnlyWhereNothingAnsweredDoesACommandMoveToControllerOne)
 }
 
 } // namespace
+
+namespace {
+
+// ENODEV from an adapter sysfs no longer lists is a bus that cannot be
+// used (2); from one still there, some drivers' word for silence (3).
+TEST(CommandFallback, AnAdapterGoneDuringACommandIsABusThatCannotBeUsed)
+{
+    for (const bool unplugged : {true, false}) {
+        SCOPED_TRACE(unplugged ? "the adapter was removed" : "the adapter is still there");
+        SysfsTree sysfs;
+        sysfs.pciDevice("0000:00:1f.3", "0x0c0500", {});
+        sysfs.adapter(1, "SMBus I801 adapter at 0b00", "0000:00:1f.3");
+        auto fake = std::make_unique<FakeI2cDev>();
+        fake->files = {"/dev/i2c-1"};
+        fake->unplugged = {"/dev/i2c-1"};
+        if (unplugged)
+            sysfs.removeAdapter(1);
+        LinuxSmbus bus({std::nullopt, SmbusAdapter{1, "SMBus I801 adapter at 0b00", "/dev/i2c-1", 0x0b00, true,
+                                                   sysfs.place("0000:00:1f.3")}},
+                       std::move(fake), sysfs.root());
+        const Ran ran = runOn(bus, {"get", "25", "--controller", "2"});
+        EXPECT_EQ(ran.status, unplugged ? 2 : 3) << ran.err;
+        EXPECT_EQ(ran.err.find("is gone: its adapter was removed") != std::string::npos, unplugged) << ran.err;
+    }
+}
+
+} // namespace
