@@ -30,6 +30,12 @@ extern "C" Q_DECL_EXPORT int corvaneWindow(int& argc, char** argv, const BusRequ
         return ExitStatus::BadCommandLine;
     }
     endQuietlyIfTheDisplayFails();
+    // The menu bar stays in the window, above the designed client area, on
+    // every desktop. Qt then never asks the session bus whether a global
+    // menu is offered: a call made while the menu bar is built, which held
+    // the window's start-up until the bus answered (or, with none, until
+    // an attempt to start one had failed).
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     QApplication app(argc, argv);
     displayReached();
     applyBenchStyle(app);

@@ -33,7 +33,7 @@ test_packages=("${build_packages[@]}" "${headless_packages[@]}" libgtest-dev loc
   "${wayland_packages[@]}")
 # Measuring against the floor: callgrind, Google Benchmark, and xcb for the
 # map timer.
-bench_packages=(valgrind libbenchmark-dev libxcb1-dev prometheus curl gnuplot-nox)
+bench_packages=(valgrind libbenchmark-dev libxcb1-dev prometheus curl gnuplot-nox "${wayland_packages[@]}")
 # The fuzz targets: clang with libFuzzer and the sanitizers' runtime.
 fuzz_packages=(cmake make clang-14 libclang-rt-14-dev)
 

@@ -3,21 +3,25 @@
 # busybox initramfs that loads the real I2C drivers and runs the check
 # program, then reads its verdict from the serial console.
 #
-#   run-kernel-test.sh CHECK_PROGRAM WORK_DIR [FOLLOW_CHECK_PROGRAM]
+#   run-kernel-test.sh CHECK_PROGRAM WORK_DIR [FOLLOW_CHECK_PROGRAM [CORVANE_BENCH]]
 #
 # The follow check is linked against shared libraries (udev has no static
-# one): they go into the initramfs beside it, where the host has them.
+# one): they go into the initramfs beside it, where the host has them. With
+# the program itself, it goes in too, with its modules in the folder beside
+# its own as in the build tree, and serves while its adapter goes and comes.
 #
 # The kernel and busybox packages are fetched with apt-get download and
 # unpacked with dpkg -x into WORK_DIR, never installed.
 
 set -euo pipefail
-source "$(dirname "$0")/../system-tools.sh"
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../system-tools.sh"
 require_tools qemu-system-x86_64 cpio apt-get dpkg-deb
 
 check_program=$1
 work=$2
 follow_program=${3:-}
+program=${4:-}
 mkdir -p "$work/debs"
 
 apt_refresh() {
@@ -65,14 +69,29 @@ rm -rf "$image"
 mkdir -p "$image"/{bin,dev,proc,sys,modules}
 cp "$root/bin/busybox" "$image/bin/busybox"
 cp "$check_program" "$image/kernel-smbus-check"
-verdicts=2
-if [ -n "$follow_program" ]; then
-  cp "$follow_program" "$image/kernel-follow-check"
-  for library in $(ldd "$follow_program" | grep -o '/[^ ]*'); do
+copy_libraries() { # FILE...: the shared libraries each needs, where the host has them
+  local library
+  for library in $(ldd "$@" | awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// && $1 !~ /:$/ { print $1 }' | sort -u); do
     mkdir -p "$image$(dirname "$library")"
     cp -L "$library" "$image$library"
   done
+}
+verdicts=2
+if [ -n "$follow_program" ]; then
+  cp "$follow_program" "$image/kernel-follow-check"
+  copy_libraries "$follow_program"
   verdicts=3
+fi
+if [ -n "$program" ]; then
+  # The program finds its modules in the folder beside its own, as in the
+  # build tree.
+  mkdir -p "$image/app" "$image/tmp"
+  cp "$program" "$image/app/corvane-bench"
+  program_modules=$(dirname "$program")/../modules
+  cp "$program_modules/corvane-commands.so" "$program_modules/corvane-serve.so" "$image/modules/"
+  copy_libraries "$program" "$program_modules/corvane-commands.so" "$program_modules/corvane-serve.so"
+  cp "$here/program-follows.sh" "$image/program-follows.sh"
+  verdicts=4
 fi
 for module in i2c/i2c-dev i2c/i2c-smbus i2c/i2c-stub i2c/busses/i2c-i801 misc/eeprom/at24; do
   cp "$modules/$module.ko" "$image/modules/"
@@ -97,6 +116,10 @@ echo "== the bus with i2c-dev"
 if [ -x /kernel-follow-check ]; then
   echo "== adapters that go and come back"
   /kernel-follow-check
+fi
+if [ -x /app/corvane-bench ]; then
+  echo "== the program serving while its adapter goes and comes back"
+  sh /program-follows.sh
 fi
 poweroff -f
 INIT

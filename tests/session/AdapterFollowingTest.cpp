@@ -4,8 +4,7 @@
 
 #include "session/AdapterFollower.h"
 #include "session/BenchSession.h"
-#include "support/FakeI2cDev.h"
-#include "support/SysfsTree.h"
+#include "support/FakeKernel.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -17,52 +16,11 @@
 
 namespace {
 
-constexpr const char* AdapterName = "SMBus I801 adapter at 0b00";
-constexpr const char* Home = "0000:00:1f.3";  // where the adapter hangs
-constexpr const char* Elsewhere = "0000:00:1f.5"; // another of its kind
-
-struct FakeMonitor : AdapterMonitor {
-    std::vector<AdapterEvent> waiting;
-    int fd() const override { return -1; }
-    std::vector<AdapterEvent> take() override { return std::exchange(waiting, {}); }
-};
-
-// The kernel's side: sysfs, i2c-dev's files, the chip behind the adapter
-// and the events udev would send.
-struct Kernel {
-    SysfsTree sysfs;
-    FakeI2cDev* dev = nullptr;
-    FakeMonitor* monitor = nullptr;
-    std::map<int, int> chip{{0x41, 0x01}, {0x42, 0x02}, {0x25, 0x28}, {0x26, 0x30}, {0x27, 0x24}};
-
-    Kernel()
-    {
-        sysfs.pciDevice(Home, "0x0c0500", {});
-        sysfs.pciDevice(Elsewhere, "0x0c0500", {});
-    }
-    static std::string path(int number) { return "/dev/i2c-" + std::to_string(number); }
-
-    void plug(int number, const char* slot)
-    {
-        sysfs.adapter(number, AdapterName, slot);
-        dev->files.insert(path(number));
-        dev->unplugged.erase(path(number));
-        dev->devices[{path(number), 0x2E}] = chip;
-        monitor->waiting.push_back({AdapterEvent::Kind::Added, number});
-    }
-    // The adapter gone; udev's word of it comes at the next events taken.
-    void unplug(int number)
-    {
-        sysfs.removeAdapter(number);
-        dev->files.erase(path(number));
-        dev->unplugged.insert(path(number));
-        monitor->waiting.push_back({AdapterEvent::Kind::Removed, number});
-    }
-};
+constexpr const char* Home = FakeKernel::Home;
+constexpr const char* Elsewhere = FakeKernel::Elsewhere;
 
 struct Rig {
-    Kernel kernel;
-    std::unique_ptr<LinuxSmbus> bus;
+    FakeKernel kernel;
     std::unique_ptr<BenchSession> session;
     std::unique_ptr<AdapterFollower> follower;
     std::optional<PollResult> lastPoll;
@@ -71,17 +29,8 @@ struct Rig {
 
     Rig()
     {
-        auto dev = std::make_unique<FakeI2cDev>();
-        kernel.dev = dev.get();
-        auto monitor = std::make_unique<FakeMonitor>();
-        kernel.monitor = monitor.get();
-        kernel.plug(1, Home);
-        monitor->waiting.clear();
-        const auto adapters = listSmbusAdapters(kernel.sysfs.root());
-        bus = std::make_unique<LinuxSmbus>(LinuxSmbus::Controllers{std::nullopt, adapters.at(0)}, std::move(dev),
-                                           kernel.sysfs.root());
-        session = std::make_unique<BenchSession>(*bus);
-        follower = std::make_unique<AdapterFollower>(*bus, std::move(monitor), kernel.sysfs.root());
+        session = std::make_unique<BenchSession>(*kernel.bus);
+        follower = std::make_unique<AdapterFollower>(*kernel.bus, kernel.takeMonitor(), kernel.sysfs.root());
         followAdapters(*session, *follower);
         QObject::connect(session.get(), &BenchSession::polled,
                          [this](const PollResult& poll, const std::string&) { lastPoll = poll; });

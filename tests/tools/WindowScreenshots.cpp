@@ -3,8 +3,8 @@
 // chip, on a device that is not the chip and on one that does not answer,
 // Trends across a gap and a device change, the
 // register map after a restore that partly failed, a bus scan, a recorded
-// run opened again with its alarm, and the chip behind a kernel driver:
-// the question, and the window after a No.
+// run opened again with its alarm, the chip behind a kernel driver: the
+// question, and the window after a No; and an adapter gone and back.
 //
 //   window-screenshots FOLDER [--dark]
 
@@ -15,7 +15,9 @@
 #include "recording/FanTestCsv.h"
 #include "ui/fantest/FanTestWindow.h"
 #include "ui/recorded/RecordedRun.h"
+#include "support/FakeKernel.h"
 #include "support/FakeLinuxBus.h"
+#include "session/AdapterFollower.h"
 #include "support/MessageBoxAnswerer.h"
 #include "ui/busscan/BusScanWindow.h"
 #include "ui/main/Form1.h"
@@ -248,5 +250,28 @@ int main(int argc, char* argv[])
     tick(behind, 2);
     save(&behind, folder, QStringLiteral("main-window-kernel-driver-not-read"), dark);
     behind.session().stopBus(std::chrono::seconds(2));
+
+    // The adapter unplugged, then back under another number.
+    FakeKernel kernel;
+    Form1 plugged(*kernel.bus);
+    AdapterFollower follower(*kernel.bus, kernel.takeMonitor(), kernel.sysfs.root());
+    followAdapters(plugged.session(), follower);
+    plugged.show();
+    if (!QTest::qWaitForWindowExposed(&plugged))
+        return 1;
+    for (int i = 0; i < 100 && !plugged.session().hasStarted(); ++i)
+        QTest::qWait(10);
+    plugged.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+    tick(plugged);
+    kernel.unplug(1);
+    follower.takeEvents();
+    tick(plugged, 2);
+    save(&plugged, folder, QStringLiteral("main-window-adapter-gone"), dark);
+    kernel.plug(4);
+    follower.takeEvents();
+    settle(plugged);
+    tick(plugged);
+    save(&plugged, folder, QStringLiteral("main-window-adapter-back"), dark);
+    plugged.session().stopBus(std::chrono::seconds(2));
     return 0;
 }
