@@ -3,7 +3,7 @@
 // on screen, and from the adapter's return to fresh readings, each poll at
 // its usual 100 ms. Prints both, in milliseconds, median of ROUNDS.
 //
-//   adapter-return [ROUNDS]
+//   adapter-return [ROUNDS [RECORDING.csv]]   the last round recorded there
 
 #include "session/AdapterFollower.h"
 #include "support/FakeKernel.h"
@@ -48,6 +48,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
+    const std::string recordTo = argc > 2 ? argv[2] : "";
     std::vector<qint64> cold, back;
     for (int round = 0; round < rounds; ++round) {
         FakeKernel kernel;
@@ -60,6 +61,8 @@ int main(int argc, char* argv[])
         AdapterFollower follower(bus, kernel.takeMonitor(), kernel.sysfs.root());
         followAdapters(session, follower);
         window.show();
+        if (!recordTo.empty() && round == rounds - 1)
+            (void)session.recording().start(recordTo, CsvRecorder::Interval(0), false);
         const auto labels = window.findChildren<QLabel*>(QRegularExpression(QStringLiteral("^lblTemp_")));
         msUntil([&] { return showsReadings(labels); });
         cold.push_back(started.elapsed());
@@ -72,6 +75,8 @@ int main(int argc, char* argv[])
         follower.takeEvents();
         back.push_back(msUntil([&] { return showsReadings(labels); }));
 
+        if (!recordTo.empty() && round == rounds - 1)
+            QTest::qWait(300); // a few polls more in the recording
         window.close();
         window.finishBeforeLeaving(std::chrono::milliseconds(1000));
         session.stopBus(std::chrono::milliseconds(1000));
