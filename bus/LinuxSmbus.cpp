@@ -26,7 +26,8 @@ void LinuxSmbus::closeFile(AdapterFile& file)
 
 std::uint16_t LinuxSmbus::DetectSmbus(std::int32_t controllerIndex)
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock transaction(transactions_);
+    const std::scoped_lock lock(adapters_);
     chosen_.reset();
     if (controllerIndex < 0 || controllerIndex >= static_cast<std::int32_t>(controllers_.size()))
         return 0;
@@ -39,14 +40,14 @@ std::uint16_t LinuxSmbus::DetectSmbus(std::int32_t controllerIndex)
 
 std::string LinuxSmbus::controllerName() const
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock lock(adapters_);
     const std::string name = chosen_ ? nameOf(*chosen_) : std::string();
     return name.empty() ? "No SMBus controller" : name;
 }
 
 std::string LinuxSmbus::nameOfController(std::int32_t index) const
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock lock(adapters_);
     if (index < 0 || index >= static_cast<std::int32_t>(controllers_.size()))
         return {};
     return nameOf(static_cast<std::size_t>(index));
@@ -62,15 +63,20 @@ std::string LinuxSmbus::nameOf(std::size_t controller) const
 
 std::variant<LinuxSmbus::AdapterFile*, int> LinuxSmbus::chosenFile()
 {
-    // A gone adapter's number may be another's by now: nothing is opened
-    // until the adapter itself is back.
-    if (!chosen_ || gone_[*chosen_])
-        return -ENODEV;
+    std::string path;
+    {
+        // A gone adapter's number may be another's by now: nothing is
+        // opened until the adapter itself is back.
+        const std::scoped_lock lock(adapters_);
+        if (!chosen_ || gone_[*chosen_])
+            return -ENODEV;
+        path = controllers_[*chosen_]->devicePath;
+    }
     AdapterFile& file = files_[*chosen_];
     if (file.fd < 0) {
         // Tried again on every transaction, so access granted while the
         // window runs (a group change, a module loaded) takes effect.
-        const int fd = i2cDev_->open(controllers_[*chosen_]->devicePath);
+        const int fd = i2cDev_->open(path);
         if (fd < 0)
             return fd;
         file.fd = fd;
@@ -110,7 +116,7 @@ int LinuxSmbus::addressDevice(AdapterFile& file, std::uint8_t device, bool force
 
 std::string LinuxSmbus::kernelClientName(std::int32_t controllerIndex, std::uint8_t device) const
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock lock(adapters_);
     if (controllerIndex < 0 || controllerIndex >= static_cast<std::int32_t>(controllers_.size()))
         return {};
     return clientName(static_cast<std::size_t>(controllerIndex), device);
@@ -133,7 +139,6 @@ std::string LinuxSmbus::driverOf(std::uint8_t device) const
 
 std::string LinuxSmbus::kernelDriverOn(std::int32_t controllerIndex, std::uint8_t device) const
 {
-    const std::scoped_lock lock(mutex_);
     if (controllerIndex < 0 || controllerIndex >= static_cast<std::int32_t>(controllers_.size()))
         return {};
     return driverOn(static_cast<std::size_t>(controllerIndex), device);
@@ -142,7 +147,12 @@ std::string LinuxSmbus::kernelDriverOn(std::int32_t controllerIndex, std::uint8_
 std::string LinuxSmbus::driverOn(std::size_t controller, std::uint8_t device) const
 {
     // sysfs links the client's driver beside it; a gone adapter has none.
-    const std::string client = gone_[controller] ? std::string() : clientName(controller, device);
+    std::string client;
+    {
+        const std::scoped_lock lock(adapters_);
+        if (!gone_[controller])
+            client = clientName(controller, device);
+    }
     if (client.empty())
         return {};
     std::error_code error;
@@ -179,7 +189,7 @@ LinuxSmbus::Transaction LinuxSmbus::transact(std::uint8_t device, bool forceAllo
 
 ByteRead LinuxSmbus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock transaction(transactions_);
     // A driver reads its device in ordered pairs (a fan count's low byte,
     // then its high byte); a read of ours between them can split a pair on
     // either side. Only with the user's word, as i2cget only with -f.
@@ -191,7 +201,7 @@ ByteRead LinuxSmbus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
 
 BusOutcome LinuxSmbus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uint8_t data)
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock transaction(transactions_);
     const bool permitted = chosen_ && files_[*chosen_].writableBehindDriver.contains(device);
     const Transaction t = transact(device, permitted, [&](int fd) { return i2cDev_->writeByteData(fd, reg, data); });
     return {t.result < 0 ? -t.result : 0, t.driver};
@@ -199,7 +209,7 @@ BusOutcome LinuxSmbus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::ui
 
 ByteRead LinuxSmbus::ReceiveByte(std::uint8_t device)
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock transaction(transactions_);
     // A scan does not force its way past a driver: i2cdetect shows UU there.
     const Transaction t = transact(device, false, [&](int fd) { return i2cDev_->receiveByte(fd); });
     return t.result >= 0 ? ByteRead::of(static_cast<std::uint8_t>(t.result)) : ByteRead::failed(-t.result, t.driver);
@@ -207,13 +217,13 @@ ByteRead LinuxSmbus::ReceiveByte(std::uint8_t device)
 
 std::string LinuxSmbus::kernelDriver(std::uint8_t device) const
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock transaction(transactions_);
     return chosen_ ? driverOf(device) : std::string();
 }
 
 void LinuxSmbus::permitWriteBehindDriver(std::uint8_t device)
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock transaction(transactions_);
     if (!chosen_)
         return;
     files_[*chosen_].writableBehindDriver.insert(device);
@@ -222,27 +232,35 @@ void LinuxSmbus::permitWriteBehindDriver(std::uint8_t device)
 
 void LinuxSmbus::permitReadBehindDriver(std::int32_t controllerIndex, std::uint8_t device)
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock transaction(transactions_);
     if (controllerIndex >= 0 && controllerIndex < static_cast<std::int32_t>(files_.size()))
         files_[static_cast<std::size_t>(controllerIndex)].readableBehindDriver.insert(device);
 }
 
 std::optional<int> LinuxSmbus::adapterRemoved(int number)
 {
-    const std::scoped_lock lock(mutex_);
-    for (std::size_t c = 0; c < controllers_.size(); ++c) {
-        if (controllers_[c] && !gone_[c] && controllers_[c]->number == number) {
-            gone_[c] = true;
-            closeFile(files_[c]);
-            return static_cast<int>(c);
+    std::optional<std::size_t> removed;
+    {
+        // Marked gone first: no transaction after this one opens anything.
+        const std::scoped_lock lock(adapters_);
+        for (std::size_t c = 0; c < controllers_.size() && !removed; ++c) {
+            if (controllers_[c] && !gone_[c] && controllers_[c]->number == number) {
+                gone_[c] = true;
+                removed = c;
+            }
         }
     }
-    return std::nullopt;
+    if (!removed)
+        return std::nullopt;
+    // After the transaction in flight, if any.
+    const std::scoped_lock transaction(transactions_);
+    closeFile(files_[*removed]);
+    return static_cast<int>(*removed);
 }
 
 std::optional<LinuxSmbus::Arrival> LinuxSmbus::adapterAdded(const SmbusAdapter& adapter)
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock lock(adapters_);
     for (std::size_t c = 0; c < controllers_.size(); ++c) {
         if (controllers_[c] && gone_[c] && sameAdapter(*controllers_[c], adapter)) {
             // The drivers agreed to go past were on this very bus: they hold.
@@ -260,25 +278,28 @@ std::optional<LinuxSmbus::Arrival> LinuxSmbus::adapterAdded(const SmbusAdapter& 
 
 void LinuxSmbus::takeAdapter(int controller, const SmbusAdapter& adapter)
 {
-    const std::scoped_lock lock(mutex_);
     if (controller < 0 || controller >= static_cast<int>(controllers_.size()))
         return;
     const auto c = static_cast<std::size_t>(controller);
-    closeFile(files_[c]);
-    files_[c] = AdapterFile{};
+    {
+        const std::scoped_lock transaction(transactions_);
+        closeFile(files_[c]);
+        files_[c] = AdapterFile{};
+    }
+    const std::scoped_lock lock(adapters_);
     controllers_[c] = adapter;
     gone_[c] = false;
 }
 
 bool LinuxSmbus::isGone(int controller) const
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock lock(adapters_);
     return controller >= 0 && controller < static_cast<int>(gone_.size()) && gone_[static_cast<std::size_t>(controller)];
 }
 
 std::optional<SmbusAdapter> LinuxSmbus::adapterOf(int controller) const
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock lock(adapters_);
     if (controller < 0 || controller >= static_cast<int>(controllers_.size()))
         return std::nullopt;
     return controllers_[static_cast<std::size_t>(controller)];
@@ -286,7 +307,7 @@ std::optional<SmbusAdapter> LinuxSmbus::adapterOf(int controller) const
 
 bool LinuxSmbus::adapterGone(std::int32_t controllerIndex) const
 {
-    const std::scoped_lock lock(mutex_);
+    const std::scoped_lock lock(adapters_);
     if (controllerIndex < 0 || controllerIndex >= static_cast<std::int32_t>(controllers_.size()))
         return false;
     const auto c = static_cast<std::size_t>(controllerIndex);

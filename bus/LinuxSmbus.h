@@ -3,9 +3,10 @@
 // write is one SMBus byte-data transaction; the slave address is set only
 // when it changes. Every failure comes back with the kernel's errno.
 //
-// Transactions run on the bus thread; an adapter's going and coming is
-// told from another, and names are asked from any: a lock keeps them in
-// turn, held for one transaction at most.
+// Transactions run on the bus thread, each holding one lock for its whole
+// length; what the controllers are (their adapters, gone or not) has a
+// lock of its own, held only to read or change that, so a name or a
+// driver asked from the window never waits on a slow transaction.
 
 #include "BusAdapter.h"
 #include "I2cDev.h"
@@ -102,8 +103,13 @@ private:
     Controllers controllers_;
     std::unique_ptr<I2cDev> i2cDev_;
     std::filesystem::path sysfs_;
+    // Under transactions_: the files, and the controller chosen (read
+    // under adapters_ too, so it changes only with both held).
     std::array<AdapterFile, 2> files_;
-    std::array<bool, 2> gone_{};
     std::optional<std::size_t> chosen_;
-    mutable std::mutex mutex_;
+    // Under adapters_: controllers_ and gone_.
+    std::array<bool, 2> gone_{};
+    // Always taken in this order.
+    mutable std::mutex transactions_;
+    mutable std::mutex adapters_;
 };

@@ -2,7 +2,10 @@
 #include "support/FakeI2cDev.h"
 #include "support/SysfsTree.h"
 
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -210,6 +213,37 @@ TEST(LinuxSmbus, OpensTheFileOnceAccessIsGranted)
     EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0).value, 0x41);
     EXPECT_EQ(rig.bus->ReadSmbus(0x2E, 0).value, 0x41);
     EXPECT_EQ(rig.dev->log, (Log{"open /dev/i2c-0", "open /dev/i2c-0", "slave 46", "read 0", "read 0"}));
+}
+
+} // namespace
+
+namespace {
+
+// The window asks the bus for names and drivers while the bus thread is in
+// a transaction that takes its time: the answers never wait for it.
+TEST(LinuxSmbus, NamesAndDriversAreAnsweredDuringASlowTransaction)
+{
+    auto fake = std::make_unique<FakeI2cDev>();
+    FakeI2cDev& dev = *fake;
+    dev.files = {"/dev/i2c-0"};
+    dev.addDevice("/dev/i2c-0", 0x2E);
+    std::atomic<bool> inTransaction{false};
+    dev.beforeRead = [&inTransaction] {
+        inTransaction = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    };
+    LinuxSmbus bus({I801, std::nullopt}, std::move(fake));
+    bus.DetectSmbus(0);
+    std::thread busThread([&bus] { (void)bus.ReadSmbus(0x2E, 0x25); });
+    while (!inTransaction)
+        std::this_thread::yield();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(bus.nameOfController(0), I801.name);
+    EXPECT_EQ(bus.kernelClientName(0, 0x2E), "0-002e");
+    EXPECT_EQ(bus.kernelDriverOn(0, 0x2E), "");
+    EXPECT_FALSE(bus.adapterGone(0) && bus.isGone(0));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300));
+    busThread.join();
 }
 
 } // namespace

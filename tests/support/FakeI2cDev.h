@@ -33,6 +33,8 @@ public:
     // Called at each write before it is done, on the caller's thread: a
     // test's moment to pull the adapter out from under it.
     std::function<void()> beforeWrite;
+    // The same at each read: a slow bus, say.
+    std::function<void()> beforeRead;
 
     std::vector<std::string> log;
     // Shared, so a test can still count after the bus that owns the fake is gone.
@@ -73,6 +75,8 @@ public:
     int readByteData(int fd, std::uint8_t reg) override
     {
         log.push_back("read " + std::to_string(reg));
+        if (beforeRead)
+            beforeRead();
         auto* device = answering(fd);
         if (!device)
             return -failure(fd);
