@@ -70,13 +70,18 @@ int main(int argc, char* argv[])
         kernel.unplug(1);
         follower.takeEvents();
         msUntil([&] { return !showsReadings(labels); });
+        const bool recorded = !recordTo.empty() && round == rounds - 1;
+        if (recorded)
+            QTest::qWait(500); // a gap of a few polls in the recording
         // Back under another number; its add event handled as it comes.
         kernel.plug(4);
         follower.takeEvents();
         back.push_back(msUntil([&] { return showsReadings(labels); }));
 
-        if (!recordTo.empty() && round == rounds - 1)
+        if (recorded) {
             QTest::qWait(300); // a few polls more in the recording
+            session.recording().stop();
+        }
         window.close();
         window.finishBeforeLeaving(std::chrono::milliseconds(1000));
         session.stopBus(std::chrono::milliseconds(1000));
