@@ -40,12 +40,17 @@ void BenchSession::start()
         return;
     starting_ = true;
     module_.DeviceAddress = rm::DefaultDeviceAddress;
+    readStartup(std::nullopt);
+}
+
+void BenchSession::readStartup(std::optional<int> controller)
+{
     const std::uint8_t device = module_.DeviceAddress;
     const std::uint64_t choice = controllerChoice_;
     using Identification = std::optional<std::array<std::uint8_t, 3>>;
     jobs_.run(
-        [device](CorvaneProtocol& chip) {
-            std::pair<Startup, Identification> found{chip.startUp(device), std::nullopt};
+        [device, controller](CorvaneProtocol& chip) {
+            std::pair<Startup, Identification> found{chip.startUp(device, controller), std::nullopt};
             if (found.first.answered && found.first.settings.complete())
                 found.second = chip.readIdentification(device);
             return found;
@@ -219,20 +224,7 @@ void BenchSession::adapterBack(int controller)
     if (controller != guard_.controller())
         return; // read when the user chooses it
     // Start-up's reads again, reads only: the chip may have been reset.
-    const std::uint8_t device = module_.DeviceAddress;
-    const std::uint64_t choice = controllerChoice_;
-    using Identification = std::optional<std::array<std::uint8_t, 3>>;
-    jobs_.run(
-        [device, controller](CorvaneProtocol& chip) {
-            std::pair<Startup, Identification> found{chip.startUp(device, controller), std::nullopt};
-            if (found.first.answered && found.first.settings.complete())
-                found.second = chip.readIdentification(device);
-            return found;
-        },
-        this,
-        [this, device, choice](const std::pair<Startup, Identification>& found) {
-            showStartup(found.first, found.second, device, choice);
-        });
+    readStartup(controller);
 }
 
 void BenchSession::strangerWaiting(int controller, const std::string& text)

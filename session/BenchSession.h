@@ -192,6 +192,9 @@ private:
     using Time = BusHealth::Time;
     static Time now() { return std::chrono::system_clock::now(); }
 
+    // Start-up's reads of the device in use, on the controller given or
+    // wherever it answers; shown by showStartup.
+    void readStartup(std::optional<int> controller);
     void showStartup(const Startup& startup, const std::optional<std::array<std::uint8_t, 3>>& identification,
                      std::uint8_t device, std::uint64_t choice);
     void showSettings(const ChipSettings& settings);

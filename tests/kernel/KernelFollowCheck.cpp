@@ -6,6 +6,7 @@
 //
 //   kernel-follow-check
 
+#include "Checks.h"
 #include "bus/AdapterMonitor.h"
 #include "bus/LinuxSmbus.h"
 #include "bus/SmbusAdapters.h"
@@ -29,20 +30,6 @@ using std::chrono::milliseconds;
 constexpr std::uint8_t ChipAddress = 0x2E;
 const std::string StubName = "SMBus stub driver";
 const std::string I801Driver = "/sys/bus/pci/drivers/i801_smbus/";
-
-class Checks {
-public:
-    void operator()(bool ok, const std::string& what, const std::string& detail = {})
-    {
-        std::printf("%s %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), detail.empty() ? "" : ": ", detail.c_str());
-        std::fflush(stdout);
-        failures_ += ok ? 0 : 1;
-    }
-    int failures() const { return failures_; }
-
-private:
-    int failures_ = 0;
-};
 
 // What the follower did with the events seen.
 struct Followed {

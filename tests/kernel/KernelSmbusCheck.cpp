@@ -6,6 +6,7 @@
 //   kernel-smbus-check before-i2c-dev   i2c-dev not loaded yet
 //   kernel-smbus-check                  everything else, as root
 
+#include "Checks.h"
 #include "bus/LinuxSmbus.h"
 #include "bus/SmbusAccess.h"
 #include "bus/SmbusAdapters.h"
@@ -32,21 +33,6 @@ constexpr std::uint8_t DriverOwned = 0x50;   // where i2c-stub answers and at24 
 constexpr std::uint8_t NobodyHome = 0x10;    // where nothing answers on either adapter
 constexpr std::uint16_t Ich9SmbusBase = 0x0700;
 const std::string StubName = "SMBus stub driver";
-
-// Prints one line per check and counts the failures.
-class Checks {
-public:
-    void operator()(bool ok, const std::string& what, const std::string& detail = {})
-    {
-        std::printf("%s %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), detail.empty() ? "" : ": ", detail.c_str());
-        std::fflush(stdout);
-        failures_ += ok ? 0 : 1;
-    }
-    int failures() const { return failures_; }
-
-private:
-    int failures_ = 0;
-};
 
 std::string hex(unsigned value)
 {
