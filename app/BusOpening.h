@@ -4,6 +4,7 @@
 
 #include "CommandLine.h"
 #include "bus/BusAdapter.h"
+#include "bus/SimulatedBus.h"
 #include "bus/SmbusAccess.h"
 
 #include <QString>
@@ -23,6 +24,10 @@ std::variant<OpenedBus, SmbusAccessProblem> openBus(const BusRequest& request,
                                                     const std::filesystem::path& sysfs = "/sys",
                                                     const I2cDevFactory& makeI2cDev = makeKernelI2cDev);
 
-// The built-in simulated chip; its title says so, so that simulated
-// readings never pass for a real chip's.
-OpenedBus simulatedBus(bool holdReadings = false);
+// The built-in simulated chip, on a bus that does wrong to faults where
+// given; its title says so, so that simulated readings never pass for a
+// real chip's.
+OpenedBus simulatedBus(bool holdReadings = false, const std::optional<FaultPlan>& faults = std::nullopt);
+
+// The simulated bus as given, or on a bus doing wrong to the plan.
+std::unique_ptr<BusAdapter> withFaults(std::unique_ptr<SimulatedBus> bus, const std::optional<FaultPlan>& faults);

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "chip/DurationText.h"
 #include "chip/RegisterMap.h"
 #include "protocol/CorvaneProtocol.h"
 
@@ -7,6 +8,10 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace rm = RegisterMap;
 
@@ -62,6 +67,7 @@ const QString HelpEpilogue = QStringLiteral(
     "  corvane-bench --smbus 'SMBus I801 adapter at efa0',/dev/i2c-7\n"
     "  corvane-bench --record run.csv        the window, recording every poll to run.csv\n"
     "  corvane-bench read --json\n"
+    "  corvane-bench --simulate-faults fail=2%/10,silent=20s/2m   the simulated chip, misbehaving\n"
     "  corvane-bench pwm --behaviour manual --duty 60\n"
     "  corvane-bench record run.csv --duration 2h --limit local_c<=80 --limit fan1_rpm>=500\n"
     "\nExit status:\n"
@@ -71,6 +77,20 @@ const QString HelpEpilogue = QStringLiteral(
     "  3  the device did not answer\n"
     "  4  a write did not take, or was refused\n"
     "  5  record: a limit was passed\n");
+
+// A fault log that cannot be written is a plan that cannot be followed:
+// said now, before anything runs.
+std::optional<QString> faultLogProblem(const FaultPlan& plan)
+{
+    if (plan.log.empty())
+        return std::nullopt;
+    const int fd = ::open(plan.log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return QStringLiteral("cannot write the log %1: %2").arg(QString::fromStdString(plan.log),
+                                                                 QString::fromLocal8Bit(std::strerror(errno)));
+    ::close(fd);
+    return std::nullopt;
+}
 
 // Hex as the command line takes it: one or two digits, with or without 0x.
 std::optional<std::uint8_t> hexByte(const QString& text)
@@ -142,29 +162,7 @@ QStringList commandNames()
 
 std::optional<std::chrono::milliseconds> parseDuration(const QString& text)
 {
-    static const QRegularExpression seconds(QStringLiteral("^\\d+(?:\\.\\d+)?$"));
-    static const QRegularExpression whole(QStringLiteral("^(?:\\d+(?:\\.\\d+)?(?:ms|s|m|h))+$"));
-    static const QRegularExpression part(QStringLiteral("(\\d+(?:\\.\\d+)?)(ms|s|m|h)"));
-    double total = 0;
-    if (seconds.match(text).hasMatch()) {
-        total = text.toDouble() * 1000;
-    } else if (whole.match(text).hasMatch()) {
-        for (auto it = part.globalMatch(text); it.hasNext();) {
-            const auto match = it.next();
-            const QString unit = match.captured(2);
-            const double factor = unit == QLatin1String("ms") ? 1
-                                  : unit == QLatin1String("m") ? 60'000
-                                  : unit == QLatin1String("h") ? 3'600'000
-                                                               : 1000;
-            total += match.captured(1).toDouble() * factor;
-        }
-    } else {
-        return std::nullopt;
-    }
-    // A year at most: beyond that a typing mistake is likelier than a run.
-    if (total > 366.0 * 24 * 3'600'000)
-        return std::nullopt;
-    return std::chrono::milliseconds(static_cast<std::int64_t>(total + 0.5));
+    return durationOf(text.toStdString());
 }
 
 std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStringList& arguments)
@@ -194,6 +192,16 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
     const QCommandLineOption hold(QStringLiteral("hold-readings"),
                                   QStringLiteral("With --simulate: hold the simulated chip's readings still, "
                                                  "for screenshots, measurements and tests."));
+    const QCommandLineOption faults(
+        QStringLiteral("simulate-faults"),
+        QStringLiteral("The simulated chip, on a bus that does wrong to PLAN: items NAME=VALUE, comma-separated. "
+                       "fail=SHARE[/BURST] fails that share of transactions in bursts (default 8); "
+                       "errors=EIO+EAGAIN+ETIMEDOUT the errors they give; silent=SPAN/EVERY the chip answers "
+                       "nothing for SPAN in every EVERY; slow=DELAY/SHARE that share of transactions take DELAY; "
+                       "gone=SPAN/EVERY controller 2's adapter is removed for SPAN in every EVERY; seed=N the "
+                       "same failures each run; log=FILE every fault and write appended to FILE. "
+                       "Example: fail=2%/10,silent=20s/2m,slow=50ms/1%,gone=10s/5m"),
+        QStringLiteral("PLAN"));
     const QCommandLineOption record(QStringLiteral("record"),
                                     QStringLiteral("The window: record every poll's readings to FILE (CSV) from the "
                                                    "start; an existing FILE is replaced only after asking."),
@@ -253,7 +261,7 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("report: write the report to FILE (- for standard output)."),
                                     QStringLiteral("FILE"));
-    for (const auto* option : {&simulate, &hold, &smbus, &record, &noSettings, &controller, &device, &json, &force,
+    for (const auto* option : {&simulate, &faults, &hold, &smbus, &record, &noSettings, &controller, &device, &json, &force,
                                &all, &limit, &limitsFromSettings, &interval, &listen, &duration, &behaviour,
                                &frequency, &pulses, &duty, &compare, &fanTest, &output})
         parser.addOption(*option);
@@ -268,13 +276,28 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
                                                          QCoreApplication::applicationVersion())};
     if (parser.isSet(simulate) && parser.isSet(smbus))
         return badCommandLine(QStringLiteral("--simulate and --smbus exclude each other."));
-    if (parser.isSet(hold) && !parser.isSet(simulate))
+    if (parser.isSet(faults) && parser.isSet(smbus))
+        return badCommandLine(QStringLiteral("--simulate-faults makes the simulated chip's bus do wrong; "
+                                             "it does not go with --smbus."));
+    const bool simulated = parser.isSet(simulate) || parser.isSet(faults);
+    if (parser.isSet(hold) && !simulated)
         return badCommandLine(QStringLiteral("--hold-readings holds the simulated chip's readings: "
                                              "give it with --simulate."));
 
     BusRequest bus;
     bus.holdReadings = parser.isSet(hold);
-    if (parser.isSet(simulate)) {
+    if (parser.isSet(faults)) {
+        const QStringList plans = parser.values(faults);
+        if (plans.size() > 1)
+            return badCommandLine(QStringLiteral("--simulate-faults is given once, with the whole plan."));
+        auto plan = parseFaultPlan(plans.first().toStdString());
+        if (const auto* why = std::get_if<std::string>(&plan))
+            return badCommandLine(QStringLiteral("--simulate-faults: %1.").arg(QString::fromStdString(*why)));
+        bus.faults = std::get<FaultPlan>(plan);
+        if (const auto why = faultLogProblem(*bus.faults))
+            return badCommandLine(QStringLiteral("--simulate-faults: %1.").arg(*why));
+    }
+    if (simulated) {
         bus.kind = BusRequest::Kind::Simulated;
     } else if (parser.isSet(smbus)) {
         const QStringList values = parser.values(smbus);
@@ -351,6 +374,8 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
                    Command::Pwm, Command::Restore, Command::Serve}},
         {&simulate, {Command::Read, Command::Record, Command::Dump, Command::Scan, Command::Get, Command::Set,
                      Command::Pwm, Command::Restore, Command::Serve}},
+        {&faults, {Command::Read, Command::Record, Command::Dump, Command::Scan, Command::Get, Command::Set,
+                   Command::Pwm, Command::Restore, Command::Serve}},
         {&smbus, {Command::Read, Command::Record, Command::Dump, Command::Scan, Command::Get, Command::Set,
                   Command::Pwm, Command::Restore, Command::Serve}},
         {&force, {Command::Read, Command::Record, Command::Dump, Command::Get, Command::Set, Command::Pwm,

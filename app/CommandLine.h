@@ -3,6 +3,7 @@
 // --help, --version, the commands and mistakes are answered on a terminal
 // without a display.
 
+#include "bus/FaultPlan.h"
 #include "chip/RegisterMap.h"
 #include "protocol/ExitStatus.h"
 #include "recording/LimitWatch.h"
@@ -24,6 +25,7 @@ struct BusRequest {
     Kind kind = Kind::HostControllers;
     QStringList adapterNames; // one or two, for NamedAdapters
     bool holdReadings = false; // Simulated only: readings that never move
+    std::optional<FaultPlan> faults; // Simulated only: what the bus is to do wrong
     QString recordPath;        // the window's --record: a CSV file recorded from the start
     bool noSettings = false;   // the window's --no-settings: the defaults, nothing written
     QStringList recordingsToOpen; // the window's FILE.csv arguments: recordings to look at again

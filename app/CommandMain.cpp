@@ -14,14 +14,16 @@ namespace {
 // and a later "get 30" agree as they would on hardware.
 int runSimulated(const CommandRequest& request, std::ostream& out, std::ostream& err)
 {
-    SimulatedBus bus;
+    auto simulated = std::make_unique<SimulatedBus>();
+    SimulatedCorvane& chip = simulated->chip();
     const auto file = simulatedChipFile();
     if (const auto state = loadSimulatedChip(file))
-        bus.chip().restore(*state);
+        chip.restore(*state);
     if (request.bus.holdReadings)
-        bus.holdReadings();
-    const int status = runCommand(request, bus, out, err);
-    if (!saveSimulatedChipWrites(file, bus.chip().state(), bus.chip().written()))
+        simulated->holdReadings();
+    const std::unique_ptr<BusAdapter> bus = withFaults(std::move(simulated), request.bus.faults);
+    const int status = runCommand(request, *bus, out, err);
+    if (!saveSimulatedChipWrites(file, chip.state(), chip.written()))
         err << "corvane-bench: the simulated chip's registers could not be kept in " << file.string()
             << "; the next command starts from a fresh chip.\n";
     return status;

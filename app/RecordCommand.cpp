@@ -6,6 +6,7 @@
 #include "Commands.h"
 #include "session/AdapterFollower.h"
 #include "session/QuitOnSignal.h"
+#include "session/TickLedger.h"
 #include "protocol/BusHealth.h"
 #include "protocol/AddressGuard.h"
 #include "recording/AlarmLog.h"
@@ -14,9 +15,14 @@
 #include "session/BenchSettings.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <csignal>
 #include <ostream>
+
+// Off unless asked for (QT_LOGGING_RULES="corvane.stats.info=true"): how
+// many polls ran, said once at the end, for long unattended runs.
+Q_LOGGING_CATEGORY(recordStatistics, "corvane.stats", QtWarningMsg)
 
 namespace {
 
@@ -31,12 +37,15 @@ struct RecordRun {
     LimitWatch limits;
     bool failing = false;    // the device does not answer now
     bool everFailed = false;
+    bool diskFull = false;
     std::optional<int> stopStatus; // the file failed: recording cannot go on
     std::optional<std::chrono::steady_clock::time_point> deadline; // --duration
     // The limits as the window watches them, with its patience, and their
     // alarms beside the recording as the window writes them.
     AlarmWatch alarms{};
     std::unique_ptr<AlarmLog> alarmLog{};
+    std::uint64_t polls = 0;
+    TickLedger ticks{PollInterval};
 
     void logAlarm(const AlarmRow& row)
     {
@@ -48,6 +57,7 @@ struct RecordRun {
 
     void pollOnce()
     {
+        ++polls;
         const PollResult poll = chip.poll(device);
         if (auto problem = recorder.add(poll, offsetCoded)) {
             stopRecording(*problem);
@@ -77,11 +87,34 @@ struct RecordRun {
             QCoreApplication::quit();
             return;
         }
+        ticks.came(std::chrono::steady_clock::now());
         pollOnce();
         if (stopStatus)
             return;
-        if (auto problem = recorder.tick(std::chrono::steady_clock::now()))
+        if (auto problem = recorder.tick(std::chrono::steady_clock::now())) {
             stopRecording(*problem);
+            return;
+        }
+        sayDiskFull();
+        // Alarm rows a full disk held back go out once there is room.
+        if (alarmLog && alarmLog->waiting()) {
+            if (auto problem = alarmLog->flush())
+                err << "corvane-bench: alarms are not recorded: " << *problem << "\n";
+        }
+    }
+
+    // A full disk costs rows, not the recording: said as it begins and as
+    // it ends, with the time.
+    void sayDiskFull()
+    {
+        const bool full = recorder.full().has_value();
+        if (full == diskFull)
+            return;
+        diskFull = full;
+        if (full)
+            say(recorder.path() + ": the disk is full; rows are lost until there is room");
+        else
+            say(recorder.path() + ": there is room again; " + recorder.lossText());
     }
 
     // The file can take no more. A reader that went away (record - | head)
@@ -104,13 +137,13 @@ struct RecordRun {
     // The adapter of the controller in use went or came back: said with the
     // time, as the window's status line says it. The polls meanwhile are
     // rows without readings; on its return start-up's reads run again.
-    void follow(AdapterFollower& follower, BusAdapter& bus, int controller)
+    void follow(AdapterWatch& follower, BusAdapter& bus, int controller)
     {
-        QObject::connect(&follower, &AdapterFollower::gone, &follower, [this, &bus, controller](int gone) {
+        QObject::connect(&follower, &AdapterWatch::gone, &follower, [this, &bus, controller](int gone) {
             if (gone == controller)
                 say(BusHealth::adapterGoneText(gone, bus.nameOfController(gone), std::chrono::system_clock::now()));
         });
-        QObject::connect(&follower, &AdapterFollower::back, &follower, [this, &bus, controller](int back) {
+        QObject::connect(&follower, &AdapterWatch::back, &follower, [this, &bus, controller](int back) {
             if (back != controller)
                 return;
             say(BusHealth::adapterBackText(back, bus.nameOfController(back), std::chrono::system_clock::now()));
@@ -118,7 +151,7 @@ struct RecordRun {
             if (again.settings.offsetCoded)
                 offsetCoded = *again.settings.offsetCoded;
         });
-        QObject::connect(&follower, &AdapterFollower::strangerChanged, &follower, [this, &follower](int c) {
+        QObject::connect(&follower, &AdapterWatch::strangerChanged, &follower, [this, &follower](int c) {
             if (const auto& adapter = follower.stranger(c))
                 say(BusHealth::strangerText(adapter->name, adapter->place, adapter->devicePath) +
                     ", not followed: name it with --smbus to record from it");
@@ -162,7 +195,7 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
     CsvRecorder& recorder = *std::get<std::unique_ptr<CsvRecorder>>(started);
 
     RecordRun run{err, chip, request.device, *startup.settings.offsetCoded, recorder, LimitWatch(limits), false,
-                  false, std::nullopt, std::nullopt};
+                  false, false, std::nullopt, std::nullopt};
     if (request.duration)
         run.deadline = std::chrono::steady_clock::now() + *request.duration;
     if (!limits.empty() && request.path != QLatin1String("-")) {
@@ -175,7 +208,7 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
     QObject scope;
     quitOnTerminationSignals(scope);
     std::string notFollowed;
-    if (AdapterFollower* follower = followerFor(bus, scope, &notFollowed))
+    if (AdapterWatch* follower = followerFor(bus, scope, &notFollowed))
         run.follow(*follower, bus, startup.controller);
     else if (!notFollowed.empty())
         err << "corvane-bench: " << notFollowed << "\n";
@@ -191,12 +224,15 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
     for (const AlarmRow& row : activeAlarmRows(run.alarms, false, std::chrono::system_clock::now()))
         run.logAlarm(row);
 
+    qCInfo(recordStatistics, "%llu readings polls, %llu ticks never came: the program was stopped or held up",
+           static_cast<unsigned long long>(run.polls), static_cast<unsigned long long>(run.ticks.missed()));
     if (run.stopStatus)
         return *run.stopStatus;
     if (auto problem = recorder.finish(); problem && !recorder.readerGone())
         return complain(err, ExitStatus::BadCommandLine, "Recording stopped: " + *problem);
     if (request.path != QLatin1String("-"))
-        err << "Recorded " << recorder.rows() << " rows to " << recorder.path() << ".\n";
+        err << "Recorded " << recorder.rows() << " rows to " << recorder.path()
+            << (recorder.lostRows() ? "; " + recorder.lossText() : std::string()) << ".\n";
     if (run.limits.everPassed())
         return ExitStatus::LimitPassed;
     return run.everFailed ? ExitStatus::NoAnswer : ExitStatus::Ok;

@@ -8,6 +8,7 @@
 // field, the milliseconds from the press reaching the window to the field
 // painting its new text, one per line.
 
+#include "app/KeyLatency.h"
 #include "app/RunWindow.h"
 #include "bus/LinuxSmbus.h"
 #include "support/FakeI2cDev.h"
@@ -37,32 +38,6 @@ public:
     }
 };
 
-// Times each key press in a field to the field's next paint.
-class KeyLatency : public QObject {
-public:
-    KeyLatency(const QString& path, QObject* parent) : QObject(parent), file_(path)
-    {
-        file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::KeyPress) {
-            pressed_.start();
-        } else if (event->type() == QEvent::Paint && pressed_.isValid()) {
-            QTextStream(&file_) << pressed_.nsecsElapsed() / 1e6 << '\n';
-            file_.flush();
-            pressed_.invalidate();
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QFile file_;
-    QElapsedTimer pressed_;
-};
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -80,7 +55,14 @@ int main(int argc, char* argv[])
     return runWindow(bus, QStringLiteral(" (slow bus)"), [&](Form1& window) {
         if (latencyAt >= 0 && latencyAt + 1 < arguments.size()) {
             QLineEdit* field = window.controls().txtDevAddr;
-            field->installEventFilter(new KeyLatency(arguments[latencyAt + 1], field));
+            auto* file = new QFile(arguments[latencyAt + 1], field);
+            file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
+            field->installEventFilter(new KeyLatency(
+                [file](double ms) {
+                    QTextStream(file) << ms << '\n';
+                    file->flush();
+                },
+                field));
         }
     });
 }

@@ -4,6 +4,7 @@
 // long the last took. Fed poll by poll; a reading whose read failed is left
 // out of the scrapes until it is read again, never shown as 0 or -1.
 
+#include "bus/ErrnoName.h"
 #include "chip/RegisterMap.h"
 #include "protocol/PollReadings.h"
 
@@ -59,5 +60,3 @@ private:
     std::map<int, prometheus::Counter*> errors_;
 };
 
-// "ENXIO": an errno by its name, as the error label carries it.
-std::string errnoName(int error);

@@ -76,17 +76,17 @@ public:
     void follow(BusAdapter& bus, int controller)
     {
         std::string why;
-        AdapterFollower* follower = followerFor(bus, scope_, &why);
+        AdapterWatch* follower = followerFor(bus, scope_, &why);
         if (!follower) {
             if (!why.empty())
                 std::fprintf(stderr, "corvane-bench: %s\n", why.c_str());
             return;
         }
-        QObject::connect(follower, &AdapterFollower::gone, &scope_, [&bus, controller](int gone) {
+        QObject::connect(follower, &AdapterWatch::gone, &scope_, [&bus, controller](int gone) {
             if (gone == controller)
                 say(BusHealth::adapterGoneText(gone, bus.nameOfController(gone), std::chrono::system_clock::now()));
         });
-        QObject::connect(follower, &AdapterFollower::back, &scope_, [this, &bus, controller](int back) {
+        QObject::connect(follower, &AdapterWatch::back, &scope_, [this, &bus, controller](int back) {
             if (back != controller)
                 return;
             say(BusHealth::adapterBackText(back, bus.nameOfController(back), std::chrono::system_clock::now()));
@@ -100,7 +100,7 @@ public:
                 },
                 &scope_, [](bool) {});
         });
-        QObject::connect(follower, &AdapterFollower::strangerChanged, &scope_, [follower](int c) {
+        QObject::connect(follower, &AdapterWatch::strangerChanged, &scope_, [follower](int c) {
             if (const auto& adapter = follower->stranger(c))
                 say(BusHealth::strangerText(adapter->name, adapter->place, adapter->devicePath) +
                     ", not followed: name it with --smbus to serve its readings");

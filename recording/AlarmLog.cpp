@@ -17,6 +17,7 @@ AlarmLog::AlarmLog(std::string recordingPath) : path_(std::move(recordingPath) +
 
 AlarmLog::~AlarmLog()
 {
+    flush();
     if (fd_ >= 0)
         ::close(fd_);
 }
@@ -30,7 +31,19 @@ std::optional<std::string> AlarmLog::add(const AlarmRow& alarm)
 {
     if (failed_)
         return std::nullopt; // said once already
-    std::string row;
+    if (waiting_.size() >= MaxWaitingRows) {
+        failed_ = true;
+        return path_ + ": the disk stayed full for " + std::to_string(MaxWaitingRows) + " alarm rows";
+    }
+    waiting_.push_back(isoUtcText(alarm.time) + "," + std::string(Poll::name(alarm.reading)) + "," + alarm.bound +
+                       "," + (alarm.value ? csvNumber(*alarm.value) : std::string()) + "," + alarm.event + "\r\n");
+    return flush();
+}
+
+std::optional<std::string> AlarmLog::flush()
+{
+    if (failed_ || waiting_.empty())
+        return std::nullopt;
     if (fd_ < 0) {
         // The recording's own: it replaces one a recording of the same name left.
         fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
@@ -38,15 +51,29 @@ std::optional<std::string> AlarmLog::add(const AlarmRow& alarm)
             failed_ = true;
             return path_ + ": " + std::strerror(errno);
         }
-        row = header();
     }
-    row += isoUtcText(alarm.time) + "," + std::string(Poll::name(alarm.reading)) + "," + alarm.bound + "," +
-           (alarm.value ? csvNumber(*alarm.value) : std::string()) + "," + alarm.event + "\r\n";
-    const ssize_t written = ::write(fd_, row.data(), row.size());
-    if (written != static_cast<ssize_t>(row.size())) {
-        failed_ = true;
+    while (!waiting_.empty()) {
+        const std::string row = (wholeRowsEnd_ == 0 ? header() : std::string()) + waiting_.front();
+        const ssize_t written = ::write(fd_, row.data(), row.size());
+        if (written == static_cast<ssize_t>(row.size())) {
+            wholeRowsEnd_ += written;
+            waiting_.erase(waiting_.begin());
+            continue;
+        }
         // A short write sets no errno: the disk is full.
-        return path_ + ": " + std::strerror(written < 0 ? errno : ENOSPC);
+        const int error = written < 0 ? errno : ENOSPC;
+        if (written > 0) {
+            [[maybe_unused]] const int truncated = ::ftruncate(fd_, wholeRowsEnd_);
+        // And write on from there: the file's offset stays past the part
+        // taken back, where a later row would leave a hole of zeros.
+        ::lseek(fd_, wholeRowsEnd_, SEEK_SET);
+        }
+        // An alarm's start without its end would read as an alarm still on:
+        // the rows wait for room, in order, rather than be lost.
+        if (error == ENOSPC || error == EDQUOT)
+            return std::nullopt;
+        failed_ = true;
+        return path_ + ": " + std::strerror(error);
     }
     return std::nullopt;
 }

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 // One row: "2026-12-09T10:00:00.000Z,local_c,<=80,81,start".
@@ -33,15 +34,23 @@ public:
     AlarmLog(const AlarmLog&) = delete;
     AlarmLog& operator=(const AlarmLog&) = delete;
 
-    // Why the row could not be written; nothing when it was.
+    // Why the row could not be written; nothing when it was, or when it
+    // waits for room on a full disk.
     std::optional<std::string> add(const AlarmRow& row);
+    // Writes the rows that wait for room; why not, when they never can be.
+    std::optional<std::string> flush();
+    std::size_t waiting() const { return waiting_.size(); }
 
     static std::string header();
 
 private:
+    static constexpr std::size_t MaxWaitingRows = 10'000;
+
     std::string path_;
     int fd_ = -1;
     bool failed_ = false;
+    off_t wholeRowsEnd_ = 0;
+    std::vector<std::string> waiting_; // rows the disk had no room for yet
 };
 
 // The row of a watch's event; cause marks an end the watch did not see

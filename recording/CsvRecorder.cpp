@@ -136,6 +136,11 @@ std::optional<std::string> CsvRecorder::write(std::string text)
     if (written == static_cast<ssize_t>(text.size())) {
         headerWritten_ = true;
         wholeRowsEnd_ += written;
+        if (full_) {
+            full_->until = std::chrono::system_clock::now();
+            fullSpans_.push_back(*full_);
+            full_.reset();
+        }
         return std::nullopt;
     }
     const int error = written < 0 ? errno : ENOSPC;
@@ -143,6 +148,19 @@ std::optional<std::string> CsvRecorder::write(std::string text)
     // Take back the part of a row that fitted: the file ends on a whole row.
     if (written > 0 && ownsFile_) {
         [[maybe_unused]] const int truncated = ::ftruncate(fd_, wholeRowsEnd_);
+        // And write on from there: the file's offset stays past the part
+        // taken back, where a later row would leave a hole of zeros.
+        ::lseek(fd_, wholeRowsEnd_, SEEK_SET);
+    }
+    // A full disk is waited out: the rows meanwhile are lost, counted, and
+    // the recording goes on in the same file once there is room again. A
+    // short write to a pipe is no full disk.
+    if ((error == ENOSPC || error == EDQUOT) && (ownsFile_ || written <= 0)) {
+        if (!full_)
+            full_ = FullSpan{std::chrono::system_clock::now(), {}, 0};
+        ++full_->lostRows;
+        ++lostRows_;
+        return std::nullopt;
     }
     ::close(fd_);
     fd_ = -1;
@@ -170,12 +188,8 @@ std::optional<std::string> CsvRecorder::add(const PollResult& poll, bool offsetC
         return "the file is closed";
     if (auto problem = checkStillThere(poll.steadyTime))
         return problem;
-    if (interval_.count() <= 0) {
-        auto problem = write(row(poll, offsetCoded));
-        if (!problem)
-            ++rows_;
-        return problem;
-    }
+    if (interval_.count() <= 0)
+        return writeRow(row(poll, offsetCoded));
     if (lastWrittenInterval_ && bucketOf(poll.steadyTime) <= *lastWrittenInterval_)
         return std::nullopt;
     std::optional<std::string> problem;
@@ -202,11 +216,34 @@ std::optional<std::string> CsvRecorder::finish()
 {
     if (!pending_ || fd_ < 0)
         return std::nullopt;
-    auto problem = write(row(*pending_, pendingOffsetCoded_));
+    auto problem = writeRow(row(*pending_, pendingOffsetCoded_));
     if (interval_.count() > 0)
         lastWrittenInterval_ = bucketOf(pending_->steadyTime);
     pending_.reset();
-    if (!problem)
+    return problem;
+}
+
+std::optional<std::string> CsvRecorder::writeRow(std::string text)
+{
+    const std::uint64_t lostBefore = lostRows_;
+    auto problem = write(std::move(text));
+    if (!problem && lostRows_ == lostBefore)
         ++rows_;
     return problem;
+}
+
+std::string CsvRecorder::lossText() const
+{
+    if (lostRows_ == 0)
+        return {};
+    std::string text = std::to_string(lostRows_) + (lostRows_ == 1 ? " row" : " rows") + " lost while the disk was full (";
+    auto spans = fullSpans_;
+    if (full_)
+        spans.push_back(*full_);
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        text += (i ? ", " : "") + isoUtcText(spans[i].from) + " to ";
+        text += spans[i].until == std::chrono::system_clock::time_point() ? std::string("the end")
+                                                                          : isoUtcText(spans[i].until);
+    }
+    return text + ")";
 }

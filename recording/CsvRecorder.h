@@ -7,7 +7,9 @@
 //
 // Each row goes to the file in one write(2) as soon as it is due, so a
 // killed program leaves whole rows only, and loses at most the row of the
-// interval in hand.
+// interval in hand. A full disk does not end the recording: its rows are
+// lost and counted, and the file goes on, whole rows only, once there is
+// room again.
 
 #include "protocol/PollReadings.h"
 
@@ -18,6 +20,7 @@
 #include <string>
 #include <sys/types.h>
 #include <variant>
+#include <vector>
 
 class CsvRecorder {
 public:
@@ -54,12 +57,25 @@ public:
     bool readerGone() const { return readerGone_; }
     std::uint64_t rows() const { return rows_; }
 
+    // A stretch of a full disk, and the rows it cost.
+    struct FullSpan {
+        std::chrono::system_clock::time_point from, until; // until is empty while it lasts
+        std::uint64_t lostRows = 0;
+    };
+    std::uint64_t lostRows() const { return lostRows_; }
+    // The disk is full now: since when, and the rows lost since.
+    const std::optional<FullSpan>& full() const { return full_; }
+    // "600 rows lost while the disk was full (… to …)"; empty when none were.
+    std::string lossText() const;
+
     static std::string header();
     static std::string row(const PollResult& poll, bool offsetCoded);
 
 private:
     CsvRecorder(int fd, std::string path, Interval interval, bool ownsFile = true);
     std::optional<std::string> write(std::string text);
+    // One row, counted as written or as lost.
+    std::optional<std::string> writeRow(std::string text);
     std::int64_t bucketOf(std::chrono::steady_clock::time_point time) const;
     std::optional<std::string> checkStillThere(std::chrono::steady_clock::time_point now);
 
@@ -79,6 +95,9 @@ private:
     bool pendingOffsetCoded_ = false;
     std::chrono::steady_clock::time_point lastCheck_{};
     bool readerGone_ = false;
+    std::uint64_t lostRows_ = 0;
+    std::optional<FullSpan> full_;
+    std::vector<FullSpan> fullSpans_;
 };
 
 // "2026-12-08T23:04:05.123Z"

@@ -3,13 +3,14 @@
 #include "protocol/AddressGuard.h"
 #include "protocol/BusHealth.h"
 #include "session/BenchSession.h"
+#include "session/PlannedAdapterWatch.h"
 
 #include <QSocketNotifier>
 #include <algorithm>
 
 AdapterFollower::AdapterFollower(LinuxSmbus& bus, std::unique_ptr<AdapterMonitor> monitor,
                                  std::filesystem::path sysfs, QObject* parent)
-    : QObject(parent), bus_(bus), monitor_(std::move(monitor)), sysfs_(std::move(sysfs))
+    : AdapterWatch(parent), bus_(bus), monitor_(std::move(monitor)), sysfs_(std::move(sysfs))
 {
     if (monitor_->fd() >= 0) {
         notifier_ = new QSocketNotifier(monitor_->fd(), QSocketNotifier::Read, this);
@@ -79,11 +80,11 @@ const std::optional<SmbusAdapter>& AdapterFollower::stranger(int controller) con
     return strangers_.at(static_cast<std::size_t>(controller));
 }
 
-void followAdapters(BenchSession& session, AdapterFollower& follower)
+void followAdapters(BenchSession& session, AdapterWatch& follower)
 {
-    QObject::connect(&follower, &AdapterFollower::gone, &session, &BenchSession::adapterGone);
-    QObject::connect(&follower, &AdapterFollower::back, &session, &BenchSession::adapterBack);
-    QObject::connect(&follower, &AdapterFollower::strangerChanged, &session, [&session, &follower](int controller) {
+    QObject::connect(&follower, &AdapterWatch::gone, &session, &BenchSession::adapterGone);
+    QObject::connect(&follower, &AdapterWatch::back, &session, &BenchSession::adapterBack);
+    QObject::connect(&follower, &AdapterWatch::strangerChanged, &session, [&session, &follower](int controller) {
         const auto& adapter = follower.stranger(controller);
         session.strangerWaiting(controller, adapter ? BusHealth::strangerText(adapter->name, adapter->place,
                                                                                adapter->devicePath) +
@@ -94,8 +95,10 @@ void followAdapters(BenchSession& session, AdapterFollower& follower)
     session.takeStrangersWith([&follower](int controller) { return follower.takeStranger(controller); });
 }
 
-AdapterFollower* followerFor(BusAdapter& bus, QObject& owner, std::string* why, const std::filesystem::path& sysfs)
+AdapterWatch* followerFor(BusAdapter& bus, QObject& owner, std::string* why, const std::filesystem::path& sysfs)
 {
+    if (auto* faulty = dynamic_cast<FaultyBus*>(&bus))
+        return new PlannedAdapterWatch(*faulty, &owner);
     auto* kernels = dynamic_cast<LinuxSmbus*>(&bus);
     if (!kernels)
         return nullptr;
@@ -111,7 +114,7 @@ AdapterFollower* followerFor(BusAdapter& bus, QObject& owner, std::string* why, 
 void followAdaptersOf(BenchSession& session, BusAdapter& bus)
 {
     std::string why;
-    if (AdapterFollower* follower = followerFor(bus, session, &why))
+    if (AdapterWatch* follower = followerFor(bus, session, &why))
         followAdapters(session, *follower);
     else if (!why.empty())
         session.announce(QString::fromStdString(why), true);

@@ -8,8 +8,8 @@
 
 #include "bus/AdapterMonitor.h"
 #include "bus/LinuxSmbus.h"
+#include "session/AdapterWatch.h"
 
-#include <QObject>
 #include <array>
 #include <filesystem>
 #include <memory>
@@ -19,7 +19,7 @@
 class BenchSession;
 class QSocketNotifier;
 
-class AdapterFollower : public QObject {
+class AdapterFollower : public AdapterWatch {
     Q_OBJECT
 public:
     AdapterFollower(LinuxSmbus& bus, std::unique_ptr<AdapterMonitor> monitor, std::filesystem::path sysfs = "/sys",
@@ -27,19 +27,8 @@ public:
 
     // Handles the events that wait; the monitor's socket calls it as they come.
     void takeEvents();
-    // The adapter waiting for the controller, taken for it: the user chose
-    // the controller again. False when none waits.
-    bool takeStranger(int controller);
-    const std::optional<SmbusAdapter>& stranger(int controller) const;
-
-signals:
-    // The controller's adapter went; its file is closed.
-    void gone(int controller);
-    // It is back, maybe under another number, and opens again.
-    void back(int controller);
-    // Another adapter of the gone one's name came at another place, or went
-    // again (none).
-    void strangerChanged(int controller);
+    bool takeStranger(int controller) override;
+    const std::optional<SmbusAdapter>& stranger(int controller) const override;
 
 private:
     void removed(int number);
@@ -54,11 +43,12 @@ private:
 
 // The session told what the follower sees, and taking what waits when the
 // user chooses a gone controller again.
-void followAdapters(BenchSession& session, AdapterFollower& follower);
+void followAdapters(BenchSession& session, AdapterWatch& follower);
 
-// A follower for the bus, owned by owner; nothing for a bus that is not the
-// kernel's, or, with the reason in *why, when udev cannot be reached.
-AdapterFollower* followerFor(BusAdapter& bus, QObject& owner, std::string* why,
+// What follows the bus's adapters, owned by owner: udev's events for the
+// kernel's bus, the plan for the faulty simulated bus; nothing for another
+// bus, or, with the reason in *why, when udev cannot be reached.
+AdapterWatch* followerFor(BusAdapter& bus, QObject& owner, std::string* why,
                              const std::filesystem::path& sysfs = "/sys");
 
 // The window's session told of its adapters' going and coming. Where they

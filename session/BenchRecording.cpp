@@ -22,8 +22,8 @@ std::optional<std::string> BenchRecording::start(const std::string& path, CsvRec
     // Alarms already on start in this recording too, at their own start.
     for (const AlarmRow& row : alarms_.rowsOfActive(true, std::chrono::system_clock::now()))
         logAlarm(row);
-    progressShownAt_ = 0;
-    emit recordingProgress(QString::fromStdString(path), 0);
+    progressShownAt_.reset();
+    emit recordingProgress(QString::fromStdString(path), 0, QString());
     return std::nullopt;
 }
 
@@ -35,28 +35,53 @@ void BenchRecording::stop()
         failed(*problem);
         return;
     }
-    const QString path = QString::fromStdString(recorder_->path());
-    const auto rows = recorder_->rows();
-    recorder_.reset();
-    endAlarmLog();
-    emit recordingEnded(path, rows, QString());
+    ended(QString());
 }
 
 void BenchRecording::failed(const std::string& problem)
 {
+    ended(QString::fromStdString(problem));
+}
+
+void BenchRecording::ended(const QString& problem)
+{
     const QString path = QString::fromStdString(recorder_->path());
     const auto rows = recorder_->rows();
-    recorder_.reset();
+    const QString loss = lossText();
     endAlarmLog();
-    emit recordingEnded(path, rows, QString::fromStdString(problem));
+    recorder_.reset();
+    emit recordingEnded(path, rows, problem, loss);
+}
+
+QString BenchRecording::lossText() const
+{
+    const auto clock = [](std::chrono::system_clock::time_point time) {
+        return QDateTime::fromMSecsSinceEpoch(
+                   std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count())
+            .toString(QStringLiteral("HH:mm:ss"));
+    };
+    const auto rows = [](std::uint64_t n) {
+        return n == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(n);
+    };
+    if (const auto& full = recorder_->full())
+        return QStringLiteral("the disk is full since %1: %2 lost so far; the recording goes on when there is room")
+            .arg(clock(full->from), rows(recorder_->lostRows()));
+    if (recorder_->lostRows() == 0)
+        return QString();
+    return QStringLiteral("%1 lost while the disk was full").arg(rows(recorder_->lostRows()));
 }
 
 void BenchRecording::tick()
 {
     if (!recorder_)
         return;
-    if (const auto problem = recorder_->tick(std::chrono::steady_clock::now()))
+    if (const auto problem = recorder_->tick(std::chrono::steady_clock::now())) {
         failed(*problem);
+        return;
+    }
+    // Alarm rows a full disk held back go out once there is room.
+    if (alarmLog_ && alarmLog_->waiting())
+        reportAlarmLogProblem(alarmLog_->flush());
 }
 
 void BenchRecording::mark(const std::string& text)
@@ -74,20 +99,31 @@ void BenchRecording::add(const PollResult& poll, bool offsetCoded)
         failed(*problem);
         return;
     }
+    showProgress();
+}
+
+void BenchRecording::showProgress()
+{
     // The count is said at most once a second: a label repainted every
-    // tick would cost more than the recording.
-    const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
-    if (nowMs - progressShownAt_ < 1000)
+    // tick would cost more than the recording. On the steady clock, so
+    // that a wall clock stepped back does not silence it.
+    const auto now = std::chrono::steady_clock::now();
+    if (progressShownAt_ && now - *progressShownAt_ < std::chrono::seconds(1))
         return;
-    progressShownAt_ = nowMs;
-    emit recordingProgress(QString::fromStdString(recorder_->path()), recorder_->rows());
+    progressShownAt_ = now;
+    emit recordingProgress(QString::fromStdString(recorder_->path()), recorder_->rows(), lossText());
 }
 
 void BenchRecording::logAlarm(const AlarmRow& row)
 {
     if (!alarmLog_)
         return;
-    if (const auto failed = alarmLog_->add(row))
+    reportAlarmLogProblem(alarmLog_->add(row));
+}
+
+void BenchRecording::reportAlarmLogProblem(const std::optional<std::string>& failed)
+{
+    if (failed)
         emit problem(QStringLiteral("Alarms are not recorded: %1").arg(QString::fromStdString(*failed)));
 }
 

@@ -10,6 +10,7 @@
 
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,16 +43,25 @@ public:
 signals:
     // The history has another poll.
     void historyGrew();
-    // While recording: the file and its rows, at most once a second.
-    void recordingProgress(const QString& path, quint64 rows);
-    // The recording ended, with why where it failed.
-    void recordingEnded(const QString& path, quint64 rows, const QString& problem);
+    // While recording: the file and its rows, at most once a second, and
+    // what a full disk cost it (empty when nothing).
+    void recordingProgress(const QString& path, quint64 rows, const QString& loss);
+    // The recording ended, with why where it failed, and what a full disk
+    // cost it.
+    void recordingEnded(const QString& path, quint64 rows, const QString& problem, const QString& loss);
     // Something the user must hear once: the alarms cannot be recorded.
     void problem(const QString& text);
 
 private:
     void failed(const std::string& problem);
+    void ended(const QString& problem);
+    // Said at most once a second, as the rows grow or the disk is full.
+    void showProgress();
+    // "the disk is full since 10:01:02: 120 rows lost so far", or what the
+    // full disk cost once it has room again.
+    QString lossText() const;
     void logAlarm(const AlarmRow& row);
+    void reportAlarmLogProblem(const std::optional<std::string>& failed);
     // The recording ended: the alarms still on end in its file, marked so.
     void endAlarmLog();
 
@@ -59,5 +69,5 @@ private:
     History history_;
     std::unique_ptr<CsvRecorder> recorder_;
     std::unique_ptr<AlarmLog> alarmLog_; // while recording
-    qint64 progressShownAt_ = 0;
+    std::optional<std::chrono::steady_clock::time_point> progressShownAt_;
 };

@@ -11,6 +11,7 @@
 
 #include "session/BenchAlarms.h"
 #include "session/BenchRecording.h"
+#include "session/TickLedger.h"
 #include "session/BenchSettings.h"
 #include "session/Module1.h"
 #include "session/SessionHost.h"
@@ -52,10 +53,12 @@ public:
 
     const Module1& shared() const { return module_; }
     bool tempOffsetMode() const { return TempOffsetMode; }
-    // Readings polls run so far, and ticks that came while the last poll
-    // was still on the bus.
+    // Readings polls run so far, and ticks skipped: those that came while
+    // the last poll was still on the bus, and those that never came, as
+    // the program was stopped or held up (missedTicks()).
     std::uint64_t pollCount() const { return pollCount_; }
     std::uint64_t skippedTicks() const { return skippedTicks_; }
+    std::uint64_t missedTicks() const { return tickLedger_.missed(); }
     bool hasStarted() const { return started_; }
     // Every job made so far has run and its result is handled.
     bool busIdle() const { return jobs_.idle(); }
@@ -226,6 +229,7 @@ private:
     bool TempOffsetMode = false;
     std::uint64_t pollCount_ = 0;
     std::uint64_t skippedTicks_ = 0;
+    TickLedger tickLedger_{std::chrono::milliseconds(PollIntervalMs)};
     bool starting_ = false;
     bool started_ = false;
     bool pollOnBus_ = false;

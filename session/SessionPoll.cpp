@@ -21,6 +21,7 @@ struct Tick {
 
 void BenchSession::Timer1_Timer()
 {
+    skippedTicks_ += tickLedger_.came(std::chrono::steady_clock::now());
     recording_.tick();
     // A tick that comes while the last poll is still on the bus is dropped,
     // not queued: a slow bus must not build a backlog of polls.

@@ -249,6 +249,8 @@ TEST(CommandLineParsing, DurationsInTheirUnits)
         {"2h", 7'200'000}, {"1h30m", 5'400'000}};
     for (const auto& [text, ms] : cases)
         EXPECT_EQ(parseDuration(QString::fromLatin1(text)), milliseconds(ms)) << text;
+    for (const char* text : {"", "s", "1.", ".5", "5x", "1h30", "30s5", "-5s", "1 h", "400d", "9000h"})
+        EXPECT_EQ(parseDuration(QString::fromLatin1(text)), std::nullopt) << text;
 }
 
 // A snapshot written by dump, changed on the chip, and restored: the

@@ -222,23 +222,30 @@ TEST(CsvRecorder, NeverReplacesAFileItWasNotToldTo)
 
 // A full disk or a file removed under the recorder stops the recording with
 // the reason; what was written stays whole.
-TEST(CsvRecorder, StopsWithTheReasonWhenTheFileCanTakeNoMore)
+TEST(CsvRecorder, WaitsOutAFullDiskAndStopsWhenTheFileIsGone)
 {
     TempFile temp;
     {
         // A file that may grow to one and a half rows, as on a disk that is
-        // nearly full: the second row stops the recording, and the half of
-        // it that fitted is taken back.
+        // nearly full: the second row does not fit, the half of it that did
+        // is taken back, and the row is counted lost; the recording goes on,
+        // and once there is room the next row follows the first.
         const std::size_t rowSize = CsvRecorder::row(poll(T0), false).size();
         const rlimit before = fileSizeLimit(CsvRecorder::header().size() + rowSize * 3 / 2);
         auto full = start(temp.file());
         ASSERT_FALSE(full->add(poll(T0), false));
-        const auto tooLarge = full->add(poll(T0 + 100ms), false);
-        ::setrlimit(RLIMIT_FSIZE, &before);
-        ASSERT_TRUE(tooLarge);
-        EXPECT_EQ(*tooLarge, temp.file() + ": No space left on device");
-        EXPECT_TRUE(full->add(poll(T0 + 200ms), false)) << "and stays stopped";
+        EXPECT_FALSE(full->add(poll(T0 + 100ms), false)) << "a full disk does not end the recording";
+        EXPECT_FALSE(full->add(poll(T0 + 200ms), false));
+        EXPECT_TRUE(full->full().has_value());
+        EXPECT_EQ(full->lostRows(), 2u);
         EXPECT_EQ(temp.lines().size(), 2u) << "the header and the whole row";
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        ASSERT_FALSE(full->add(poll(T0 + 300ms), false));
+        EXPECT_FALSE(full->full().has_value());
+        EXPECT_EQ(full->rows(), 2u);
+        EXPECT_EQ(temp.lines().size(), 3u);
+        EXPECT_EQ(temp.lines().back() + "\n", CsvRecorder::row(poll(T0 + 300ms), false));
+        EXPECT_EQ(full->lossText().rfind("2 rows lost while the disk was full (", 0), 0u) << full->lossText();
         std::filesystem::remove(temp.file());
     }
 

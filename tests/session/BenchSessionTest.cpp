@@ -73,7 +73,7 @@ struct Bench {
             said.push_back("setting " + std::to_string(k) + (written ? " written" : " not written"));
         });
         QObject::connect(&session.recording(), &BenchRecording::recordingEnded,
-                         [this](const QString&, quint64 rows, const QString& problem) {
+                         [this](const QString&, quint64 rows, const QString& problem, const QString&) {
                              said.push_back("recorded " + std::to_string(rows) + " rows" + problem.toStdString());
                          });
         // "Alarm: Local", the words before the numbers.

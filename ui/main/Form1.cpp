@@ -168,10 +168,11 @@ void Form1::connectSession()
     });
     connect(&s->alarms(), &BenchAlarms::readingChanged, this, &Form1::showAlarmOn);
     BenchRecording* recording = &s->recording();
-    connect(recording, &BenchRecording::recordingProgress, this, [this](const QString& path, quint64 rows) {
-        stopRecordingAction_->setEnabled(true);
-        recordingLine_->recording(path, rows);
-    });
+    connect(recording, &BenchRecording::recordingProgress, this,
+            [this](const QString& path, quint64 rows, const QString& loss) {
+                stopRecordingAction_->setEnabled(true);
+                recordingLine_->recording(path, rows, loss);
+            });
     connect(recording, &BenchRecording::recordingEnded, this, &Form1::showRecordingEnded);
     statusLine_->setToolTip(session_.driverTip());
     showStatus(session_.statusText(), session_.statusTroubled());

@@ -111,7 +111,7 @@ private:
     void showStarted();
     void showSettings(const ChipSettings& settings);
     void showStatus(const QString& text, bool troubled);
-    void showRecordingEnded(const QString& path, quint64 rows, const QString& problem);
+    void showRecordingEnded(const QString& path, quint64 rows, const QString& problem, const QString& loss);
     // Brings the value labels in line with a poll; a reading whose read
     // failed shows a dash, with whyNot in its tooltip.
     void showReadings(const PollResult& poll, const std::string& whyNot);

@@ -52,11 +52,11 @@ bool Form1::startRecording(const QString& path, CsvRecorder::Interval interval)
     return true;
 }
 
-void Form1::showRecordingEnded(const QString& path, quint64 rows, const QString& problem)
+void Form1::showRecordingEnded(const QString& path, quint64 rows, const QString& problem, const QString& loss)
 {
     stopRecordingAction_->setEnabled(false);
     if (problem.isEmpty())
-        recordingLine_->recorded(path, rows);
+        recordingLine_->recorded(path, rows, loss);
     else
-        recordingLine_->stopped(problem, path, rows);
+        recordingLine_->stopped(problem, path, rows, loss);
 }

@@ -22,20 +22,30 @@ QString RecordingLine::rowsText(quint64 rows)
     return rows == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(rows);
 }
 
-void RecordingLine::recording(const QString& path, quint64 rows)
+namespace {
+
+QString withLoss(const QString& text, const QString& loss)
 {
-    show(QStringLiteral("Recording {name}: %1").arg(rowsText(rows)), path);
+    return loss.isEmpty() ? text : text + QStringLiteral("; ") + loss;
 }
 
-void RecordingLine::recorded(const QString& path, quint64 rows)
+} // namespace
+
+void RecordingLine::recording(const QString& path, quint64 rows, const QString& loss)
 {
-    show(QStringLiteral("Recorded %1 to {name}").arg(rowsText(rows)), path);
+    show(withLoss(QStringLiteral("Recording {name}: %1").arg(rowsText(rows)), loss), path);
 }
 
-void RecordingLine::stopped(const QString& problem, const QString& path, quint64 rows)
+void RecordingLine::recorded(const QString& path, quint64 rows, const QString& loss)
 {
-    show(QStringLiteral("Recording stopped: %1. %2 %3 in {name}.")
-             .arg(problem, rowsText(rows), rows == 1 ? QStringLiteral("is") : QStringLiteral("are")),
+    show(withLoss(QStringLiteral("Recorded %1 to {name}").arg(rowsText(rows)), loss), path);
+}
+
+void RecordingLine::stopped(const QString& problem, const QString& path, quint64 rows, const QString& loss)
+{
+    show(QStringLiteral("Recording stopped: %1. %2 %3 in {name}%4.")
+             .arg(problem, rowsText(rows), rows == 1 ? QStringLiteral("is") : QStringLiteral("are"),
+                  loss.isEmpty() ? QString() : QStringLiteral("; ") + loss),
          path);
 }
 

@@ -10,9 +10,10 @@ class RecordingLine : public QLabel {
 public:
     explicit RecordingLine(QWidget* parent);
 
-    void recording(const QString& path, quint64 rows);
-    void recorded(const QString& path, quint64 rows);
-    void stopped(const QString& problem, const QString& path, quint64 rows);
+    // loss: what a full disk cost the recording, said after the rows.
+    void recording(const QString& path, quint64 rows, const QString& loss = {});
+    void recorded(const QString& path, quint64 rows, const QString& loss = {});
+    void stopped(const QString& problem, const QString& path, quint64 rows, const QString& loss = {});
     // An existing file the user chose to keep: nothing records.
     void kept(const QString& path);
     void clear();
