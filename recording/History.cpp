@@ -25,8 +25,8 @@ std::optional<float> History::value(const Sample& sample, Reading reading)
 {
     PollResult poll;
     poll.bytes = sample.bytes;
-    poll.failedReads = sample.failedReads;
-    const auto value = readingValue(poll, reading, sample.offsetCoded);
+    poll.failedReads = sample.failedReads();
+    const auto value = readingValue(poll, reading, sample.offsetCoded());
     return value ? std::optional<float>(static_cast<float>(*value)) : std::nullopt;
 }
 
@@ -40,7 +40,8 @@ void History::add(const PollResult& poll, bool offsetCoded)
     if (lastDevice_ && *lastDevice_ != poll.device)
         mark(time, "Device " + deviceText(poll.device));
     lastDevice_ = poll.device;
-    recent_.push_back({time, poll.bytes, poll.failedReads, offsetCoded});
+    recent_.push_back({time, poll.bytes,
+                       static_cast<std::uint16_t>(poll.failedReads | (offsetCoded ? Sample::OffsetCoded : 0))});
     ++polls_;
     while (recent_.back().time - recent_.front().time > FullRateSpan) {
         fold(recent_.front());

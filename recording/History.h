@@ -44,12 +44,19 @@ public:
     std::size_t bytes() const;
 
 private:
+    // 24 bytes, the last hour's 36,000 of them under a megabyte: the
+    // failed reads' fourteen bits and the coding share one word.
     struct Sample {
+        static constexpr std::uint16_t OffsetCoded = 0x8000;
         Milliseconds time;
         std::array<std::uint8_t, Poll::Registers.size()> bytes;
-        std::uint16_t failedReads;
-        bool offsetCoded;
+        std::uint16_t failedReadsAndCoding;
+
+        std::uint16_t failedReads() const { return failedReadsAndCoding & ~OffsetCoded; }
+        bool offsetCoded() const { return failedReadsAndCoding & OffsetCoded; }
     };
+    static_assert(Poll::Registers.size() < 16, "a bit of the word is the coding");
+    static_assert(sizeof(Sample) == 24);
     struct Second {
         Milliseconds start;
         std::array<float, Poll::ReadingCount> min, max, mean;
