@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "bus/FaultyBus.h"
 #include "chip/DurationText.h"
 #include "chip/RegisterMap.h"
 #include "protocol/CorvaneProtocol.h"
@@ -8,9 +9,7 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace rm = RegisterMap;
@@ -84,10 +83,10 @@ std::optional<QString> faultLogProblem(const FaultPlan& plan)
 {
     if (plan.log.empty())
         return std::nullopt;
-    const int fd = ::open(plan.log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = FaultyBus::openLog(plan.log);
     if (fd < 0)
         return QStringLiteral("cannot write the log %1: %2").arg(QString::fromStdString(plan.log),
-                                                                 QString::fromLocal8Bit(std::strerror(errno)));
+                                                                 QString::fromLocal8Bit(std::strerror(-fd)));
     ::close(fd);
     return std::nullopt;
 }
@@ -199,7 +198,7 @@ std::variant<BusRequest, CommandRequest, EarlyExit> parseCommandLine(const QStri
                        "errors=EIO+EAGAIN+ETIMEDOUT the errors they give; silent=SPAN/EVERY the chip answers "
                        "nothing for SPAN in every EVERY; slow=DELAY/SHARE that share of transactions take DELAY; "
                        "gone=SPAN/EVERY controller 2's adapter is removed for SPAN in every EVERY; seed=N the "
-                       "same failures each run; log=FILE every fault and write appended to FILE. "
+                       "same random draws each run; log=FILE (no comma in it) every fault and write appended to FILE. "
                        "Example: fail=2%/10,silent=20s/2m,slow=50ms/1%,gone=10s/5m"),
         QStringLiteral("PLAN"));
     const QCommandLineOption record(QStringLiteral("record"),

@@ -15,7 +15,10 @@ bool KeyLatency::eventFilter(QObject* watched, QEvent* event)
     // The press reaches the window first, then its widget: timed from the
     // widget, whose paint shows it.
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (event->type() == QEvent::KeyPress && widget && !delivered_.isValid()) {
+    // A press whose widget went, or never painted again, is given up on:
+    // the next press is timed.
+    const bool pending = delivered_.isValid() && target_ && !delivered_.hasExpired(1000);
+    if (event->type() == QEvent::KeyPress && widget && !pending) {
         target_ = widget;
         delivered_.start();
         beforeDelivery_ = 0;

@@ -96,7 +96,8 @@ struct RecordRun {
             return;
         }
         sayDiskFull();
-        // Alarm rows a full disk held back go out once there is room.
+        // Alarm rows a full disk held back: on every tick, so that they go
+        // out as soon as there is room, not at the next alarm.
         if (alarmLog && alarmLog->waiting()) {
             if (auto problem = alarmLog->flush())
                 err << "corvane-bench: alarms are not recorded: " << *problem << "\n";
@@ -223,6 +224,9 @@ int runRecord(const CommandRequest& request, BusAdapter& bus, std::ostream& err)
     // An alarm still on ends with the recording, marked so.
     for (const AlarmRow& row : activeAlarmRows(run.alarms, false, std::chrono::system_clock::now()))
         run.logAlarm(row);
+    if (run.alarmLog && run.alarmLog->waiting())
+        err << "corvane-bench: " << run.alarmLog->waiting()
+            << " of the alarms' rows could not be written: the disk is still full.\n";
 
     qCInfo(recordStatistics, "%llu readings polls, %llu ticks never came: the program was stopped or held up",
            static_cast<unsigned long long>(run.polls), static_cast<unsigned long long>(run.ticks.missed()));

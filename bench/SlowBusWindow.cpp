@@ -5,8 +5,8 @@
 //   slow-bus-window [--key-latency FILE]
 //
 // With --key-latency it writes, for each key press in the device-address
-// field, the milliseconds from the press reaching the window to the field
-// painting its new text, one per line.
+// field, the milliseconds from the press (as the X server stamped it) to
+// the field painting its new text, one per line.
 
 #include "app/KeyLatency.h"
 #include "app/RunWindow.h"

@@ -1,5 +1,6 @@
 #include "FaultPlan.h"
 
+#include "ErrnoName.h"
 #include "chip/DurationText.h"
 
 #include <algorithm>
@@ -10,12 +11,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct NamedErrno {
-    std::string_view name;
-    int error;
-};
-constexpr NamedErrno Errnos[] = {{"EIO", EIO}, {"EAGAIN", EAGAIN}, {"ETIMEDOUT", ETIMEDOUT}, {"ENXIO", ENXIO}, {"EREMOTEIO", EREMOTEIO},
-              {"EPROTO", EPROTO}, {"EBUSY", EBUSY}};
+// The errors a plan may give: those the kernel's I2C drivers give.
+constexpr int PlannableErrors[] = {EIO, EAGAIN, ETIMEDOUT, ENXIO, EREMOTEIO, EPROTO, EBUSY};
 
 constexpr auto LongestDelay = 10s;
 constexpr auto ShortestSpan = 100ms;
@@ -85,14 +82,14 @@ std::optional<std::string> take(FaultPlan& plan, std::string_view name, std::str
         while (true) {
             const auto plus = rest.find('+');
             const std::string_view one = rest.substr(0, plus);
-            const auto known = std::ranges::find(Errnos, one, &NamedErrno::name);
-            if (known == std::end(Errnos)) {
+            const auto known = std::ranges::find(PlannableErrors, one, errnoName);
+            if (known == std::end(PlannableErrors)) {
                 std::string names;
-                for (const auto& e : Errnos)
-                    names += (names.empty() ? "" : ", ") + std::string(e.name);
+                for (const int e : PlannableErrors)
+                    names += (names.empty() ? "" : ", ") + errnoName(e);
                 return where + quoted(one) + " is not an error the bus gives; they are " + names;
             }
-            plan.errors.push_back(known->error);
+            plan.errors.push_back(*known);
             if (plus == std::string_view::npos)
                 break;
             rest.remove_prefix(plus + 1);
@@ -150,6 +147,8 @@ bool FaultPlan::Spans::at(Clock::time_point time) const
 
 FaultPlan::Clock::time_point FaultPlan::Spans::nextChange(Clock::time_point time) const
 {
+    if (!any())
+        return Clock::time_point::max();
     const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch());
     const auto start = now - now % every;
     const auto begins = start + every - span;

@@ -28,14 +28,22 @@ FaultyBus::FaultyBus(FaultPlan plan, std::unique_ptr<SimulatedBus> bus, Time tim
     if (!time_.sleep)
         time_.sleep = [](std::chrono::milliseconds delay) { std::this_thread::sleep_for(delay); };
     if (!plan_.log.empty()) {
-        logFd_ = ::open(plan_.log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-        if (logFd_ < 0)
-            logProblem_ = "Cannot write the fault log " + plan_.log + ": " + std::strerror(errno);
+        const int fd = openLog(plan_.log);
+        if (fd < 0)
+            logProblem_ = "Cannot write the fault log " + plan_.log + ": " + std::strerror(-fd);
+        logFd_ = fd;
     }
     // Outside a burst each transaction starts one at this chance, so that
     // in the long run the planned share of transactions fails.
     const double share = plan_.failShare;
     burstStart_ = share >= 1 ? 1 : share / (plan_.burst * (1 - share) + share);
+}
+
+int FaultyBus::openLog(const std::string& path)
+{
+    // Appending, so that programs running the same plan share one log.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    return fd < 0 ? -errno : fd;
 }
 
 FaultyBus::~FaultyBus()
@@ -91,14 +99,16 @@ int FaultyBus::faultFor(std::uint8_t device, const char* what, int reg)
 {
     const auto now = time_.now();
     const bool onPlanned = controller_ == PlannedController;
-    const bool gone = onPlanned && plan_.gone.at(now);
-    const bool silent = onPlanned && device == SimulatedBus::ChipAddress && plan_.silent.at(now);
+    const bool goneNow = plan_.gone.at(now);
+    const bool silentNow = plan_.silent.at(now);
+    const bool gone = onPlanned && goneNow;
+    const bool silent = onPlanned && device == SimulatedBus::ChipAddress && silentNow;
     int error = 0;
     bool slow = false;
     {
         std::lock_guard lock(mutex_);
         ++counts_.transactions;
-        noteState(silent, gone);
+        noteState(silentNow, goneNow);
         std::uniform_real_distribution<double> chance(0, 1);
         if (gone) {
             // The kernel fails at once what it has no adapter for.
@@ -120,13 +130,18 @@ int FaultyBus::faultFor(std::uint8_t device, const char* what, int reg)
         counts_.slow += slow;
         if (error) {
             ++counts_.failed;
-            log(std::string(what) + " " + hex(device) + (reg >= 0 ? " " + hex(reg) : std::string()) + " " +
-                errnoName(error));
+            log("failed " + std::string(what) + " " + hex(device) + (reg >= 0 ? " " + hex(reg) : std::string()) +
+                " " + errnoName(error));
         }
     }
     if (slow)
         time_.sleep(plan_.slowDelay);
     return error;
+}
+
+int FaultyBus::registerKey(std::uint8_t device, std::uint8_t reg) const
+{
+    return controller_ << 16 | device << 8 | reg;
 }
 
 std::uint16_t FaultyBus::DetectSmbus(std::int32_t controllerIndex)
@@ -140,7 +155,7 @@ ByteRead FaultyBus::ReadSmbus(std::uint8_t device, std::uint8_t reg)
     const int error = faultFor(device, "read", reg);
     const ByteRead read = error ? ByteRead::failed(error) : bus_->ReadSmbus(device, reg);
     std::lock_guard lock(mutex_);
-    lastReadFailed_[device << 8 | reg] = !read.ok();
+    lastReadFailed_[registerKey(device, reg)] = !read.ok();
     return read;
 }
 
@@ -149,7 +164,7 @@ BusOutcome FaultyBus::WriteSmbus(std::uint8_t device, std::uint8_t reg, std::uin
     {
         std::lock_guard lock(mutex_);
         ++counts_.writes;
-        const auto last = lastReadFailed_.find(device << 8 | reg);
+        const auto last = lastReadFailed_.find(registerKey(device, reg));
         const bool afterFailedRead = last != lastReadFailed_.end() && last->second;
         counts_.writesAfterFailedRead += afterFailedRead;
         log("write " + hex(device) + " " + hex(reg) + " " + hex(data) +

@@ -37,6 +37,8 @@ public:
 
     // The plan's log is opened for appending.
     FaultyBus(FaultPlan plan, std::unique_ptr<SimulatedBus> bus, Time time = {});
+    // The log opened for appending, made where missing: a descriptor, or -errno.
+    static int openLog(const std::string& path);
     ~FaultyBus() override;
     FaultyBus(const FaultyBus&) = delete;
     FaultyBus& operator=(const FaultyBus&) = delete;
@@ -48,8 +50,10 @@ public:
     const std::string& logProblem() const { return logProblem_; }
     Counts counts() const;
 
-    // When the adapter next goes or comes back, if it ever does.
+    // When the adapter next goes or comes back, if it ever does, and the
+    // bus's time now, on the same clock.
     std::optional<Clock::time_point> nextAdapterChange() const;
+    Clock::time_point now() const { return time_.now(); }
 
     std::uint16_t DetectSmbus(std::int32_t controllerIndex) override;
     ByteRead ReadSmbus(std::uint8_t device, std::uint8_t reg) override;
@@ -67,6 +71,8 @@ private:
     // controller, if it is to fail; counted, logged, and slowed as planned.
     int faultFor(std::uint8_t device, const char* what, int reg);
     void log(const std::string& line);
+    // A register on the chosen controller, for what was last read of it.
+    int registerKey(std::uint8_t device, std::uint8_t reg) const;
     void noteState(bool silent, bool gone);
 
     FaultPlan plan_;
@@ -74,6 +80,7 @@ private:
     Time time_;
     int logFd_ = -1;
     std::string logProblem_;
+    // Only the bus thread chooses and reads it, as every transaction runs there.
     std::int32_t controller_ = 1;
 
     mutable std::mutex mutex_; // the counts, read from any thread
@@ -82,7 +89,7 @@ private:
     double burstStart_ = 0; // the chance a transaction outside a burst starts one
     int burstLeft_ = 0;
     int burstError_ = EIO;
-    std::map<int, bool> lastReadFailed_; // by device << 8 | register
+    std::map<int, bool> lastReadFailed_; // by registerKey()
     bool wasSilent_ = false;
     bool wasGone_ = false;
 };

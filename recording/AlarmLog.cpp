@@ -2,6 +2,7 @@
 
 #include "CsvRecorder.h"
 #include "CsvText.h"
+#include "WholeRows.h"
 
 #include <cerrno>
 #include <cstring>
@@ -31,13 +32,15 @@ std::optional<std::string> AlarmLog::add(const AlarmRow& alarm)
 {
     if (failed_)
         return std::nullopt; // said once already
-    if (waiting_.size() >= MaxWaitingRows) {
+    waiting_.push_back(isoUtcText(alarm.time) + "," + std::string(Poll::name(alarm.reading)) + "," + alarm.bound +
+                       "," + (alarm.value ? csvNumber(*alarm.value) : std::string()) + "," + alarm.event + "\r\n");
+    if (auto problem = flush())
+        return problem;
+    if (waiting_.size() > MaxWaitingRows) {
         failed_ = true;
         return path_ + ": the disk stayed full for " + std::to_string(MaxWaitingRows) + " alarm rows";
     }
-    waiting_.push_back(isoUtcText(alarm.time) + "," + std::string(Poll::name(alarm.reading)) + "," + alarm.bound +
-                       "," + (alarm.value ? csvNumber(*alarm.value) : std::string()) + "," + alarm.event + "\r\n");
-    return flush();
+    return std::nullopt;
 }
 
 std::optional<std::string> AlarmLog::flush()
@@ -54,26 +57,16 @@ std::optional<std::string> AlarmLog::flush()
     }
     while (!waiting_.empty()) {
         const std::string row = (wholeRowsEnd_ == 0 ? header() : std::string()) + waiting_.front();
-        const ssize_t written = ::write(fd_, row.data(), row.size());
-        if (written == static_cast<ssize_t>(row.size())) {
-            wholeRowsEnd_ += written;
-            waiting_.erase(waiting_.begin());
-            continue;
-        }
-        // A short write sets no errno: the disk is full.
-        const int error = written < 0 ? errno : ENOSPC;
-        if (written > 0) {
-            [[maybe_unused]] const int truncated = ::ftruncate(fd_, wholeRowsEnd_);
-        // And write on from there: the file's offset stays past the part
-        // taken back, where a later row would leave a hole of zeros.
-        ::lseek(fd_, wholeRowsEnd_, SEEK_SET);
-        }
+        const RowWrite written = writeWholeRow(fd_, row, wholeRowsEnd_, true);
         // An alarm's start without its end would read as an alarm still on:
-        // the rows wait for room, in order, rather than be lost.
-        if (error == ENOSPC || error == EDQUOT)
+        // on a full disk the rows wait for room, in order, rather than be lost.
+        if (written.diskFull())
             return std::nullopt;
-        failed_ = true;
-        return path_ + ": " + std::strerror(error);
+        if (!written.ok()) {
+            failed_ = true;
+            return path_ + ": " + std::strerror(written.error);
+        }
+        waiting_.pop_front();
     }
     return std::nullopt;
 }

@@ -12,6 +12,7 @@
 #include "LimitWatch.h"
 
 #include <chrono>
+#include <deque>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -50,7 +51,7 @@ private:
     int fd_ = -1;
     bool failed_ = false;
     off_t wholeRowsEnd_ = 0;
-    std::vector<std::string> waiting_; // rows the disk had no room for yet
+    std::deque<std::string> waiting_; // rows the disk had no room for yet
 };
 
 // The row of a watch's event; cause marks an end the watch did not see

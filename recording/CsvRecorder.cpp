@@ -1,5 +1,6 @@
 #include "CsvRecorder.h"
 #include "CsvText.h"
+#include "WholeRows.h"
 
 #include <algorithm>
 #include <array>
@@ -131,31 +132,22 @@ std::optional<std::string> CsvRecorder::write(std::string text)
         return "the file is closed";
     if (!headerWritten_)
         text = header() + text;
-    // One call per row; a short write to a regular file means the disk is full.
-    const ssize_t written = ::write(fd_, text.data(), text.size());
-    if (written == static_cast<ssize_t>(text.size())) {
+    const RowWrite written = writeWholeRow(fd_, text, wholeRowsEnd_, ownsFile_);
+    if (written.ok()) {
         headerWritten_ = true;
-        wholeRowsEnd_ += written;
         if (full_) {
             full_->until = std::chrono::system_clock::now();
-            fullSpans_.push_back(*full_);
+            keepFullSpan(*full_);
             full_.reset();
         }
         return std::nullopt;
     }
-    const int error = written < 0 ? errno : ENOSPC;
-    readerGone_ = error == EPIPE;
-    // Take back the part of a row that fitted: the file ends on a whole row.
-    if (written > 0 && ownsFile_) {
-        [[maybe_unused]] const int truncated = ::ftruncate(fd_, wholeRowsEnd_);
-        // And write on from there: the file's offset stays past the part
-        // taken back, where a later row would leave a hole of zeros.
-        ::lseek(fd_, wholeRowsEnd_, SEEK_SET);
-    }
-    // A full disk is waited out: the rows meanwhile are lost, counted, and
-    // the recording goes on in the same file once there is room again. A
-    // short write to a pipe is no full disk.
-    if ((error == ENOSPC || error == EDQUOT) && (ownsFile_ || written <= 0)) {
+    readerGone_ = written.error == EPIPE;
+    // A full disk is waited out: its rows are lost, counted, and the
+    // recording goes on in the same file once there is room again, as a
+    // bench left overnight would want. Not where a part of a row stays in
+    // a file that is not ours to cut.
+    if (written.diskFull() && !written.partLeft) {
         if (!full_)
             full_ = FullSpan{std::chrono::system_clock::now(), {}, 0};
         ++full_->lostRows;
@@ -164,7 +156,18 @@ std::optional<std::string> CsvRecorder::write(std::string text)
     }
     ::close(fd_);
     fd_ = -1;
-    return path_ + ": " + errorText(error);
+    return path_ + ": " + errorText(written.error);
+}
+
+void CsvRecorder::keepFullSpan(const FullSpan& span)
+{
+    // The first and the latest are told; a disk that fills again and again
+    // must not make the telling grow without end.
+    if (fullSpans_.size() < 2)
+        fullSpans_.push_back(span);
+    else
+        fullSpans_.back() = span;
+    ++fullSpanCount_;
 }
 
 std::optional<std::string> CsvRecorder::checkStillThere(std::chrono::steady_clock::time_point now)
@@ -236,12 +239,16 @@ std::string CsvRecorder::lossText() const
 {
     if (lostRows_ == 0)
         return {};
-    std::string text = std::to_string(lostRows_) + (lostRows_ == 1 ? " row" : " rows") + " lost while the disk was full (";
-    auto spans = fullSpans_;
+    std::string text = rowsText(lostRows_) + " lost while the disk was full (";
+    std::vector<FullSpan> spans = fullSpans_;
     if (full_)
         spans.push_back(*full_);
+    const std::uint64_t count = fullSpanCount_ + (full_ ? 1 : 0);
     for (std::size_t i = 0; i < spans.size(); ++i) {
-        text += (i ? ", " : "") + isoUtcText(spans[i].from) + " to ";
+        if (i > 0)
+            text += i + 1 == spans.size() && count > spans.size() ? ", " + std::to_string(count - spans.size()) +
+                                                                        " more, and " : ", ";
+        text += isoUtcText(spans[i].from) + " to ";
         text += spans[i].until == std::chrono::system_clock::time_point() ? std::string("the end")
                                                                           : isoUtcText(spans[i].until);
     }

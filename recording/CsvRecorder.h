@@ -74,8 +74,9 @@ public:
 private:
     CsvRecorder(int fd, std::string path, Interval interval, bool ownsFile = true);
     std::optional<std::string> write(std::string text);
-    // One row, counted as written or as lost.
+    // rows_ and lostRows_ count every row as one or the other.
     std::optional<std::string> writeRow(std::string text);
+    void keepFullSpan(const FullSpan& span);
     std::int64_t bucketOf(std::chrono::steady_clock::time_point time) const;
     std::optional<std::string> checkStillThere(std::chrono::steady_clock::time_point now);
 
@@ -97,7 +98,8 @@ private:
     bool readerGone_ = false;
     std::uint64_t lostRows_ = 0;
     std::optional<FullSpan> full_;
-    std::vector<FullSpan> fullSpans_;
+    std::vector<FullSpan> fullSpans_; // the first and the latest
+    std::uint64_t fullSpanCount_ = 0;
 };
 
 // "2026-12-08T23:04:05.123Z"

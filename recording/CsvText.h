@@ -5,3 +5,6 @@
 #include <string>
 
 std::string csvNumber(double value);
+
+// "1 row", "2 rows": how every message counts a recording's rows.
+std::string rowsText(unsigned long long rows);

@@ -1,5 +1,6 @@
 #include "session/BenchRecording.h"
 #include "session/BenchAlarms.h"
+#include "recording/CsvText.h"
 
 #include <QDateTime>
 
@@ -47,28 +48,30 @@ void BenchRecording::ended(const QString& problem)
 {
     const QString path = QString::fromStdString(recorder_->path());
     const auto rows = recorder_->rows();
-    const QString loss = lossText();
+    const QString loss = lossText(true);
     endAlarmLog();
     recorder_.reset();
     emit recordingEnded(path, rows, problem, loss);
 }
 
-QString BenchRecording::lossText() const
+QString BenchRecording::lossText(bool ended) const
 {
     const auto clock = [](std::chrono::system_clock::time_point time) {
         return QDateTime::fromMSecsSinceEpoch(
                    std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count())
             .toString(QStringLiteral("HH:mm:ss"));
     };
-    const auto rows = [](std::uint64_t n) {
-        return n == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(n);
-    };
-    if (const auto& full = recorder_->full())
+    const QString lost = QString::fromStdString(rowsText(recorder_->lostRows()));
+    const auto& full = recorder_->full();
+    if (full && !ended)
         return QStringLiteral("the disk is full since %1: %2 lost so far; the recording goes on when there is room")
-            .arg(clock(full->from), rows(recorder_->lostRows()));
+            .arg(clock(full->from), lost);
+    if (full)
+        return QStringLiteral("%1 lost while the disk was full, the last of them from %2 to the end")
+            .arg(lost, clock(full->from));
     if (recorder_->lostRows() == 0)
         return QString();
-    return QStringLiteral("%1 lost while the disk was full").arg(rows(recorder_->lostRows()));
+    return QStringLiteral("%1 lost while the disk was full").arg(lost);
 }
 
 void BenchRecording::tick()
@@ -79,7 +82,8 @@ void BenchRecording::tick()
         failed(*problem);
         return;
     }
-    // Alarm rows a full disk held back go out once there is room.
+    // Alarm rows a full disk held back: on every tick, so that they go out
+    // as soon as there is room, not at the next alarm, which may be hours.
     if (alarmLog_ && alarmLog_->waiting())
         reportAlarmLogProblem(alarmLog_->flush());
 }
@@ -111,7 +115,7 @@ void BenchRecording::showProgress()
     if (progressShownAt_ && now - *progressShownAt_ < std::chrono::seconds(1))
         return;
     progressShownAt_ = now;
-    emit recordingProgress(QString::fromStdString(recorder_->path()), recorder_->rows(), lossText());
+    emit recordingProgress(QString::fromStdString(recorder_->path()), recorder_->rows(), lossText(false));
 }
 
 void BenchRecording::logAlarm(const AlarmRow& row)
@@ -131,5 +135,8 @@ void BenchRecording::endAlarmLog()
 {
     for (const AlarmRow& row : alarms_.rowsOfActive(false, std::chrono::system_clock::now()))
         logAlarm(row);
+    if (alarmLog_ && alarmLog_->waiting())
+        emit problem(QStringLiteral("%1 of the alarms' rows could not be written: the disk is still full")
+                         .arg(alarmLog_->waiting()));
     alarmLog_.reset();
 }

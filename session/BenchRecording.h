@@ -55,11 +55,12 @@ signals:
 private:
     void failed(const std::string& problem);
     void ended(const QString& problem);
-    // Said at most once a second, as the rows grow or the disk is full.
+    // At most once a second: a label repainted every tick would cost more
+    // than the recording.
     void showProgress();
-    // "the disk is full since 10:01:02: 120 rows lost so far", or what the
-    // full disk cost once it has room again.
-    QString lossText() const;
+    // "the disk is full since 10:01:02: 120 rows lost so far; …" while it
+    // is, what a full disk cost once there is room or the recording ended.
+    QString lossText(bool ended) const;
     void logAlarm(const AlarmRow& row);
     void reportAlarmLogProblem(const std::optional<std::string>& failed);
     // The recording ended: the alarms still on end in its file, marked so.

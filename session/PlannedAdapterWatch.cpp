@@ -1,6 +1,7 @@
 #include "session/PlannedAdapterWatch.h"
 
 #include <QTimer>
+#include <algorithm>
 
 PlannedAdapterWatch::PlannedAdapterWatch(const FaultyBus& bus, QObject* parent)
     : AdapterWatch(parent), bus_(bus), timer_(new QTimer(this))
@@ -26,7 +27,8 @@ void PlannedAdapterWatch::look()
     if (!next)
         return;
     using namespace std::chrono;
-    // A moment past the change, so that the bus agrees it has happened.
-    const auto wait = duration_cast<milliseconds>(*next - FaultyBus::Clock::now()) + milliseconds(1);
-    timer_->start(std::max(wait, milliseconds(1)));
+    // A moment past the change, so that the bus agrees it has happened;
+    // an hour at most, as a timer takes no more than about 24 days.
+    const auto wait = duration_cast<milliseconds>(*next - bus_.now()) + milliseconds(1);
+    timer_->start(std::clamp(wait, milliseconds(1), duration_cast<milliseconds>(hours(1))));
 }

@@ -18,9 +18,12 @@ public:
     {
         std::uint64_t missed = 0;
         if (started_) {
-            // Rounded: a tick a little late is one tick, not none or two.
+            // Qt keeps a repeating timer on its schedule: a tick that comes
+            // late is followed by one on time, so a late tick is no lost
+            // one. Only whole intervals count, less a tenth for a coarse
+            // timer's early ticks.
             const auto between = now - last_;
-            const auto ticks = (between + interval_ / 2) / interval_;
+            const auto ticks = (between + interval_ / 10) / interval_;
             missed = ticks > 1 ? static_cast<std::uint64_t>(ticks - 1) : 0;
         }
         last_ = now;

@@ -8,6 +8,14 @@
 # PWM1 every few seconds through the command line. At the end, a table of
 # figures against their budgets; any missed fails the run.
 
+# Whatever the soak started, stopped ones too, ended: on success and on failure.
+soak_cleanup() {
+  local left=("${soak_pids[@]}" ${notify_pid:-} ${xvfb_pid:-} ${bus_pid:-})
+  [ ${#left[@]} -eq 0 ] && return 0
+  kill -CONT "${left[@]}" 2>/dev/null || true
+  kill "${left[@]}" 2>/dev/null || true
+}
+
 fault_soak() {
   local minutes=${1:-60}
   if ! [[ "$minutes" =~ ^[0-9]+$ ]] || [ "$minutes" -lt 3 ]; then
@@ -54,14 +62,10 @@ fault_soak() {
       >"$out/config-$kind/corvane-bench/corvane-bench.conf"
   done
 
-  local pids=() xvfb_pid= bus_pid= notify_pid=
-  cleanup() {
-    local left=("${pids[@]}" $notify_pid $xvfb_pid $bus_pid)
-    [ ${#left[@]} -eq 0 ] && return 0
-    kill -CONT "${left[@]}" 2>/dev/null || true
-    kill "${left[@]}" 2>/dev/null || true
-  }
-  trap cleanup EXIT
+  # Global, not local: the EXIT trap runs after this function has returned.
+  soak_pids=() xvfb_pid= bus_pid= notify_pid=
+  local -n pids=soak_pids
+  trap soak_cleanup EXIT
   start_xvfb "$out"
   export XDG_RUNTIME_DIR="$out/runtime"
   read -r DBUS_SESSION_BUS_ADDRESS bus_pid < <(dbus-daemon --session --fork --print-address=1 --print-pid=1 | paste -sd' ')
@@ -115,7 +119,8 @@ fault_soak() {
   [ -n "$record_pid" ] || { echo "record never started:" >&2; cat "$out/record.log" >&2; exit 1; }
   pids+=("$record_pid")
 
-  local port=10931
+  # A port of this run's own: two soaks (or a soak and a test) may run at once.
+  local port=$((20000 + $$ % 20000))
   run_shimmed plain "$out/serve.log" "$plain" serve --simulate-faults "$plan,log=$out/faults-serve.log" \
     --listen "127.0.0.1:$port"
   local serve_pid=$!
@@ -142,6 +147,7 @@ fault_soak() {
   local rss_file="$out/rss.txt"
   echo "seconds plain_kb sanitized_kb record_kb serve_kb" >"$rss_file"
   rss_kb() { awk '/^VmRSS:/{print $2}' "/proc/$1/status" 2>/dev/null || echo 0; }
+  rss_line() { echo "$1 $(rss_kb "$window_plain") $(rss_kb "$window_sanitized") $(rss_kb "$record_pid") $(rss_kb "$serve_pid")" >>"$rss_file"; }
 
   local events="$out/events.txt"
   : >"$events"
@@ -168,14 +174,14 @@ fault_soak() {
       clock_offset=0; set_control 0 "$((disk_full == 1))"; event "wall clock forward again"
     fi
     if [ "$t" -ge "$notify_off_at" ] && [ -n "$notify_pid" ] && [ "$t" -lt "$notify_on_at" ]; then
-      kill "$notify_pid"; wait "$notify_pid" 2>/dev/null; notify_pid=; event "notification service gone"
+      kill "$notify_pid" || true; wait "$notify_pid" 2>/dev/null || true; notify_pid=; event "notification service gone"
     elif [ "$t" -ge "$notify_on_at" ] && [ -z "$notify_pid" ]; then
       start_notifications; event "notification service back"
     fi
     if [ "$t" -ge "$stop_at" ] && [ "$stopped" -eq 0 ]; then
-      kill -STOP "${pids[@]}"; stopped=1; stopped_until=$((t + stop_seconds)); event "all stopped"
+      kill -STOP "${pids[@]}" || true; stopped=1; stopped_until=$((t + stop_seconds)); event "all stopped"
     elif [ "$stopped" -eq 1 ] && [ "$t" -ge "$stopped_until" ]; then
-      kill -CONT "${pids[@]}"; stopped=2; event "all continued"
+      kill -CONT "${pids[@]}" || true; stopped=2; event "all continued"
     fi
     # Once a second: a scrape, and a key press in the window (none while
     # stopped: a suspended machine takes no keys).
@@ -195,18 +201,18 @@ fault_soak() {
     fi
     if [ $((t - last_rss)) -ge 60 ]; then
       last_rss=$t
-      echo "$t $(rss_kb "$window_plain") $(rss_kb "$window_sanitized") $(rss_kb "$record_pid") $(rss_kb "$serve_pid")" >>"$rss_file"
+      rss_line "$t"
     fi
     sleep 0.7
   done
-  echo "$t $(rss_kb "$window_plain") $(rss_kb "$window_sanitized") $(rss_kb "$record_pid") $(rss_kb "$serve_pid")" >>"$rss_file"
+  rss_line "$t"
   local window_ended_ms
   window_ended_ms=$(now_ms)
 
   # The end, as a logout ends them: SIGTERM, and each has 30 s.
   local statuses=()
-  kill -CONT "${pids[@]}" 2>/dev/null
-  kill -TERM "${pids[@]}" 2>/dev/null
+  kill -CONT "${pids[@]}" 2>/dev/null || true
+  kill -TERM "${pids[@]}" 2>/dev/null || true
   local pid status
   for pid in "${pids[@]}"; do
     if timeout 30 tail --pid="$pid" -f /dev/null; then
@@ -229,5 +235,5 @@ fault_soak() {
   done
 
   "$repo_root/scripts/lib/fault-soak-figures" "$out" "$window_started_ms" "$window_ended_ms" \
-    "$silent_span" "$silent_every" "$gone_span" "$gone_every" "${statuses[@]}"
+    "$silent_span" "$silent_every" "$gone_span" "$gone_every" "$stop_seconds" "${statuses[@]}"
 }

@@ -114,7 +114,7 @@ TEST(FaultyBus, CountsAndLogsWritesAfterAFailedReadOfTheSameRegister)
     std::stringstream text;
     text << in.rdbuf();
     const std::string logged = text.str();
-    for (const char* line : {" silent\n", " read 2E 5C ENXIO\n", " answers\n", " write 2E 5C FF after-failed-read\n",
+    for (const char* line : {" silent\n", " failed read 2E 5C ENXIO\n", " answers\n", " write 2E 5C FF after-failed-read\n",
                              " writes 4 writes-after-failed-read 1\n"})
         EXPECT_NE(logged.find(line), std::string::npos) << line << " not in:\n" << logged;
     std::filesystem::remove(log);

@@ -1,4 +1,5 @@
 #include "ui/main/RecordingLine.h"
+#include "recording/CsvText.h"
 
 #include <QFileInfo>
 
@@ -19,7 +20,7 @@ RecordingLine::RecordingLine(QWidget* parent) : QLabel(parent)
 
 QString RecordingLine::rowsText(quint64 rows)
 {
-    return rows == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(rows);
+    return QString::fromStdString(::rowsText(rows));
 }
 
 namespace {
