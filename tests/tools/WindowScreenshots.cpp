@@ -8,6 +8,7 @@
 //
 //   window-screenshots FOLDER [--dark]
 
+#include "bus/FaultyBus.h"
 #include "bus/SimulatedBus.h"
 #include "protocol/Snapshot.h"
 #include "recording/AlarmLog.h"
@@ -25,8 +26,11 @@
 #include "ui/trends/TrendsWindow.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <cmath>
+#include <csignal>
+#include <sys/resource.h>
 #include <tuple>
 #include <QDir>
 #include <QTimer>
@@ -273,5 +277,37 @@ int main(int argc, char* argv[])
     tick(plugged);
     save(&plugged, folder, QStringLiteral("main-window-adapter-back"), dark);
     plugged.session().stopBus(std::chrono::seconds(2));
+
+    // A faulty bus, recording to a disk that fills: the title says the
+    // faults, the status line what the full disk costs.
+    auto held = std::make_unique<SimulatedBus>();
+    held->holdReadings();
+    FaultyBus faulty(std::get<FaultPlan>(parseFaultPlan("fail=1%,seed=1")), std::move(held));
+    Form1 filling(faulty, QStringLiteral(" (simulated, with faults)"));
+    filling.show();
+    if (!QTest::qWaitForWindowExposed(&filling))
+        return 1;
+    for (int i = 0; i < 100 && !filling.session().hasStarted(); ++i)
+        QTest::qWait(10);
+    filling.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+    const QString run = QDir(QDir::tempPath()).filePath(QStringLiteral("overnight-%1.csv").arg(QCoreApplication::applicationPid()));
+    filling.session().recording().start(run.toStdString(), CsvRecorder::Interval(0), true);
+    tick(filling, 3);
+    {
+        rlimit before{};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit full{static_cast<rlim_t>(QFileInfo(run).size() + 10), before.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &full);
+        tick(filling, 12);
+        QTest::qWait(1100);
+        tick(filling);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+    }
+    save(&filling, folder, QStringLiteral("main-window-disk-full"), dark);
+    filling.session().recording().stop();
+    save(&filling, folder, QStringLiteral("main-window-recorded-after-full-disk"), dark);
+    filling.session().stopBus(std::chrono::seconds(2));
+    QFile::remove(run);
     return 0;
 }
