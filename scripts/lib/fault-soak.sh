@@ -234,6 +234,9 @@ fault_soak() {
     "$plain" report "$recording" --json -o "$recording.json" 2>>"$out/report.log" || echo "$recording: exit $?" >>"$out/report.log"
   done
 
-  "$repo_root/scripts/lib/fault-soak-figures" "$out" "$window_started_ms" "$window_ended_ms" \
-    "$silent_span" "$silent_every" "$gone_span" "$gone_every" "$stop_seconds" "${statuses[@]}"
+  # Kept, so that the table can be made again from the logs.
+  local figures=("$out" "$window_started_ms" "$window_ended_ms" "$silent_span" "$silent_every" "$gone_span" "$gone_every"
+    "$stop_seconds" "${statuses[@]}")
+  printf '%q ' "$repo_root/scripts/lib/fault-soak-figures" "${figures[@]}" >"$out/figures-command"
+  "$repo_root/scripts/lib/fault-soak-figures" "${figures[@]}"
 }
