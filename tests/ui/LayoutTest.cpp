@@ -1,4 +1,5 @@
 #include "Form1Fixture.h"
+#include "ui/main/RecordingLine.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -183,6 +184,26 @@ TEST_F(Layout, ListPopupsAndTheStatusSelectionAreMadeWhenFirstUsed)
     EXPECT_FALSE(status->hasSelectedText());
     QTest::mouseDClick(status, Qt::LeftButton, {}, QPoint(4, status->height() / 2));
     EXPECT_FALSE(status->selectedText().isEmpty()) << "a double click selects a word of " << status->text().toStdString();
+}
+
+// A long recording line (a full disk's loss is said on it) is elided on
+// screen and never widens the window; a screen reader and the tooltip
+// still get all of it.
+TEST_F(Layout, TheRecordingLineNeverWidensTheWindow)
+{
+    auto* line = form->findChild<RecordingLine*>(QStringLiteral("recordingLine"));
+    ASSERT_NE(line, nullptr);
+    const QString loss = QStringLiteral("the disk is full since 13:11:00: 13 rows lost so far; "
+                                        "the recording goes on when there is room");
+    line->recording(QStringLiteral("/tmp/overnight-run.csv"), 123456, loss);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(form->width(), 603);
+    EXPECT_LE(line->geometry().right(), form->width());
+    EXPECT_TRUE(line->isVisible());
+    const QString whole = QStringLiteral("Recording overnight-run.csv: 123456 rows; ") + loss;
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(line)->text(QAccessible::Name), whole);
+    EXPECT_TRUE(line->toolTip().endsWith(loss)) << line->toolTip().toStdString();
 }
 
 // Texts must not be clipped at these fixed sizes, including the longest
