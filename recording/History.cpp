@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 using Poll::Reading;
 
@@ -36,17 +37,39 @@ void History::add(const PollResult& poll, bool offsetCoded)
     // stores are searched as sorted.
     Milliseconds time = millisecondsOf(poll.time);
     if (!recent_.empty())
-        time = std::max(time, recent_.back().time);
+        time = std::max(time, timeOf(recent_.back()));
+    rebaseFor(time);
     if (lastDevice_ && *lastDevice_ != poll.device)
         mark(time, "Device " + deviceText(poll.device));
     lastDevice_ = poll.device;
-    recent_.push_back({time, poll.bytes,
+    recent_.push_back({static_cast<std::uint32_t>(time - base_), poll.bytes,
                        static_cast<std::uint16_t>(poll.failedReads | (offsetCoded ? Sample::OffsetCoded : 0))});
     ++polls_;
-    while (recent_.back().time - recent_.front().time > FullRateSpan) {
+    while (recent_.back().sinceBase - recent_.front().sinceBase > FullRateSpan) {
         fold(recent_.front());
         recent_.pop_front();
     }
+}
+
+void History::rebaseFor(Milliseconds time)
+{
+    constexpr Milliseconds MostSinceBase = std::numeric_limits<std::int32_t>::max();
+    if (recent_.empty()) {
+        base_ = time;
+        return;
+    }
+    if (time - base_ <= MostSinceBase)
+        return;
+    // What the new time leaves older than the hour is folded as it would
+    // be after it; the rest count from the oldest kept.
+    while (!recent_.empty() && time - timeOf(recent_.front()) > FullRateSpan) {
+        fold(recent_.front());
+        recent_.pop_front();
+    }
+    const Milliseconds base = recent_.empty() ? time : timeOf(recent_.front());
+    const auto shift = static_cast<std::uint32_t>(base - base_);
+    recent_.changeEach([shift](Sample& sample) { sample.sinceBase -= shift; });
+    base_ = base;
 }
 
 void History::mark(Milliseconds time, std::string text)
@@ -58,7 +81,7 @@ void History::mark(Milliseconds time, std::string text)
 
 void History::fold(const Sample& sample)
 {
-    const Milliseconds second = secondOf(sample.time);
+    const Milliseconds second = secondOf(timeOf(sample));
     if (folding_ && folding_->start != second) {
         seconds_.push_back(*folding_);
         folding_.reset();
@@ -112,12 +135,12 @@ History::Milliseconds History::first() const
         return seconds_.front().start;
     if (folding_)
         return folding_->start;
-    return recent_.empty() ? 0 : recent_.front().time;
+    return recent_.empty() ? 0 : timeOf(recent_.front());
 }
 
 History::Milliseconds History::last() const
 {
-    return recent_.empty() ? first() : recent_.back().time;
+    return recent_.empty() ? first() : timeOf(recent_.back());
 }
 
 std::vector<History::Point> History::series(Reading reading, Milliseconds from, Milliseconds to,
@@ -179,19 +202,17 @@ std::vector<History::Point> History::series(Reading reading, Milliseconds from, 
         secondSum = 0;
         secondCount = 0;
     };
-    const auto firstSample = std::lower_bound(recent_.begin(), recent_.end(), from,
-                                              [](const Sample& s, Milliseconds t) { return s.time < t; });
-    for (auto s = firstSample; s != recent_.end() && s->time <= to; ++s) {
+    for (auto s = recentFrom(from); s != recent_.end() && timeOf(*s) <= to; ++s) {
         const auto v = value(*s, reading);
         if (!v)
             continue;
         if (!perSecond) {
-            take(s->time, *v);
+            take(timeOf(*s), *v);
             continue;
         }
-        if (secondOf(s->time) != second)
+        if (secondOf(timeOf(*s)) != second)
             takeSecond();
-        second = secondOf(s->time);
+        second = secondOf(timeOf(*s));
         secondSum += *v;
         ++secondCount;
     }
@@ -201,19 +222,24 @@ std::vector<History::Point> History::series(Reading reading, Milliseconds from, 
     return points;
 }
 
+SlidingSpan<History::Sample>::const_iterator History::recentFrom(Milliseconds time) const
+{
+    return std::lower_bound(recent_.begin(), recent_.end(), time,
+                            [this](const Sample& s, Milliseconds t) { return timeOf(s) < t; });
+}
+
 std::optional<History::Values> History::at(Milliseconds time, Milliseconds maxDistance) const
 {
-    const auto sample = std::lower_bound(recent_.begin(), recent_.end(), time,
-                                         [](const Sample& s, Milliseconds t) { return s.time < t; });
+    const auto sample = recentFrom(time);
     const Sample* nearest = nullptr;
     for (auto candidate : {sample, sample == recent_.begin() ? recent_.end() : sample - 1}) {
         if (candidate == recent_.end())
             continue;
-        if (!nearest || std::llabs(candidate->time - time) < std::llabs(nearest->time - time))
+        if (!nearest || std::llabs(timeOf(*candidate) - time) < std::llabs(timeOf(*nearest) - time))
             nearest = &*candidate;
     }
-    if (nearest && std::llabs(nearest->time - time) <= maxDistance) {
-        Values values{nearest->time, {}};
+    if (nearest && std::llabs(timeOf(*nearest) - time) <= maxDistance) {
+        Values values{timeOf(*nearest), {}};
         for (int r = 0; r < Poll::ReadingCount; ++r)
             values.readings[static_cast<std::size_t>(r)] = value(*nearest, static_cast<Reading>(r));
         return values;

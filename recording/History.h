@@ -6,6 +6,7 @@
 // about 12 MB, and each further day 0.2 MB.
 
 #include "SeriesSource.h"
+#include "SlidingSpan.h"
 
 #include <array>
 #include <cstdint>
@@ -44,11 +45,12 @@ public:
     std::size_t bytes() const;
 
 private:
-    // 24 bytes, the last hour's 36,000 of them under a megabyte: the
-    // failed reads' fourteen bits and the coding share one word.
+    // 20 bytes, the last hour's 36,000 of them 0.7 MB: the time counts
+    // from a base the history keeps, and the failed reads' fourteen bits
+    // and the coding share one word.
     struct Sample {
         static constexpr std::uint16_t OffsetCoded = 0x8000;
-        Milliseconds time;
+        std::uint32_t sinceBase;
         std::array<std::uint8_t, Poll::Registers.size()> bytes;
         std::uint16_t failedReadsAndCoding;
 
@@ -56,7 +58,7 @@ private:
         bool offsetCoded() const { return failedReadsAndCoding & OffsetCoded; }
     };
     static_assert(Poll::Registers.size() < 16, "a bit of the word is the coding");
-    static_assert(sizeof(Sample) == 24);
+    static_assert(sizeof(Sample) == 20);
     struct Second {
         Milliseconds start;
         std::array<float, Poll::ReadingCount> min, max, mean;
@@ -64,10 +66,23 @@ private:
     };
 
     static std::optional<float> value(const Sample& sample, Poll::Reading reading);
+    Milliseconds timeOf(const Sample& sample) const { return base_ + sample.sinceBase; }
+    // The first recent sample at or after a time.
+    SlidingSpan<Sample>::const_iterator recentFrom(Milliseconds time) const;
+    // Keeps a time at most a day or so past the base: only a wall clock
+    // stepped weeks ahead, or a run of weeks, moves it.
+    void rebaseFor(Milliseconds time);
     void fold(const Sample& sample);
     void foldIntoMinute(const Second& second);
 
-    std::deque<Sample> recent_;
+    // The hour at the window's ten polls a second, in one block reserved
+    // up front: a deque's small blocks, taken and given back among the
+    // poll's other allocations, left the heap growing faster than the
+    // samples did.
+    static constexpr std::size_t FullRateSamples = 37'000; // with room for early polls
+    static constexpr std::size_t DropsBeforeMove = 4'096;
+    SlidingSpan<Sample> recent_{FullRateSamples, DropsBeforeMove};
+    Milliseconds base_ = 0;
     std::deque<Second> seconds_;
     std::deque<Second> minutes_; // the same summaries, a minute each
     std::array<int, Poll::ReadingCount> minuteCounts_{};

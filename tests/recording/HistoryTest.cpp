@@ -68,6 +68,36 @@ TEST(History, ATickWhereNothingAnsweredIsAGapNotAZero)
     EXPECT_FALSE(history.at(Start + 1500, 40)->readings[static_cast<std::size_t>(Reading::Local)]);
 }
 
+// Times count from a base the history moves when they would outgrow it:
+// after a wall clock stepped weeks ahead, the polls on both sides of the
+// step keep their times and their values.
+TEST(History, TimesSurviveAClockSteppedWeeksAhead)
+{
+    constexpr History::Milliseconds Day = 24 * 3600 * 1000;
+    for (const History::Milliseconds step : {History::Milliseconds{1000}, 20 * Day, 30 * Day, 60 * Day}) {
+        SCOPED_TRACE(testing::Message() << "stepped " << step << " ms");
+        History history;
+        for (int i = 0; i < 50; ++i)
+            history.add(pollAt(Start + i * 100, 30), false);
+        const History::Milliseconds after = Start + 4'900 + step;
+        for (int i = 0; i < 50; ++i)
+            history.add(pollAt(after + i * 100, 40), false);
+        EXPECT_EQ(history.last(), after + 4'900);
+        const auto latest = history.at(after + 4'900, 0);
+        ASSERT_TRUE(latest);
+        EXPECT_EQ(latest->time, after + 4'900);
+        EXPECT_EQ(*latest->readings[static_cast<std::size_t>(Reading::Local)], 40);
+        const auto recent = history.series(Reading::Local, after, after + 5'000, 100);
+        ASSERT_EQ(recent.size(), 50u);
+        EXPECT_EQ(recent.front().time, after + 50);
+        // Before the step: at full rate if within the hour, else a mean a second.
+        const auto before = history.at(Start + 2'000, 100);
+        ASSERT_TRUE(before);
+        EXPECT_EQ(*before->readings[static_cast<std::size_t>(Reading::Local)], 30);
+        EXPECT_EQ(history.first(), Start);
+    }
+}
+
 TEST(History, AClockSetBackDoesNotUnsortIt)
 {
     History history;
