@@ -145,9 +145,15 @@ fault_soak() {
   xdotool mousemove 370 291 click 1
 
   local rss_file="$out/rss.txt"
-  echo "seconds plain_kb sanitized_kb record_kb serve_kb" >"$rss_file"
-  rss_kb() { awk '/^VmRSS:/{print $2}' "/proc/$1/status" 2>/dev/null || echo 0; }
-  rss_line() { echo "$1 $(rss_kb "$window_plain") $(rss_kb "$window_sanitized") $(rss_kb "$record_pid") $(rss_kb "$serve_pid")" >>"$rss_file"; }
+  # The plain window's resident memory also in its three kinds: anonymous
+  # (heap, stacks, the history), files (code and fonts, paged in as first
+  # used) and shared (the window's image, which the X server shares).
+  echo "seconds plain_kb sanitized_kb record_kb serve_kb plain_anon_kb plain_file_kb plain_shared_kb" >"$rss_file"
+  rss_kb() { awk -v f="${2:-VmRSS}:" '$1 == f {print $2}' "/proc/$1/status" 2>/dev/null | grep . || echo 0; }
+  rss_line() {
+    echo "$1 $(rss_kb "$window_plain") $(rss_kb "$window_sanitized") $(rss_kb "$record_pid") $(rss_kb "$serve_pid")" \
+      "$(rss_kb "$window_plain" RssAnon) $(rss_kb "$window_plain" RssFile) $(rss_kb "$window_plain" RssShmem)" >>"$rss_file"
+  }
 
   local events="$out/events.txt"
   : >"$events"
@@ -156,7 +162,7 @@ fault_soak() {
   local notify_off_at=$((seconds * 3 / 10)) notify_on_at=$((seconds * 5 / 10)) stop_at=$((seconds * 7 / 10))
   local stopped=0 stopped_until=0
   echo "Fault soak of $minutes min on DISPLAY=$DISPLAY, plan $plan; logs in $out."
-  local started=$SECONDS t=0 press=0 last_rss=-60 last_pwm=0
+  local started=$SECONDS t=0 press=0 last_rss=-10 last_pwm=0
   : >"$out/scrapes.txt"
   while [ "$t" -lt "$seconds" ]; do
     t=$((SECONDS - started))
@@ -199,7 +205,9 @@ fault_soak() {
       "$plain" pwm --simulate-faults "$plan,log=$out/faults-pwm.log" --behaviour manual --duty $((40 + t % 50)) \
         >/dev/null 2>>"$out/pwm.log" || echo "exit $?" >>"$out/pwm.log"
     fi
-    if [ $((t - last_rss)) -ge 60 ]; then
+    # Resident memory every 10 s: a page or two between samples must not
+    # read as a trend.
+    if [ $((t - last_rss)) -ge 10 ]; then
       last_rss=$t
       rss_line "$t"
     fi
