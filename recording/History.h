@@ -69,7 +69,7 @@ private:
     Milliseconds timeOf(const Sample& sample) const { return base_ + sample.sinceBase; }
     // The first recent sample at or after a time.
     SlidingSpan<Sample>::const_iterator recentFrom(Milliseconds time) const;
-    // Keeps a time at most a day or so past the base: only a wall clock
+    // Keeps a time within 24 days of the base: only a wall clock
     // stepped weeks ahead, or a run of weeks, moves it.
     void rebaseFor(Milliseconds time);
     void fold(const Sample& sample);
