@@ -1,6 +1,7 @@
 #include "RunWindow.h"
 #include "KeyLatency.h"
 
+#include "session/FreedMemoryReturn.h"
 #include "session/QuitOnSignal.h"
 #include "ui/main/Form1.h"
 
@@ -20,6 +21,8 @@ int runWindow(BusAdapter& bus, const QString& titleSuffix, const std::function<v
     // it outlives them all.
     BenchSession session(bus);
     Form1 window(session, titleSuffix);
+    // A window left running for days holds no more than it uses.
+    FreedMemoryReturn memoryReturn;
     // Before anything that may ask a question: a logout ends that too.
     quitOnTerminationSignals(window);
     if (prepare)

@@ -186,28 +186,36 @@ TEST_F(Layout, ListPopupsAndTheStatusSelectionAreMadeWhenFirstUsed)
     EXPECT_FALSE(status->selectedText().isEmpty()) << "a double click selects a word of " << status->text().toStdString();
 }
 
-// A long recording line (a full disk's loss is said on it) is elided on
-// screen and never widens the window; a screen reader and the tooltip
-// still get all of it.
-TEST_F(Layout, TheRecordingLineNeverWidensTheWindow)
+// The status bar's two lines never widen the window, however long their
+// texts (a full disk's loss, a notification service's error): the ends are
+// elided on screen, and a screen reader still gets all of each.
+TEST_F(Layout, LongStatusTextsNeverWidenTheWindow)
 {
     auto* line = form->findChild<RecordingLine*>(QStringLiteral("recordingLine"));
+    auto* status = named<QLabel>("statusLine");
     ASSERT_NE(line, nullptr);
+    ASSERT_NE(status, nullptr);
     const QString loss = QStringLiteral("the disk is full since 13:11:00: 13 rows lost so far; "
                                         "the recording goes on when there is room");
-    line->recording(QStringLiteral("/tmp/overnight-run.csv"), 123456, loss);
-    QApplication::processEvents();
-    QApplication::processEvents();
-    EXPECT_EQ(form->width(), 603);
-    EXPECT_LE(line->geometry().right(), form->width());
-    EXPECT_TRUE(line->isVisible());
-    const QString whole = QStringLiteral("Recording overnight-run.csv: 123456 rows; ") + loss;
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(line)->text(QAccessible::Name), whole);
-    EXPECT_TRUE(line->toolTip().endsWith(loss)) << line->toolTip().toStdString();
+    const QString problem = QStringLiteral("Alarm: Fan1 not read since 15:57:08 (2 alarms); no desktop notifications "
+                                           "(The name org.freedesktop.Notifications was not provided)");
+    struct Case { const char* what; bool longStatus, longRecording; };
+    for (const Case& c : {Case{"status", true, false}, Case{"recording", false, true}, Case{"both", true, true}}) {
+        SCOPED_TRACE(c.what);
+        status->setText(c.longStatus ? problem : QStringLiteral("Device 0x2E on the simulated SMBus"));
+        line->recording(QStringLiteral("/tmp/overnight-run.csv"), 123456, c.longRecording ? loss : QString());
+        QApplication::processEvents();
+        QApplication::processEvents();
+        EXPECT_EQ(form->width(), 603);
+        EXPECT_LE(line->geometry().right(), form->width());
+        EXPECT_GE(status->width(), 60) << "the bus's message keeps some room";
+        const QString whole =
+            QStringLiteral("Recording overnight-run.csv: 123456 rows") + (c.longRecording ? "; " + loss : QString());
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(line)->text(QAccessible::Name), whole);
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name), status->text());
+    }
 }
 
-// Texts must not be clipped at these fixed sizes, including the longest
-// readings a value label can get.
 TEST_F(Layout, EveryTextFitsItsControl)
 {
     const auto fits = [](QWidget* widget, const QString& text, int extra) {

@@ -2,6 +2,7 @@
 #include "ui/fantest/FanTestWindow.h"
 
 #include "ui/main/Form1Icon.h"
+#include "ui/widgets/ElidingLabel.h"
 #include "ui/widgets/MessageBoxes.h"
 #include "ui/widgets/SelectableOnPress.h"
 #include "ui/widgets/WarningSign.h"
@@ -31,7 +32,7 @@ Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
 Form1::Form1(std::unique_ptr<BenchSession> owned, BenchSession* session, QString titleSuffix, QWidget* parent)
     : QWidget(parent), ownedSession_(std::move(owned)), session_(session ? *session : *ownedSession_),
       titleSuffix_(std::move(titleSuffix)), menuBar_(new QMenuBar(this)), client_(new QWidget(this)),
-      c_(buildForm1Controls(*client_)), statusBar_(new QStatusBar(this)), statusLine_(new QLabel(this)),
+      c_(buildForm1Controls(*client_)), statusBar_(new QStatusBar(this)), statusLine_(new ElidingLabel(this)),
       statusIcon_(new QLabel(this)), recordingLine_(new RecordingLine(this)),
       notifier_([this](const QString& why) { session_.alarms().noticesFailed(why); },
                 [this] { session_.alarms().noticesWork(); })

@@ -2,43 +2,20 @@
 #include "recording/CsvText.h"
 
 #include <QFileInfo>
-#include <QPainter>
-#include <QStyle>
-
-#include <algorithm>
 
 namespace {
 
 // Room for a name of about thirty characters; the rest goes in the middle.
 constexpr int NameWidth = 180;
-// What the line keeps when the bus's message beside it takes the rest.
-constexpr int LeastWidth = 60;
 
 } // namespace
 
-RecordingLine::RecordingLine(QWidget* parent) : QLabel(parent)
+RecordingLine::RecordingLine(QWidget* parent) : ElidingLabel(parent)
 {
     setObjectName(QStringLiteral("recordingLine"));
     // No accessible name: a label's name replaces its text, and the text is
     // what a screen reader must read.
     setVisible(false);
-}
-
-QSize RecordingLine::minimumSizeHint() const
-{
-    return {std::min(LeastWidth, QLabel::minimumSizeHint().width()), QLabel::minimumSizeHint().height()};
-}
-
-void RecordingLine::paintEvent(QPaintEvent* event)
-{
-    const QRect room = contentsRect();
-    if (fontMetrics().horizontalAdvance(text()) <= room.width()) {
-        QLabel::paintEvent(event);
-        return;
-    }
-    QPainter painter(this);
-    style()->drawItemText(&painter, room, static_cast<int>(alignment()), palette(), isEnabled(),
-                          fontMetrics().elidedText(text(), Qt::ElideRight, room.width()), foregroundRole());
 }
 
 QString RecordingLine::rowsText(quint64 rows)

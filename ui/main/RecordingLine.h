@@ -2,15 +2,13 @@
 // The recording's part of the status line: what records where, and how
 // many rows, or why nothing records. A long file name is elided in the
 // middle, with the whole of it in the tooltip, so it never crowds out the
-// bus's message beside it; with nothing to say the line is hidden.
-// The line never widens the window: where the room is short its end is
-// elided on screen, while its text, which a screen reader reads, and its
-// tooltip stay whole. A window that grew with each longer text took a
-// larger image for every paint, and kept it.
+// bus's message beside it; with nothing to say the line is hidden. Where
+// the room is short the line's end is elided (a full disk's loss makes it
+// long); the tooltip has all of it.
 
-#include <QLabel>
+#include "ui/widgets/ElidingLabel.h"
 
-class RecordingLine : public QLabel {
+class RecordingLine : public ElidingLabel {
 public:
     explicit RecordingLine(QWidget* parent);
 
@@ -24,11 +22,6 @@ public:
 
     // "1 row", "2 rows".
     static QString rowsText(quint64 rows);
-
-    QSize minimumSizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
 
 private:
     // The text with {name} standing for the file's name, which is elided.
