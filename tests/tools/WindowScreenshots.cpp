@@ -56,6 +56,8 @@ void tick(Form1& form, int count = 1)
 
 void save(QWidget* window, const QString& folder, const QString& name, bool dark)
 {
+    // As on screen: a new text's layout is done before the window is drawn.
+    QCoreApplication::sendPostedEvents();
     window->grab().save(QDir(folder).filePath(name + (dark ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"))));
 }
 

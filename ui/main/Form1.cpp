@@ -17,6 +17,15 @@
 
 namespace rm = RegisterMap;
 
+namespace {
+
+// The bus's message keeps this much of itself whole, about half the
+// window, before the recording line beside it gives way: what the bus and
+// the chip are doing comes first.
+constexpr int StatusKeptWidth = 320;
+
+} // namespace
+
 Form1::Form1(BenchSession& session, QString titleSuffix, QWidget* parent)
     : Form1(nullptr, &session, std::move(titleSuffix), parent)
 {
@@ -32,7 +41,7 @@ Form1::Form1(BusAdapter& bus, QString titleSuffix, QWidget* parent)
 Form1::Form1(std::unique_ptr<BenchSession> owned, BenchSession* session, QString titleSuffix, QWidget* parent)
     : QWidget(parent), ownedSession_(std::move(owned)), session_(session ? *session : *ownedSession_),
       titleSuffix_(std::move(titleSuffix)), menuBar_(new QMenuBar(this)), client_(new QWidget(this)),
-      c_(buildForm1Controls(*client_)), statusBar_(new QStatusBar(this)), statusLine_(new ElidingLabel(this)),
+      c_(buildForm1Controls(*client_)), statusBar_(new QStatusBar(this)), statusLine_(new ElidingLabel(this, StatusKeptWidth)),
       statusIcon_(new QLabel(this)), recordingLine_(new RecordingLine(this)),
       notifier_([this](const QString& why) { session_.alarms().noticesFailed(why); },
                 [this] { session_.alarms().noticesWork(); })

@@ -5,25 +5,18 @@
 
 #include <algorithm>
 
-namespace {
-
-// What a line keeps when the line beside it takes the rest.
-constexpr int LeastWidth = 60;
-
-} // namespace
-
-ElidingLabel::ElidingLabel(QWidget* parent) : QLabel(parent) {}
+ElidingLabel::ElidingLabel(QWidget* parent, int keptWidth) : QLabel(parent), keptWidth_(keptWidth) {}
 
 QSize ElidingLabel::minimumSizeHint() const
 {
     const QSize whole = QLabel::minimumSizeHint();
-    return {std::min(LeastWidth, whole.width()), whole.height()};
+    return {std::min(keptWidth_, whole.width()), whole.height()};
 }
 
 void ElidingLabel::paintEvent(QPaintEvent* event)
 {
     const QRect room = contentsRect();
-    if (textInteractionFlags() != Qt::NoTextInteraction || fontMetrics().horizontalAdvance(text()) <= room.width()) {
+    if ((textInteractionFlags() & Qt::TextSelectableByMouse) || fontMetrics().horizontalAdvance(text()) <= room.width()) {
         QLabel::paintEvent(event);
         return;
     }

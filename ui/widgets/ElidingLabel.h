@@ -10,10 +10,15 @@
 
 class ElidingLabel : public QLabel {
 public:
-    explicit ElidingLabel(QWidget* parent);
+    // keptWidth: as much of its text as it keeps before the line beside it
+    // gives way, in pixels.
+    explicit ElidingLabel(QWidget* parent, int keptWidth = 60);
 
     QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    int keptWidth_;
 };
